@@ -1,0 +1,27 @@
+#!/bin/sh
+# Installs the cross compilers, Wine and the X tools the build and the tests need.
+# Safe to run again: it only installs what is missing.
+set -eu
+
+need=""
+command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1 || need="$need g++-mingw-w64-i686"
+command -v wine >/dev/null 2>&1 || need="$need wine wine32:i386 wine64"
+command -v Xvfb >/dev/null 2>&1 || need="$need xvfb"
+command -v xdotool >/dev/null 2>&1 || need="$need xdotool"
+command -v convert >/dev/null 2>&1 || need="$need imagemagick"
+command -v cmake >/dev/null 2>&1 || need="$need cmake"
+command -v ninja >/dev/null 2>&1 || need="$need ninja-build"
+command -v clang++ >/dev/null 2>&1 || need="$need clang"
+[ -d /usr/src/googletest ] || need="$need googletest"
+[ -f /usr/include/benchmark/benchmark.h ] || need="$need libbenchmark-dev"
+[ -n "$need" ] || exit 0
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+case "$need" in
+*i386*) dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386 ;;
+esac
+$SUDO apt-get update -qq
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -qq --no-install-recommends $need

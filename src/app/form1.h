@@ -1,0 +1,132 @@
+#pragma once
+// The main window Form1 as the logic sees it: it owns the program's state (the settings
+// image, the control model, the chip flags, the monitor counters and tables) and reaches
+// the operating system only through the services below. Operations of the other parts are
+// free functions over Form1, each in the file of its part.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "app/controls.h"
+#include "app/int16.h"
+#include "app/platform.h"
+#include "app/profile.h"
+#include "app/settings.h"
+#include "chip/chip_access.h"
+#include "chip/port_driver.h"
+#include "chip/surface.h"
+
+namespace kelvane {
+
+struct NoteRecord {
+    i16 note = 0;      // semitones above 400 Hz
+    i16 duration = 0;  // milliseconds
+};
+
+// ReadingTable entry v * 3 + i for raw value v and channel i.
+using ReadingTableArray = std::array<i16, 256 * 3>;
+
+// Operations on the main window that need the real window.
+class WindowHost {
+public:
+    virtual ~WindowHost() = default;
+    virtual void SetTopmost(bool topmost) = 0;  // SetWindowPos without moving or sizing
+    virtual void DoEvents() = 0;                // let pending window events run
+    virtual void Activate() = 0;                // foreground and focus
+    virtual void GreyCloseItem() = 0;           // system menu Close -> greyed, command -10
+    virtual void ShowModel() = 0;               // make the real window follow the model now
+    // Work area (full-screen client area of the primary display) in pixels, twips per pixel.
+    virtual int WorkAreaWidthPixels() = 0;
+    virtual int WorkAreaHeightPixels() = 0;
+    virtual int TwipsPerPixelX() = 0;
+    virtual int TwipsPerPixelY() = 0;
+    // Loads a skin picture (JPEG, ICO, BMP) for a control; false keeps the design picture.
+    virtual bool LoadPicture(const std::string& path) = 0;
+};
+
+// The other windows, loaded on first use.
+class OtherWindows {
+public:
+    virtual ~OtherWindows() = default;
+    virtual void ShowErrorWindow() = 0;    // Form4, modeless
+    virtual void ShowOptions() = 0;        // Form2, modeless; brings an open one to the front
+    virtual void ShowAbout() = 0;          // Dialog, modeless
+    virtual void LoadAndHideAll() = 0;     // Form2, Form4, About: loaded if needed, then hidden
+    virtual void UnloadAll() = 0;          // most recently loaded first
+};
+
+// The LED picture boxes and glyph strips as surfaces.
+class Surfaces {
+public:
+    virtual ~Surfaces() = default;
+    virtual Surface& LedPic(int n) = 0;
+    virtual Surface& FanLed(int n) = 0;
+    virtual Surface& LedFont(int k) = 0;
+    virtual void Invalidate() = 0;  // repaint what was drawn this tick
+};
+
+struct Services {
+    PortDriver& driver;
+    Profile& profile;
+    FileSystem& files;
+    Processes& processes;
+    Clock& clock;
+    Registry& registry;
+    SoundPlayer& sound;
+    WindowHost& host;
+    OtherWindows& windows;
+    Surfaces& surfaces;
+};
+
+// Module-level state of the monitor cycle.
+struct MonitorState {
+    std::int32_t g_ErrorCode = 0;
+    std::string g_ErrorMsg;
+    std::int32_t g_CPUOverCnt = 0;
+    std::int32_t g_SYSOverCnt = 0;
+    std::int32_t g_Critical = 0;
+    bool hardware_unreachable = false;  // the last tick could not reach the driver
+};
+
+struct Form1 {
+    Form1(Services& services, std::string program_folder, std::string exe_name);
+
+    Services& sys;
+    std::string program_folder;  // folder of the executable, no trailing backslash
+    std::string exe_name;        // executable name without ".exe"
+
+    Settings settings;
+    MainWindowModel window = DesignLayout();
+    ChipAccess chip{sys.driver, settings.g_Address};
+
+    std::string g_ProgramRoot;
+    std::array<std::int32_t, 10> g_RegSnapshot{};
+    std::array<i16, 3> g_FanDivisor{};
+
+    i16 KelvaneFanFlag = 0;
+    i16 KelvaneFanSpecialFlag = 0;
+    std::int32_t g_Delay = 0;
+    std::int32_t g_Error = -1;
+    std::int32_t g_Error1 = -1;
+    std::int32_t ConstTime = 10;
+    i16 BeepCountDown = 0;
+    std::array<NoteRecord, 5> AlarmTune{};
+    ReadingTableArray ReadingTable{};
+    bool HotKeyShowRegistered = false;
+    bool HotKeyHideRegistered = false;
+
+    std::int32_t g_Cur_i = 0;
+    std::int32_t CPUTemp = 0, SystemTemp = 0;
+    std::int32_t CPUTempFan = 0, SystemTempFan = 0;
+    std::int32_t g_CPUOrderCnt = 0, g_SYSOrderCnt = 0;
+    MonitorState monitor;
+
+    std::string ProgramFile(const std::string& name) const { return program_folder + "\\" + name; }
+};
+
+// Registers of the snapshot, in g_RegSnapshot order, and the text box of each (0 = Text1).
+inline constexpr std::array<int, 10> kSnapshotRegisters = {0x60, 0x61, 0x62, 0x63, 0x64,
+                                                           0x68, 0x69, 0x6A, 0x6B, 0x6C};
+inline constexpr std::array<int, 10> kSnapshotTextBox = {0, 1, 8, 2, 3, 4, 5, 9, 6, 7};
+
+}  // namespace kelvane

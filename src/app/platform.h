@@ -1,0 +1,52 @@
+#pragma once
+// What the portable logic needs from the operating system, as small interfaces. Windows
+// implementations live in src/win32; tests use doubles.
+#include <optional>
+#include <string>
+
+namespace kelvane {
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // The whole content, or nothing when the file cannot be opened for reading.
+    virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+    // Appends, creating the file when absent; raises RuntimeError(FileError) on failure.
+    virtual void AppendFile(const std::string& path, const std::string& data) = 0;
+    // SearchPathA in `folder` only, with the default extension: the full path found.
+    virtual std::optional<std::string> SearchPathIn(const std::string& folder,
+                                                    const std::string& name,
+                                                    const std::string& extension) = 0;
+};
+
+class Processes {
+public:
+    virtual ~Processes() = default;
+    // Starts a program in a minimised window that takes the focus, without waiting.
+    virtual bool StartMinimized(const std::string& path) = 0;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual void Sleep(long milliseconds) = 0;
+    virtual std::string ShortDate() = 0;  // the local date as the regional settings format it
+    virtual std::string LongTime() = 0;   // the local time, long time style
+};
+
+class Registry {
+public:
+    virtual ~Registry() = default;
+    // HKLM SOFTWARE\Microsoft\Windows\CurrentVersion\Run; failures are silent.
+    virtual void SetRunValue(const std::string& name, const std::string& data) = 0;
+    virtual void DeleteRunValue(const std::string& name) = 0;
+};
+
+class SoundPlayer {
+public:
+    virtual ~SoundPlayer() = default;
+    // sndPlaySoundA(path, SND_ASYNC | SND_NODEFAULT): returns at once, silent on failure.
+    virtual void PlayWave(const std::string& path) = 0;
+};
+
+}  // namespace kelvane

@@ -1,0 +1,54 @@
+#pragma once
+// The settings image: the program-wide values that LoadSettings fills from "kelvane.ini",
+// the options dialog edits and ApplySettings writes back. Names follow the settings keys.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "app/int16.h"
+
+namespace kelvane {
+
+struct FanCtrlRecord {
+    std::string Caption;
+    i16 Mode = 0;               // 0 automatic, otherwise software programmable
+    std::array<i16, 5> S{};     // set points; S[4] doubles as DeltaTemp
+    std::array<i16, 3> Speed{};
+    i16 SwFan = 0;
+    i16 TmpAlarm = 0;
+    std::string Modulate;       // default records only
+    i16 UserCtl = 0;            // default records only
+};
+
+struct VinRecord {
+    i16 DefaultTemp = 0;  // nominal voltage in hundredths of a volt
+    i16 Enable = 0;
+    i16 Percent = 0;
+};
+
+struct VoltageFactors {
+    double P5VRa = 0, P5VRb = 0, P12VRa = 0, P12VRb = 0;
+    double N5VREF = 0, N5VRin = 0, N5VRf = 0;    // N5VREF in volts
+    double N12VREF = 0, N12VRin = 0, N12VRf = 0;  // N12VREF in volts
+};
+
+inline constexpr i16 kDefaultAddress = 0x295;
+
+struct Settings {
+    std::string g_IniPath;
+    i16 g_Address = kDefaultAddress;  // the default index port until a read succeeds
+    std::string g_AboutText;
+    i16 g_BeepWaitTimes = 0;
+    i16 g_UserScroll = 0;
+    i16 g_SoundWarnning = 0;
+    i16 g_ExecuteAtStartup = 0;
+    i16 g_DisplayOnTop = 0;
+    i16 g_DisplayScale = 0;
+    std::uint32_t g_BackColor = 0;
+    VoltageFactors factors;
+    std::array<VinRecord, 9> g_Vin{};
+    std::array<FanCtrlRecord, 3> g_DefaultFanCtrl{};
+    std::array<FanCtrlRecord, 3> g_FanCtrl{};
+};
+
+}  // namespace kelvane

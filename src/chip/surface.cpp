@@ -1,0 +1,33 @@
+#include "chip/surface.h"
+
+#include <algorithm>
+
+namespace kelvane {
+
+PixelSurface::PixelSurface(int width, int height, Pixel fill)
+    : width_(std::max(width, 0)),
+      height_(std::max(height, 0)),
+      pixels_(static_cast<size_t>(width_) * static_cast<size_t>(height_), fill) {}
+
+Pixel PixelSurface::GetPixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+    return pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
+}
+
+void PixelSurface::SetPixel(int x, int y, Pixel p) {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+    pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)] = p;
+}
+
+void PixelSurface::BitBlt(int dx, int dy, int w, int h, const Surface& src, int sx, int sy) {
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const int tx = dx + x, ty = dy + y, fx = sx + x, fy = sy + y;
+            if (tx < 0 || ty < 0 || tx >= width_ || ty >= height_) continue;
+            if (fx < 0 || fy < 0 || fx >= src.width() || fy >= src.height()) continue;
+            SetPixel(tx, ty, src.GetPixel(fx, fy));
+        }
+    }
+}
+
+}  // namespace kelvane

@@ -1,0 +1,66 @@
+#include "support/fakes.h"
+
+#include <algorithm>
+
+#include "app/runtime_error.h"
+
+namespace kelvane::testing {
+
+std::optional<std::string> FakeFiles::ReadFile(const std::string& path) {
+    auto it = files.find(path);
+    if (it == files.end()) return std::nullopt;
+    return it->second;
+}
+
+void FakeFiles::AppendFile(const std::string& path, const std::string& data) {
+    if (unwritable[path]) Raise(ErrorKind::FileError, path);
+    files[path] += data;
+    appended_paths.push_back(path);
+}
+
+std::optional<std::string> FakeFiles::SearchPathIn(const std::string& folder,
+                                                   const std::string& name,
+                                                   const std::string& extension) {
+    std::string base = folder;
+    if (!base.empty() && base.back() != '\\') base += '\\';
+    for (const std::string& candidate : {base + name, base + name + extension})
+        if (files.count(candidate) != 0) return candidate;
+    return std::nullopt;
+}
+
+bool FakeProcesses::StartMinimized(const std::string& path) {
+    started.push_back(path);
+    return can_start;
+}
+
+void FakeRegistry::SetRunValue(const std::string& name, const std::string& data) {
+    run[name] = data;
+    ++writes;
+}
+
+void FakeRegistry::DeleteRunValue(const std::string& name) {
+    run.erase(name);
+    ++deletes;
+}
+
+bool FakeHost::LoadPicture(const std::string& path) {
+    const bool ok = std::find(loadable_pictures.begin(), loadable_pictures.end(), path) !=
+                    loadable_pictures.end();
+    if (ok) loaded_pictures.push_back(path);
+    return ok;
+}
+
+FakeSurfaces::FakeSurfaces() {
+    for (int i = 0; i < 3; ++i) {
+        led_pic.push_back(std::make_unique<PixelSurface>(73, 22));
+        fan_led.push_back(std::make_unique<PixelSurface>(75, 22));
+        led_font.push_back(std::make_unique<PixelSurface>(255, 20));
+    }
+}
+
+Rig::Rig(PortDriver& driver, const std::string& ini)
+    : profile(ini),
+      services{driver, profile, files, processes, clock, registry, sound, host, windows, surfaces},
+      form(services, kProgramFolder, "kelvane") {}
+
+}  // namespace kelvane::testing

@@ -1,0 +1,116 @@
+#pragma once
+// Doubles of the operating-system services for unit tests, and a rig that builds a Form1
+// over any port driver (usually the simulated board) and an in-memory settings file.
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "app/ini_text.h"
+#include "chip/surface.h"
+
+namespace kelvane::testing {
+
+class FakeFiles : public FileSystem {
+public:
+    std::map<std::string, std::string> files;  // path -> content
+    std::map<std::string, bool> unwritable;    // path -> append fails
+    std::vector<std::string> appended_paths;
+
+    std::optional<std::string> ReadFile(const std::string& path) override;
+    void AppendFile(const std::string& path, const std::string& data) override;
+    std::optional<std::string> SearchPathIn(const std::string& folder, const std::string& name,
+                                            const std::string& extension) override;
+};
+
+class FakeProcesses : public Processes {
+public:
+    std::vector<std::string> started;
+    bool can_start = true;
+    bool StartMinimized(const std::string& path) override;
+};
+
+class FakeClock : public Clock {
+public:
+    std::vector<long> sleeps;
+    std::string date = "12/6/2026";
+    std::string time = "10:45:31 PM";
+    void Sleep(long ms) override { sleeps.push_back(ms); }
+    std::string ShortDate() override { return date; }
+    std::string LongTime() override { return time; }
+};
+
+class FakeRegistry : public Registry {
+public:
+    std::map<std::string, std::string> run;
+    int writes = 0, deletes = 0;
+    void SetRunValue(const std::string& name, const std::string& data) override;
+    void DeleteRunValue(const std::string& name) override;
+};
+
+class FakeSound : public SoundPlayer {
+public:
+    std::vector<std::string> played;
+    void PlayWave(const std::string& path) override { played.push_back(path); }
+};
+
+class FakeHost : public WindowHost {
+public:
+    std::vector<bool> topmost_calls;
+    int do_events = 0, activations = 0, close_greyed = 0, shows = 0;
+    std::vector<std::string> loadable_pictures;  // paths that load
+    std::vector<std::string> loaded_pictures;
+    void SetTopmost(bool topmost) override { topmost_calls.push_back(topmost); }
+    void DoEvents() override { ++do_events; }
+    void Activate() override { ++activations; }
+    void GreyCloseItem() override { ++close_greyed; }
+    void ShowModel() override { ++shows; }
+    int WorkAreaWidthPixels() override { return 1024; }
+    int WorkAreaHeightPixels() override { return 738; }
+    int TwipsPerPixelX() override { return 15; }
+    int TwipsPerPixelY() override { return 15; }
+    bool LoadPicture(const std::string& path) override;
+};
+
+class FakeWindows : public OtherWindows {
+public:
+    std::vector<std::string> calls;
+    void ShowErrorWindow() override { calls.push_back("ShowErrorWindow"); }
+    void ShowOptions() override { calls.push_back("ShowOptions"); }
+    void ShowAbout() override { calls.push_back("ShowAbout"); }
+    void LoadAndHideAll() override { calls.push_back("LoadAndHideAll"); }
+    void UnloadAll() override { calls.push_back("UnloadAll"); }
+};
+
+class FakeSurfaces : public Surfaces {
+public:
+    FakeSurfaces();
+    Surface& LedPic(int n) override { return *led_pic.at(static_cast<size_t>(n)); }
+    Surface& FanLed(int n) override { return *fan_led.at(static_cast<size_t>(n)); }
+    Surface& LedFont(int k) override { return *led_font.at(static_cast<size_t>(k)); }
+    void Invalidate() override { ++invalidations; }
+    std::vector<std::unique_ptr<PixelSurface>> led_pic, fan_led, led_font;
+    int invalidations = 0;
+};
+
+// A Form1 with fake services over the given driver; the settings file is `profile`.
+struct Rig {
+    explicit Rig(PortDriver& driver, const std::string& ini = {});
+    IniText profile;
+    FakeFiles files;
+    FakeProcesses processes;
+    FakeClock clock;
+    FakeRegistry registry;
+    FakeSound sound;
+    FakeHost host;
+    FakeWindows windows;
+    FakeSurfaces surfaces;
+    Services services;
+    Form1 form;
+};
+
+inline constexpr const char* kProgramFolder = "C:\\Program Files\\Kelvane";
+
+}  // namespace kelvane::testing

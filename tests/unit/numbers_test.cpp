@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include "app/byte.h"
+#include "app/int16.h"
+#include "app/rounding.h"
+
+namespace kelvane {
+namespace {
+
+TEST(Rounding, TiesGoToTheEvenNeighbour) {
+    EXPECT_EQ(RoundHalfEven(3.5), 4);
+    EXPECT_EQ(RoundHalfEven(2.5), 2);
+    EXPECT_EQ(RoundHalfEven(-2.5), -2);
+    EXPECT_EQ(RoundHalfEven(-3.5), -4);
+    EXPECT_EQ(RoundHalfEven(1491.475), 1491);
+    EXPECT_EQ(RoundHalfEven(1278.41), 1278);
+    EXPECT_EQ(RoundToInt16(Divide(7, 2)), 4);
+    EXPECT_EQ(RoundToInt16(Divide(5, 2)), 2);
+}
+
+TEST(Rounding, FailuresAreRunTimeErrors) {
+    EXPECT_THROW(Divide(1, 0), RuntimeError);
+    EXPECT_THROW(RoundToInt16(32767.5), RuntimeError);  // rounds to 32768
+    EXPECT_EQ(RoundToInt16(32766.5), 32766);
+    EXPECT_THROW(RoundToInt32(std::nan("")), RuntimeError);
+}
+
+TEST(SixteenBit, SumsProductsAndConversionsAreChecked) {
+    EXPECT_EQ(Add16(32766, 1), 32767);
+    EXPECT_THROW(Add16(32767, 1), RuntimeError);
+    EXPECT_THROW(Sub16(-32768, 1), RuntimeError);
+    EXPECT_THROW(Mul16(200, 200), RuntimeError);
+    EXPECT_EQ(Mul16(-128, 256), -32768);
+    try {
+        ToInt16(70000);
+        FAIL();
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::Overflow);
+    }
+}
+
+TEST(ByteAndPort, RangeChecked) {
+    EXPECT_EQ(ToByte(255), 255);
+    EXPECT_THROW(ToByte(256), RuntimeError);
+    EXPECT_THROW(ToByte(-1), RuntimeError);
+    EXPECT_EQ(ToPort(0x295), 0x295);
+    EXPECT_EQ(ToPort(-1), 0xFFFF);
+    EXPECT_THROW(ToPort(0x10000), RuntimeError);
+}
+
+}  // namespace
+}  // namespace kelvane
