@@ -8,7 +8,8 @@ command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1 || need="$need g++-mingw-w
 command -v wine >/dev/null 2>&1 || need="$need wine wine32:i386 wine64"
 command -v Xvfb >/dev/null 2>&1 || need="$need xvfb"
 command -v xdotool >/dev/null 2>&1 || need="$need xdotool"
-command -v convert >/dev/null 2>&1 || need="$need imagemagick"
+# A stand-in "convert" may sit earlier on the PATH; ask the package manager instead.
+dpkg-query -W -f='${Status}' imagemagick 2>/dev/null | grep -q "ok installed" || need="$need imagemagick"
 command -v cmake >/dev/null 2>&1 || need="$need cmake"
 command -v ninja >/dev/null 2>&1 || need="$need ninja-build"
 command -v clang++ >/dev/null 2>&1 || need="$need clang"

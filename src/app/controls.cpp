@@ -11,8 +11,8 @@ constexpr std::uint32_t kTitleColor = 0x0000C8FF;    // amber
 constexpr std::uint32_t kTextColor = 0x00E0E0E0;     // light grey
 constexpr std::uint32_t kCommandColor = 0x0080FF80;  // soft green
 
-Control Label(const char* caption, int left, int top, int width, int height,
-              std::uint32_t color, double size = 9, bool bold = false) {
+Control Label(const char* caption, int left, int top, int width, int height, std::uint32_t color,
+              double size = 9, bool bold = false) {
     Control c;
     c.caption = caption;
     c.left = left;
@@ -59,6 +59,20 @@ void SetHeight(Control& c, long long twips) {
     c.height = ToInt32(twips);
 }
 
+long long ColorFromProfile(long long value) {
+    return value < 0 && value >= INT32_MIN ? value + 0x100000000LL : value;
+}
+
+void SetFormWidth(MainWindowModel& w, long long twips) {
+    if (twips < 0) Raise(ErrorKind::InvalidProperty, "width");
+    w.width = ToInt32(twips);
+}
+
+void SetFormHeight(MainWindowModel& w, long long twips) {
+    if (twips < 0) Raise(ErrorKind::InvalidProperty, "height");
+    w.height = ToInt32(twips);
+}
+
 void SetForeColor(Control& c, long long color) { c.fore_color = CheckedColor(color); }
 
 void SetFontSize(Control& c, long long points) {
@@ -102,6 +116,10 @@ MainWindowModel DesignLayout() {
         w.LedFont[i] = Box(0, 0, 3825, 300, false);
         w.Image1[i] = Box(120, 780 + 1140 * i, 480, 480);
         w.Image1[i].transparent = true;
+        // The pairing an empty settings file gives, so that a layout whose loading stopped
+        // early still names a fan for each heading and display.
+        const std::string tag = std::to_string(i);
+        L[i].tag = w.LedPic[i].tag = w.FanLed[i].tag = tag;
     }
     w.Logo = Box(5520, 240, 1800, 720);
     w.Logo.transparent = true;

@@ -14,6 +14,7 @@ struct FontSpec {
     bool italic = false;
     bool underline = false;
     bool strikethrough = false;
+    bool operator==(const FontSpec&) const = default;
 };
 
 struct Control {
@@ -27,6 +28,7 @@ struct Control {
     bool transparent = true;  // labels draw over the window's picture
     FontSpec font;
     std::string picture;  // skin file shown instead of the design picture; empty: design
+    bool operator==(const Control&) const = default;
 };
 
 // Checked property setters: a control refuses what a real control would refuse and raises
@@ -38,6 +40,9 @@ void SetHeight(Control& c, long long twips);
 void SetForeColor(Control& c, long long color);
 void SetFontSize(Control& c, long long points);
 std::uint32_t CheckedColor(long long color);
+// A colour as the 32-bit profile functions hand it back: system colours (0x8000000n) arrive
+// as negative numbers and mean their bit pattern.
+long long ColorFromProfile(long long value);
 
 enum class WindowState { Normal, Minimized, Maximized };
 
@@ -61,8 +66,13 @@ struct MainWindowModel {
     std::array<Control, 3> Image1{};
     Control Logo, Picture1, Label1, Label2, Label3;
     std::array<Control, 12> Text{};  // Text[0] is Text1 ... Text[11] is Text12; all hidden
-    bool tray_menu_visible = false;   // TrayPopMen is never a menu bar
+    bool tray_menu_visible = false;  // TrayPopMen is never a menu bar
+    bool operator==(const MainWindowModel&) const = default;
 };
+
+// The window's outer size refuses negative values, as a control's size does.
+void SetFormWidth(MainWindowModel& w, long long twips);
+void SetFormHeight(MainWindowModel& w, long long twips);
 
 // The window in its design layout: every control at its design position, size and caption.
 MainWindowModel DesignLayout();

@@ -114,6 +114,7 @@ struct Form1 {
     ReadingTableArray ReadingTable{};
     bool HotKeyShowRegistered = false;
     bool HotKeyHideRegistered = false;
+    bool tray_icon_shown = false;  // the notification-area record is added
 
     std::int32_t g_Cur_i = 0;
     std::int32_t CPUTemp = 0, SystemTemp = 0;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/int16.h"
 
@@ -11,14 +12,37 @@ namespace kelvane {
 
 struct FanCtrlRecord {
     std::string Caption;
-    i16 Mode = 0;               // 0 automatic, otherwise software programmable
-    std::array<i16, 5> S{};     // set points; S[4] doubles as DeltaTemp
+    i16 Mode = 0;            // 0 automatic, otherwise software programmable
+    std::array<i16, 5> S{};  // set points; S[4] doubles as DeltaTemp
     std::array<i16, 3> Speed{};
     i16 SwFan = 0;
     i16 TmpAlarm = 0;
-    std::string Modulate;       // default records only
-    i16 UserCtl = 0;            // default records only
+    std::string Modulate;  // default records only
+    i16 UserCtl = 0;       // default records only
 };
+
+// The set-point and speed keys a fan-control record has, in file order. The newer register
+// layout has three set points and one speed; DeltaTemp (kept in S(4)) only on chips with the
+// delta-temperature field.
+struct FanSetPointKey {
+    const char* key;
+    bool speed;  // Speed(index) rather than S(index)
+    int index;
+};
+
+inline std::vector<FanSetPointKey> FanSetPointKeys(bool newer_layout, bool delta_temp) {
+    if (!newer_layout)
+        return {{"S0", false, 0}, {"S1", false, 1},    {"S2", false, 2},    {"S3", false, 3},
+                {"S4", false, 4}, {"Speed0", true, 0}, {"Speed1", true, 1}, {"Speed2", true, 2}};
+    std::vector<FanSetPointKey> keys = {{"S0", false, 0}, {"S1", false, 1}, {"S2", false, 2}};
+    if (delta_temp) keys.push_back({"DeltaTemp", false, 4});
+    keys.push_back({"Speed0", true, 0});
+    return keys;
+}
+
+inline i16& FanSetPointField(FanCtrlRecord& r, const FanSetPointKey& k) {
+    return k.speed ? r.Speed[static_cast<size_t>(k.index)] : r.S[static_cast<size_t>(k.index)];
+}
 
 struct VinRecord {
     i16 DefaultTemp = 0;  // nominal voltage in hundredths of a volt
@@ -28,7 +52,7 @@ struct VinRecord {
 
 struct VoltageFactors {
     double P5VRa = 0, P5VRb = 0, P12VRa = 0, P12VRb = 0;
-    double N5VREF = 0, N5VRin = 0, N5VRf = 0;    // N5VREF in volts
+    double N5VREF = 0, N5VRin = 0, N5VRf = 0;     // N5VREF in volts
     double N12VREF = 0, N12VRin = 0, N12VRf = 0;  // N12VREF in volts
 };
 

@@ -1,12 +1,91 @@
 #include "app/shell_actions.h"
 
+#include "app/startup.h"
+
 namespace kelvane {
+namespace {
+
+void ShowNormal(Form1& f) {
+    f.window.visible = true;
+    f.window.state = WindowState::Normal;
+    f.sys.host.ShowModel();
+}
+
+}  // namespace
 
 void Form1_nmOpen_Click(Form1& f) {
     f.window.state = WindowState::Normal;
     f.window.visible = true;
     f.sys.host.ShowModel();
     f.sys.host.SetTopmost(true);
+}
+
+void HotKeyPressed(Form1& f, std::uint8_t id) {
+    ShowNormal(f);
+    f.sys.host.DoEvents();  // a monitor tick may run here
+    if (!f.window.visible) ShowNormal(f);
+    f.sys.host.Activate();
+    if (id == kHotKeyShow) {
+        f.window.visible = true;
+        f.sys.host.ShowModel();
+    } else if (id == kHotKeyHide) {
+        f.sys.windows.LoadAndHideAll();
+        f.window.visible = false;
+        f.sys.host.ShowModel();
+    }
+}
+
+void Form1_KelvaneLabel_Click(Form1& f, int index) {
+    switch (index) {
+        case 12:
+            f.sys.windows.ShowAbout();
+            break;
+        case 13:
+            f.window.visible = false;
+            f.sys.host.ShowModel();
+            f.sys.host.SetTopmost(false);
+            break;
+        case 14:
+            f.window.state = WindowState::Minimized;
+            f.sys.host.ShowModel();
+            Form1_Form_Resize(f);
+            f.sys.host.SetTopmost(false);
+            break;
+        case 15:
+            f.sys.windows.ShowOptions();
+            break;
+        default:
+            break;
+    }
+}
+
+void Form1_Picture1_MouseMove(Form1& f, AppShell& shell, int /*button*/, int /*shift*/, int x,
+                              int /*y*/) {
+    if (x == kTrayDoubleClick) {
+        f.window.state = WindowState::Normal;
+        f.window.visible = true;
+        f.sys.host.ShowModel();
+        shell.DeleteTrayIcon();
+        f.tray_icon_shown = false;
+        f.sys.host.SetTopmost(true);
+    } else if (x == kTrayRightButtonUp) {
+        f.sys.host.Activate();
+        shell.PopupTrayMenu();
+    }
+}
+
+void Form1_nmAbout_Click(Form1& f) { f.sys.windows.ShowAbout(); }
+
+void Form1_nmClos_Click(AppShell& shell) { shell.CloseMainWindow(); }
+
+void KeepTrayWithHiddenWindow(Form1& f, AppShell& shell) {
+    if (!f.window.visible && !f.tray_icon_shown) {
+        shell.AddTrayIcon();
+        f.tray_icon_shown = true;
+    } else if (f.window.visible && f.tray_icon_shown) {
+        shell.DeleteTrayIcon();
+        f.tray_icon_shown = false;
+    }
 }
 
 }  // namespace kelvane

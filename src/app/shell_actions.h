@@ -3,12 +3,35 @@
 // the Open action and the tray callback.
 #include <cstdint>
 
+#include "app/app_shell.h"
 #include "app/form1.h"
 
 namespace kelvane {
 
+// Ctrl+Alt+Shift+F11 shows the main window, Ctrl+Alt+Shift+F12 hides every window.
+inline constexpr int kHotKeyShow = 0;
+inline constexpr int kHotKeyHide = 1;
+inline constexpr unsigned kHotKeyModifiers = 7;  // Alt 1, Ctrl 2, Shift 4
+inline constexpr unsigned kVkF11 = 122;
+inline constexpr unsigned kVkF12 = 123;
+
+inline constexpr unsigned kHotKeyMessage = 0x312;
+inline constexpr int kTrayDoubleClick = 0x203;
+inline constexpr int kTrayRightButtonUp = 0x205;
+
 // Normal state, visible, topmost band without moving or sizing. The monitor cycle runs it
 // on critical ticks; the tray menu's "&Open" runs it too.
 void Form1_nmOpen_Click(Form1& f);
+
+void HotKeyPressed(Form1& f, std::uint8_t id);
+void Form1_KelvaneLabel_Click(Form1& f, int index);
+// x carries the tray event's message number (the tray owner's scale is pixels).
+void Form1_Picture1_MouseMove(Form1& f, AppShell& shell, int button, int shift, int x, int y);
+void Form1_nmAbout_Click(Form1& f);
+void Form1_nmClos_Click(AppShell& shell);
+
+// A hidden Kelvane can always be found: the tray icon is there exactly while the main
+// window is hidden. Runs after every event.
+void KeepTrayWithHiddenWindow(Form1& f, AppShell& shell);
 
 }  // namespace kelvane

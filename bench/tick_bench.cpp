@@ -1,0 +1,71 @@
+// One whole monitor tick through the in-process board, in the normal state and in a critical
+// episode that logs and plays the speaker tune (the fake clock does not sleep).
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "board/board.h"
+#include "chip/speaker.h"
+#include "monitor/alarm_log.h"
+#include "monitor/monitor_cycle.h"
+#include "monitor/readout.h"
+#include "support/fakes.h"
+
+namespace kelvane {
+namespace {
+
+struct TickRig {
+    board::Board board;
+    testing::Rig rig{board};
+    Form1& f = rig.form;
+
+    explicit TickRig(bool critical) {
+        for (int n = 0; n < 3; ++n) {
+            f.window.LedPic[static_cast<size_t>(n)].tag = std::to_string(n);
+            f.settings.g_FanCtrl[static_cast<size_t>(n)].Mode = 1;
+            f.settings.g_FanCtrl[static_cast<size_t>(n)].TmpAlarm = 60;
+        }
+        f.window.visible = true;
+        f.AlarmTune = StandardAlarmTune();
+        f.settings.g_BeepWaitTimes = f.BeepCountDown = 3;
+        InitFanDivisors(f);
+        if (critical) {
+            rig.files.files[kHistoryLog] = "";
+            f.settings.g_SoundWarnning = 2;
+            board.set_reg(0x2A, 85);
+        }
+        for (int i = 0; i < 30; ++i) Form1_Timer1_Timer(f);  // past warm-up and count-down
+        Trim();
+    }
+    // Keeps the records of the fakes and the board from growing without bound.
+    void Trim() {
+        board.clear_accesses();
+        board.clear_tones();
+        rig.clock.sleeps.clear();
+        rig.files.appended_paths.clear();
+        for (auto& [path, content] : rig.files.files) content.clear();
+    }
+};
+
+// Out of line so a profiler can count the measured ticks apart from the set-up ones.
+[[gnu::noinline]] void MeasuredTick(TickRig& r) {
+    Form1_Timer1_Timer(r.f);
+    r.Trim();
+}
+
+void RunTicks(benchmark::State& state, bool critical) {
+    TickRig r(critical);
+    Form1_Timer1_Timer(r.f);
+    const double calls = static_cast<double>(r.board.accesses().size());
+    for (auto _ : state) MeasuredTick(r);
+    state.counters["driver_calls_per_tick"] = calls;
+    state.counters["error_code"] = r.f.monitor.g_ErrorCode;
+}
+
+void BM_TickNormal(benchmark::State& state) { RunTicks(state, false); }
+void BM_TickCritical(benchmark::State& state) { RunTicks(state, true); }
+BENCHMARK(BM_TickNormal);
+BENCHMARK(BM_TickCritical);
+
+}  // namespace
+}  // namespace kelvane

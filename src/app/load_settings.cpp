@@ -1,0 +1,203 @@
+#include "app/load_settings.h"
+
+#include <cstdlib>
+#include <string>
+#include <utility>
+
+#include "app/about_text.h"
+#include "app/int16.h"
+#include "app/rounding.h"
+#include "chip/port_program.h"
+#include "chip/speaker.h"
+
+namespace kelvane {
+namespace {
+
+constexpr const char* kOption = "Option";
+
+// Reads keys of one section with the field checks of the settings image.
+class Section {
+  public:
+    Section(Profile& profile, std::string name) : p_(profile), name_(std::move(name)) {}
+
+    long long Int(const char* key, long long def) { return p_.GetInt(name_, key, def); }
+    i16 Int16(const char* key, long long def) { return ToInt16(Int(key, def)); }
+    bool Flag(const char* key, bool def) { return IsTrue(Int(key, def ? 1 : 0)); }
+    std::string Text(const char* key, const std::string& def) {
+        return p_.GetString(name_, key, def);
+    }
+
+  private:
+    Profile& p_;
+    std::string name_;
+};
+
+Section Numbered(Form1& f, const char* prefix, int i) {
+    return Section(f.sys.profile, prefix + std::to_string(i));
+}
+
+void ReadLeft(Section& s, Control& c) { SetLeft(c, s.Int("Left", c.left)); }
+void ReadTop(Section& s, Control& c) { SetTop(c, s.Int("Top", c.top)); }
+void ReadVisible(Section& s, Control& c) { c.visible = s.Flag("Visible", true); }
+
+void ReadLabel(Section& s, Control& c) {
+    ReadTop(s, c);
+    ReadLeft(s, c);
+    SetForeColor(c, ColorFromProfile(s.Int("Color", c.fore_color)));
+    c.caption = s.Text("Caption", c.caption);
+    SetFontSize(c, s.Int("FontSize", static_cast<long long>(RoundHalfEven(c.font.size))));
+    c.font.bold = s.Flag("Bold", c.font.bold);
+    c.font.italic = s.Flag("Italic", c.font.italic);
+    ReadVisible(s, c);
+    c.font.underline = s.Flag("Underline", c.font.underline);
+    c.font.strikethrough = s.Flag("Strikethrough", c.font.strikethrough);
+}
+
+// The heading nearest to the display by left edge; on a tie the lower index.
+void PairWithNearestHeading(MainWindowModel& w, int i) {
+    long long best_distance = 9999;
+    int best = i;
+    for (int j = 0; j < 3; ++j) {
+        const long long d =
+            std::llabs(static_cast<long long>(w.LedPic[i].left) - w.KelvaneLabel[j].left);
+        if (d < best_distance) {
+            best_distance = d;
+            best = j;
+        }
+    }
+    w.KelvaneLabel[best].tag = std::to_string(i);
+    w.LedPic[i].tag = std::to_string(best);
+}
+
+// Mode, SwFan, TmpAlarm and the set points the chip's layout has; `def` gives each default.
+void ReadFanKeys(Form1& f, Section& s, FanCtrlRecord& r, const FanCtrlRecord& def) {
+    r.Mode = s.Int16("Mode", def.Mode);
+    r.SwFan = s.Int16("SwFan", def.SwFan);
+    r.TmpAlarm = s.Int16("TmpAlarm", def.TmpAlarm);
+    FanCtrlRecord defaults = def;
+    for (const FanSetPointKey& k :
+         FanSetPointKeys(IsTrue(f.KelvaneFanFlag), IsTrue(f.KelvaneFanSpecialFlag)))
+        FanSetPointField(r, k) = s.Int16(k.key, FanSetPointField(defaults, k));
+}
+
+void ReadWindowKeys(Form1& f) {
+    auto& w = f.window;
+    for (int i = 0; i < 3; ++i) {
+        Section s = Numbered(f, "Image Option ", i);
+        ReadLeft(s, w.Image1[i]);
+        ReadTop(s, w.Image1[i]);
+        ReadVisible(s, w.Image1[i]);
+    }
+    for (int i = 0; i < 9; ++i) {
+        Section s = Numbered(f, "VIN", i);
+        ReadTop(s, w.TempLabel[i]);
+        ReadLeft(s, w.TempLabel[i]);
+        ReadVisible(s, w.TempLabel[i]);
+        VinRecord& v = f.settings.g_Vin[i];
+        v.DefaultTemp = s.Int16("DefaultTemp", 0);
+        v.Enable = s.Int16("Enable", 1);
+        v.Percent = s.Int16("Percent", 10);
+    }
+}
+
+void ReadOptionKeys(Form1& f) {
+    Settings& g = f.settings;
+    Section s(f.sys.profile, kOption);
+    g.g_AboutText = AboutLineBreaks(s.Text("strAbout", DefaultAboutText()));
+    g.g_BeepWaitTimes = s.Int16("BeepWaitTimes", 3);
+    f.BeepCountDown = g.g_BeepWaitTimes;
+    g.g_UserScroll = s.Int16("UserScroll", 1);
+    g.g_SoundWarnning = s.Int16("SoundWarnning", 0);
+    g.g_ExecuteAtStartup = s.Int16("ExecuteAtStartup", 0);
+    if (g.g_ExecuteAtStartup == 3) f.window.state = WindowState::Minimized;
+    g.g_DisplayOnTop = s.Int16("DisplayOnTop", 0);
+    g.g_DisplayScale = s.Int16("DisplayScale", 0);
+
+    auto& w = f.window;
+    SetFormWidth(w, s.Int("Form_Width", w.width));
+    SetFormHeight(w, s.Int("Form_Height", w.height));
+    SetTop(w.Logo, s.Int("Logo_Top", w.Logo.top));
+    SetLeft(w.Logo, s.Int("Logo_Left", w.Logo.left));
+}
+
+void ReadDisplayKeys(Form1& f) {
+    auto& w = f.window;
+    for (int i = 0; i < 20; ++i) {
+        Section s = Numbered(f, "Label Option ", i);
+        ReadLabel(s, w.KelvaneLabel[i]);
+    }
+    for (int i = 0; i < 3; ++i) {
+        Section s = Numbered(f, "Temperature Led Option ", i);
+        ReadLeft(s, w.LedPic[i]);
+        ReadTop(s, w.LedPic[i]);
+        ReadVisible(s, w.LedPic[i]);
+        PairWithNearestHeading(w, i);
+    }
+    for (int i = 0; i < 3; ++i) {
+        Section s = Numbered(f, "Fan Speed Led Option ", i);
+        w.FanLed[i].tag = std::to_string(s.Int("Tag", i));
+        ReadLeft(s, w.FanLed[i]);
+        ReadTop(s, w.FanLed[i]);
+        ReadVisible(s, w.FanLed[i]);
+    }
+}
+
+void ReadFanRecords(Form1& f) {
+    auto& g = f.settings;
+    FanCtrlRecord shipped;
+    shipped.TmpAlarm = 100;
+    for (int i = 0; i < 3; ++i) {
+        Section s = Numbered(f, "Default Fan Ctrl ", i);
+        FanCtrlRecord& r = g.g_DefaultFanCtrl[i];
+        r.Caption = f.window.KelvaneLabel[i].caption + " Fan";
+        ReadFanKeys(f, s, r, shipped);
+        r.Modulate = s.Text("Modulate", "");
+        r.UserCtl = s.Int16("UserCtl", 1);
+    }
+    for (int i = 0; i < 3; ++i) {
+        Section s = Numbered(f, "Fan Ctrl Option ", i);
+        FanCtrlRecord& r = g.g_FanCtrl[i];
+        r.Caption = g.g_DefaultFanCtrl[i].Caption;
+        ReadFanKeys(f, s, r, g.g_DefaultFanCtrl[i]);
+    }
+}
+
+}  // namespace
+
+void ReadAddress(Form1& f) {
+    f.settings.g_Address = Section(f.sys.profile, kOption).Int16("Address", kDefaultAddress);
+}
+
+void ReadBackColor(Form1& f) {
+    const long long v = Section(f.sys.profile, kOption).Int("BackColor", 0);
+    f.settings.g_BackColor = CheckedColor(ColorFromProfile(v));
+    f.window.back_color = f.settings.g_BackColor;
+}
+
+void ReadVoltageFactors(Form1& f) {
+    Section s(f.sys.profile, kOption);
+    VoltageFactors& v = f.settings.factors;
+    v.P5VRa = static_cast<double>(s.Int("P5VRa", 68));
+    v.P5VRb = static_cast<double>(s.Int("P5VRb", 100));
+    v.P12VRa = static_cast<double>(s.Int("P12VRa", 300));
+    v.P12VRb = static_cast<double>(s.Int("P12VRb", 100));
+    v.N5VREF = static_cast<double>(s.Int("N5VREF", 4096)) / 1000.0;
+    v.N5VRin = static_cast<double>(s.Int("N5VRin", 120));
+    v.N5VRf = static_cast<double>(s.Int("N5VRf", 56));
+    v.N12VREF = static_cast<double>(s.Int("N12VREF", 4096)) / 1000.0;
+    v.N12VRin = static_cast<double>(s.Int("N12VRin", 232));
+    v.N12VRf = static_cast<double>(s.Int("N12VRf", 56));
+}
+
+void LoadSettings(Form1& f) {
+    f.AlarmTune = StandardAlarmTune();
+    RunPortProgram(f);
+    f.settings.g_IniPath = f.ProgramFile("kelvane.ini");
+    ReadAddress(f);
+    ReadWindowKeys(f);
+    ReadOptionKeys(f);
+    ReadDisplayKeys(f);
+    ReadFanRecords(f);
+}
+
+}  // namespace kelvane

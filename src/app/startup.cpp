@@ -1,0 +1,140 @@
+#include "app/startup.h"
+
+#include <cmath>
+
+#include "app/failure_policy.h"
+#include "app/load_settings.h"
+#include "app/set_file_gate.h"
+#include "app/shell_actions.h"
+#include "chip/apply_settings.h"
+#include "chip/chip_identification.h"
+#include "chip/expression.h"
+#include "monitor/readout.h"
+
+namespace kelvane {
+namespace {
+
+std::string TrimBlanks(const std::string& s) {
+    const char* blanks = " \t\r\n";
+    const size_t b = s.find_first_not_of(blanks);
+    if (b == std::string::npos) return {};
+    return s.substr(b, s.find_last_not_of(blanks) - b + 1);
+}
+
+void TakeRegisterSnapshot(Form1& f) {
+    for (size_t i = 0; i < kSnapshotRegisters.size(); ++i) {
+        SkipOnError([&] {
+            const int value = f.chip.ReadReg(kSnapshotRegisters[i]);
+            f.g_RegSnapshot[i] = value;
+            f.window.Text[static_cast<size_t>(kSnapshotTextBox[i])].caption = std::to_string(value);
+        });
+    }
+}
+
+void LoadSkin(Form1& f) {
+    auto load = [&](Control& control, const char* file) {
+        SkipOnError([&] {
+            const std::string path = f.ProgramFile(file);
+            if (f.sys.host.LoadPicture(path)) control.picture = path;
+        });
+    };
+    SkipOnError([&] {
+        const std::string path = f.ProgramFile("background.jpg");
+        if (f.sys.host.LoadPicture(path)) f.window.picture = path;
+    });
+    load(f.window.Image1[0], "Item1.ICO");
+    load(f.window.Image1[1], "Item2.ICO");
+    load(f.window.Image1[2], "Item3.ICO");
+    load(f.window.Logo, "logo.bmp");
+}
+
+}  // namespace
+
+LoadResult Form1_Form_Load(Form1& f, AppShell& shell) {
+    // Steps 1 and 2 come before the skip policy: without them the installation is broken.
+    const auto root = f.sys.files.ReadFile(kProgTxt);
+    if (!root) return {false, "Cannot open c:\\prog.txt: Kelvane is not installed correctly."};
+    f.g_ProgramRoot = TrimBlanks(*root);
+    const std::string get_user = f.g_ProgramRoot + kToolFolder + "GetUser.exe";
+    if (!f.sys.processes.StartMinimized(get_user))
+        return {false, "Cannot start " + get_user + ": Kelvane is not installed correctly."};
+    f.sys.clock.Sleep(1000);
+
+    // From here on a failing step is skipped.
+    f.sys.clock.Sleep(3000);
+
+    if (shell.PreviousInstanceRunning()) {
+        const std::string title = f.window.caption;
+        f.window.caption.clear();
+        SkipOnError([&] { shell.ActivatePreviousInstance(title); });
+        return {false, {}};
+    }
+
+    bool gate_passed = true;
+    SkipOnError([&] { gate_passed = SetFileGatePasses(f); });
+    if (!gate_passed) return {false, {}};
+
+    SkipOnError([&] { ReadAddress(f); });
+    TakeRegisterSnapshot(f);
+
+    SkipOnError([&] {
+        f.sys.host.GreyCloseItem();
+        f.window.close_greyed = true;
+    });
+
+    f.g_Delay = 0;
+    f.g_Error = -1;
+    f.g_Error1 = -1;
+    f.ConstTime = 10;
+    f.monitor = MonitorState{};
+
+    SkipOnError([&] { f.KelvaneFanFlag = CheckChipRevision(f); });
+    SkipOnError([&] { LoadSettings(f); });
+    f.window.tray_menu_visible = false;
+    SkipOnError([&] { shell.PrepareTrayRecord(); });
+    SkipOnError([&] { InitFanDivisors(f); });
+    SkipOnError([&] { ReadBackColor(f); });
+    LoadSkin(f);
+    SkipOnError([&] { ReadVoltageFactors(f); });
+    SkipOnError([&] { ApplySettings(f, kFalse); });
+    SkipOnError([&] { CenterFormOnScreen(f); });
+    SkipOnError([&] { BuildReadingTables(f); });
+
+    f.HotKeyShowRegistered = shell.RegisterHotKey(kHotKeyShow, kHotKeyModifiers, kVkF11);
+    f.HotKeyHideRegistered = shell.RegisterHotKey(kHotKeyHide, kHotKeyModifiers, kVkF12);
+
+    f.window.KelvaneLabel[20].visible = false;
+    SkipOnError([&] { shell.SubclassMainWindow(); });
+    f.window.visible = false;
+    return {};
+}
+
+void ShowStartupWindow(Form1& f) {
+    f.window.visible = true;
+    f.sys.host.ShowModel();
+    Form1_Form_Resize(f);
+}
+
+void CenterFormOnScreen(Form1& f) {
+    const double work_w = static_cast<double>(f.sys.host.WorkAreaWidthPixels()) *
+                          f.sys.host.TwipsPerPixelX();
+    const double work_h = static_cast<double>(f.sys.host.WorkAreaHeightPixels()) *
+                          f.sys.host.TwipsPerPixelY();
+    f.window.left = static_cast<std::int32_t>(std::lround(work_w / 2 - f.window.width / 2.0));
+    f.window.top = static_cast<std::int32_t>(std::lround(work_h / 2 - f.window.height / 2.0));
+}
+
+void Form1_Form_Resize(Form1& f) {
+    if (f.window.state != WindowState::Minimized) return;
+    f.window.visible = false;
+    f.sys.host.ShowModel();
+    f.sys.host.SetTopmost(false);
+}
+
+void Form1_Form_Unload(Form1& f, AppShell& shell) {
+    ContainErrors([&] { f.sys.windows.UnloadAll(); });
+    if (f.HotKeyShowRegistered) shell.UnregisterHotKey(kHotKeyShow);
+    if (f.HotKeyHideRegistered) shell.UnregisterHotKey(kHotKeyHide);
+}
+
+}  // namespace kelvane

@@ -1,0 +1,27 @@
+#pragma once
+// The start-up sequence of the main window and the window's own events.
+#include <string>
+
+#include "app/app_shell.h"
+#include "app/form1.h"
+
+namespace kelvane {
+
+inline constexpr const char* kProgTxt = "c:\\prog.txt";
+inline constexpr const char* kToolFolder = "\\Vorlind\\Vorlind Fan control Tool\\";
+
+struct LoadResult {
+    bool keep_running = true;
+    std::string fatal_message;  // non-empty: show it in a message box, then end the process
+};
+
+LoadResult Form1_Form_Load(Form1& f, AppShell& shell);
+
+// After a successful load: the start-up window is shown, normal unless it starts minimised.
+void ShowStartupWindow(Form1& f);
+
+void CenterFormOnScreen(Form1& f);
+void Form1_Form_Resize(Form1& f);
+void Form1_Form_Unload(Form1& f, AppShell& shell);
+
+}  // namespace kelvane

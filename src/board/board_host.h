@@ -1,0 +1,65 @@
+#pragma once
+// What the stand-in driver library wraps around the simulated board: a description file
+// that is re-read when it changes, an access trace and a speaker record, both appended line
+// by line so that a test can read them at any moment. Calls never throw.
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "board/board.h"
+
+namespace kelvane::board {
+
+struct HostFiles {
+    std::string description;  // empty: always the demo board
+    std::string trace;        // empty: no trace
+    std::string speaker;      // empty: no speaker record
+    std::string wav;          // empty: no rendering
+};
+
+class BoardHost {
+  public:
+    static constexpr long long kPollMs = 200;
+
+    using Clock = std::function<long long()>;
+    using Reporter = std::function<void(const std::string&)>;
+
+    // now_ms: milliseconds since the library was loaded. report hears description problems.
+    BoardHost(HostFiles files, Clock now_ms, Reporter report = {});
+
+    std::uint8_t Inb(std::uint16_t port);
+    void Outb(std::uint16_t port, std::uint8_t value);
+    std::uint8_t ReadReg(std::uint16_t index_port, std::uint8_t reg);
+    void WriteReg(std::uint16_t index_port, std::uint8_t reg, std::uint8_t value);
+
+    // For tests: the board as the calls left it.
+    const Board& board() const { return board_; }
+
+  private:
+    struct Stamp {
+        std::filesystem::file_time_type time;
+        std::uintmax_t size;
+        bool operator==(const Stamp&) const = default;
+    };
+
+    std::uint8_t Serve(const std::function<std::uint8_t()>& call);
+    void Flush(long long now);
+    void Poll(long long now);
+    void LoadIfChanged();
+    std::optional<Stamp> StampOf() const;
+    void OnTone(const Tone& tone, long long start_ms);
+
+    std::mutex mutex_;
+    HostFiles files_;
+    Clock now_;
+    Reporter report_;
+    Board board_;
+    long long last_poll_ = 0;
+    std::optional<Stamp> loaded_;
+    long long last_tone_end_ = -1;
+};
+
+}  // namespace kelvane::board

@@ -1,0 +1,132 @@
+#include "chip/apply_settings.h"
+
+#include <charconv>
+#include <optional>
+#include <string>
+
+#include "app/rounding.h"
+#include "app/runtime_error.h"
+
+namespace kelvane {
+namespace {
+
+constexpr const char* kRunValueName = "Kelvane";
+
+void SaveSettings(Form1& f) {
+    Profile& p = f.sys.profile;
+    const Settings& g = f.settings;
+    auto put = [&p](const std::string& section, const char* key, long long v) {
+        p.WriteString(section, key, std::to_string(v));
+    };
+    put("Option", "DisplayScale", g.g_DisplayScale);
+    put("Option", "DisplayOnTop", g.g_DisplayOnTop);
+    put("Option", "ExecuteAtStartup", g.g_ExecuteAtStartup);
+    put("Option", "SoundWarnning", g.g_SoundWarnning);
+    for (int v = 0; v < 9; ++v) {
+        const std::string section = "VIN" + std::to_string(v);
+        put(section, "Enable", g.g_Vin[v].Enable);
+        put(section, "Percent", g.g_Vin[v].Percent);
+    }
+    const auto keys = FanSetPointKeys(IsTrue(f.KelvaneFanFlag), IsTrue(f.KelvaneFanSpecialFlag));
+    for (int n = 0; n < 3; ++n) {
+        const std::string section = "Fan Ctrl Option " + std::to_string(n);
+        FanCtrlRecord r = g.g_FanCtrl[n];
+        p.WriteString(section, "Caption", r.Caption);
+        put(section, "Mode", r.Mode);
+        put(section, "SwFan", r.SwFan);
+        put(section, "TmpAlarm", r.TmpAlarm);
+        for (const FanSetPointKey& k : keys) put(section, k.key, FanSetPointField(r, k));
+    }
+}
+
+std::optional<long long> TagNumber(const Control& c) {
+    long long n = 0;
+    const char* end = c.tag.data() + c.tag.size();
+    const auto [ptr, ec] = std::from_chars(c.tag.data(), end, n);
+    if (ec != std::errc() || ptr != end) return std::nullopt;
+    return n;
+}
+
+// A value bound for a field narrower than its register: a wider value would spill into the
+// neighbouring bits, so it is refused like any other value that does not fit.
+long long Field(long long v, long long max) {
+    if (v < 0 || v > max) Raise(ErrorKind::Overflow, "register field");
+    return v;
+}
+
+void ProgramNewerLayout(Form1& f, FanCtrlRecord& r, int b) {
+    ChipAccess& chip = f.chip;
+    const bool delta_temp = IsTrue(f.KelvaneFanSpecialFlag);
+    for (int k = 0; k < 3; ++k) chip.WriteReg(b + k, r.S[k]);
+    if (delta_temp) {
+        const long long delta = Field(r.S[4], 0x1F);
+        const int x = chip.ReadReg(b + 5);
+        chip.WriteReg(b + 5, (x & 0xE0) + delta);
+    }
+    const long long speed = Field(r.Speed[0], 0x7F);
+    chip.WriteReg(b + 3, speed);
+    if (r.S[2] == r.S[1]) r.S[2] = Add16(r.S[2], 1);  // kept, and saved by the next apply
+    const double rise = Sub16(127, r.Speed[0]);
+    const double span = Sub16(r.S[2], r.S[1]);
+    if (delta_temp) {
+        const i16 slope = RoundToInt16(Divide(rise, span) * 8);
+        chip.WriteReg(b + 4, (slope & 0x3F) + 0xC0);
+        const int x = chip.ReadReg(b + 3);
+        chip.WriteReg(b + 3, (slope & 0x40) * 2 + (x & 0x7F));
+    } else {
+        chip.WriteReg(b + 4, SlopeCode(RoundToInt16(Divide(rise, span))));
+    }
+}
+
+void ProgramFan(Form1& f, long long n) {
+    ChipAccess& chip = f.chip;
+    FanCtrlRecord& r = f.settings.g_FanCtrl[static_cast<size_t>(n)];
+    if (r.Mode != 0) {
+        chip.WriteReg(0x15 + n, Field(r.SwFan, 0x7F));
+        return;
+    }
+    const auto selector = TagNumber(f.window.FanLed[static_cast<size_t>(n)]);
+    if (!selector) Raise(ErrorKind::Overflow, "fan selector");
+    chip.WriteReg(0x15 + n, *selector | 0x80);
+    const int b = static_cast<int>(0x60 + 8 * n);
+    if (IsTrue(f.KelvaneFanFlag)) {
+        ProgramNewerLayout(f, r, b);
+        return;
+    }
+    for (int k = 0; k < 5; ++k) chip.WriteReg(b + k, r.S[k]);
+    for (int k = 0; k < 3; ++k) chip.WriteReg(b + 5 + k, r.Speed[k]);
+}
+
+}  // namespace
+
+int SlopeCode(int slope) {
+    if (slope < 0) return 0xBF;
+    if (slope <= 1) return 0xB9;
+    if (slope == 2) return 0xBA;
+    if (slope <= 4) return 0xBB;
+    if (slope <= 8) return 0xBC;
+    if (slope <= 16) return 0xBD;
+    if (slope <= 32) return 0xBE;
+    return 0xBF;
+}
+
+void ApplySettings(Form1& f, i16 save) {
+    if (IsTrue(save)) SaveSettings(f);
+    for (int i = 0; i < 3; ++i) {
+        const Control& heading = f.window.KelvaneLabel[i];
+        if (!heading.visible) continue;
+        const auto n = TagNumber(heading);
+        if (!n || *n < 0 || *n > 2) Raise(ErrorKind::Subscript, "fan of heading");
+        ProgramFan(f, *n);
+    }
+    f.sys.host.SetTopmost(IsTrue(f.settings.g_DisplayOnTop));
+    if (f.settings.g_ExecuteAtStartup & 2) {
+        // Quoted: the program folder usually holds a blank.
+        const std::string path = f.program_folder + "\\" + f.exe_name + ".exe";
+        f.sys.registry.SetRunValue(kRunValueName, "\"" + path + "\"");
+    } else {
+        f.sys.registry.DeleteRunValue(kRunValueName);
+    }
+}
+
+}  // namespace kelvane

@@ -1,0 +1,263 @@
+#include "monitor/monitor_cycle.h"
+
+#include <array>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "app/failure_policy.h"
+#include "app/shell_actions.h"
+#include "chip/expression.h"
+#include "chip/led_display.h"
+#include "chip/speaker.h"
+#include "monitor/alarm_log.h"
+#include "monitor/readout.h"
+
+namespace kelvane {
+namespace {
+
+constexpr std::uint32_t kRed = 0x0000FF;
+constexpr std::uint32_t kBlue = 0xFF0000;
+constexpr const char* kNormal = "Normal...";
+
+// Positions of the limit registers in g_RegSnapshot.
+enum Limit { R60, R61, R62, R63, R64, R68, R69, R6A, R6B, R6C };
+
+struct StatusText {
+    const char* message;  // logs and the error window
+    const char* label;    // the main window
+};
+constexpr std::array<StatusText, 5> kStatus = {{
+    {kNormal, kNormal},
+    {"CPU Temperature Over...", "CPU Temperature Over..."},
+    {"The CPU Fan is out of order.", "The CPU fan is out of order."},
+    {"SYSTEM Temperature Over...", "SYSTEM Temperature Over..."},
+    {"The System Fan is out of order.", "The System fan is out of order."},
+}};
+
+long long R(const Form1& f, Limit l) { return f.g_RegSnapshot[l]; }
+
+// A display whose Tag names no record has no alert colour of its own; like the readout,
+// it must not stop the alarm logic of the other channels.
+bool AlertFlag(const Form1& f, int n, i16 t) {
+    const std::optional<int> k = ChannelRecord(f, n);
+    if (!k) return false;
+    const FanCtrlRecord& r = f.settings.g_FanCtrl[static_cast<std::size_t>(*k)];
+    const i16 limit = r.Mode == 0 ? (IsTrue(f.KelvaneFanFlag) ? r.S[2] : r.S[4]) : r.TmpAlarm;
+    return t >= limit;
+}
+
+void ClassifyCpu(Form1& f, std::int32_t t) {
+    f.CPUTemp = t;
+    f.window.Text[10].caption = std::to_string(t);
+    if (t > R(f, R6C)) {
+        f.g_Error = 0;
+        f.monitor.g_ErrorCode = 1;
+    } else {
+        f.g_Error = -1;
+    }
+    if (R(f, R69) + 1 < t && t <= R(f, R6C)) {
+        if (f.CPUTempFan == 0) {
+            f.g_Error = 0;
+            f.monitor.g_ErrorCode = 2;
+        } else {
+            f.g_Error = -1;
+        }
+    }
+}
+
+void ClassifySystem(Form1& f, std::int32_t t) {
+    f.SystemTemp = t;
+    f.window.Text[11].caption = std::to_string(t);
+    if (t > R(f, R64)) {
+        f.g_Error1 = 0;
+        f.monitor.g_ErrorCode = 3;
+    } else {
+        f.g_Error1 = -1;
+    }
+    if (R(f, R61) + 1 < t && t <= R(f, R64)) {
+        if (f.SystemTempFan == 0) {
+            f.g_Error1 = 0;
+            f.monitor.g_ErrorCode = 4;
+        } else {
+            f.g_Error1 = -1;
+        }
+    }
+}
+
+void ReadChannel(Form1& f, int n, bool& sound) {
+    const i16 t = ReadTemperature(f, n);
+    const bool alert = AlertFlag(f, n, t);
+    if (f.window.LedPic[n].visible) DrawTemperature(f, f.sys.surfaces.LedPic(n), t, Flag(alert));
+    sound = sound || alert;
+
+    const std::int32_t count = ReadFanCount(f, n);
+    f.g_Cur_i = n;
+    DrawFanSpeed(f, f.sys.surfaces.FanLed(n), FanSpeed(f, n, count));
+
+    ReadLimitRegisters(f);
+    f.chip.WriteReg(0x14, t > R(f, R62) ? 0x80 : 0x00);
+    if (n == 1) ClassifyCpu(f, t);
+    if (n == 0) ClassifySystem(f, t);
+    if (f.g_Error == -1 && f.g_Error1 == -1) f.monitor.g_ErrorCode = 0;
+}
+
+void SetLabel1(Form1& f, std::uint32_t color, const char* text) {
+    f.window.Label1.back_color = color;
+    f.window.Label1.caption = text;
+}
+
+void ForceFullSpeed(Form1& f, int first_register) {
+    for (int r = first_register; r < first_register + 3; ++r) f.chip.WriteReg(r, 0x7F);
+}
+
+void EpisodeSteps(Form1& f, int code, std::int32_t& count, bool& sound) {
+    MonitorState& m = f.monitor;
+    m.g_ErrorMsg = kStatus[code].message;
+    const long long base = f.ConstTime;
+    if (count > base + 5) {
+        SetLabel1(f, kRed, kStatus[code].label);
+        // The user's sound setting is only read here: the alarm plays the chosen style.
+        if (f.settings.g_SoundWarnning != 0) sound = true;
+        if (m.g_Critical == 1) {
+            f.window.state = WindowState::Normal;
+            Form1_nmOpen_Click(f);
+        }
+        if (count == base + 10 && m.g_Critical == 1) f.sys.windows.ShowErrorWindow();
+    }
+    count = ToInt32(count + 1LL);
+}
+
+int FanStep(long long temp, long long upper, long long lower) {
+    if (temp >= upper) return 0x14;
+    if (temp > lower) return 0x04;
+    return 0x00;
+}
+
+void NormalSteps(Form1& f, bool& sound) {
+    f.chip.WriteReg(0x15, FanStep(f.SystemTemp, R(f, R61), R(f, R60)));
+    f.chip.WriteReg(0x16, FanStep(f.CPUTemp, R(f, R69), R(f, R68)));
+    MonitorState& m = f.monitor;
+    m.g_ErrorMsg = kNormal;
+    SetLabel1(f, kBlue, kNormal);
+    sound = false;
+    m.g_ErrorCode = 0;
+    f.g_Error = f.g_Error1 = -1;
+    m.g_CPUOverCnt = m.g_SYSOverCnt = 0;
+    f.g_CPUOrderCnt = f.g_SYSOrderCnt = 0;
+}
+
+bool HistoryFileExists(Form1& f) { return f.sys.files.ReadFile(kHistoryLog).has_value(); }
+
+void StatusAction(Form1& f, bool& sound) {
+    MonitorState& m = f.monitor;
+    m.g_Critical =
+        HistoryFileExists(f) && (f.CPUTemp > R(f, R6C) + 10 || f.SystemTemp > R(f, R64) + 10) ? 1
+                                                                                              : 0;
+    switch (m.g_ErrorCode) {
+        case 1:
+            ForceFullSpeed(f, 0x6D);
+            EpisodeSteps(f, 1, m.g_CPUOverCnt, sound);
+            break;
+        case 2:
+            EpisodeSteps(f, 2, f.g_CPUOrderCnt, sound);
+            break;
+        case 3:
+            ForceFullSpeed(f, 0x65);
+            EpisodeSteps(f, 3, m.g_SYSOverCnt, sound);
+            break;
+        case 4:
+            EpisodeSteps(f, 4, f.g_SYSOrderCnt, sound);
+            break;
+        default:
+            NormalSteps(f, sound);
+            break;
+    }
+    f.window.Label3.caption = m.g_ErrorCode != 0 ? std::to_string(m.g_ErrorCode) : "";
+
+    // A log that cannot be written costs this tick its critical state, nothing more.
+    if (f.g_Delay % 20 == 0 && m.g_Critical == 1 && !SkipOnError([&] { WriteAlarmLog(f); }))
+        m.g_Critical = 0;
+}
+
+void AlarmSound(Form1& f, bool sound) {
+    const Settings& s = f.settings;
+    if (s.g_SoundWarnning <= 1 || !sound) {
+        f.BeepCountDown = s.g_BeepWaitTimes;
+        return;
+    }
+    f.BeepCountDown = Sub16(f.BeepCountDown, 1);
+    // A wait of 0 or less sounds at once instead of counting down for ever.
+    if (f.BeepCountDown > 0) return;
+    if (s.g_SoundWarnning % 2 != 0) {
+        f.sys.sound.PlayWave(f.ProgramFile("alarm.wav"));
+    } else {
+        for (NoteRecord& note : f.AlarmTune) PlayNote(f, note);
+    }
+    f.BeepCountDown = 1;
+}
+
+void ShowLimits(Form1& f) {
+    for (std::size_t i = 0; i < f.g_RegSnapshot.size(); ++i)
+        f.window.Text[kSnapshotTextBox[i]].caption = std::to_string(f.g_RegSnapshot[i]);
+}
+
+void ShowVoltages(Form1& f) {
+    for (int v = 0; v < 9; ++v) {
+        Control& label = f.window.TempLabel[v];
+        if (!label.visible) continue;
+        const double volts = ReadVoltage(f, v);
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f V", volts);
+        label.caption = text;
+    }
+}
+
+void Tick(Form1& f) {
+    f.monitor.g_Critical = 0;
+    bool sound = false;
+    for (int n = 0; n < 3; ++n) ReadChannel(f, n, sound);
+    if (f.g_Delay > 5) StatusAction(f, sound);
+    if (f.monitor.g_Critical == 1) AlarmSound(f, sound);
+    ShowLimits(f);
+    ShowVoltages(f);
+}
+
+void AdvanceDelay(Form1& f) { f.g_Delay = f.g_Delay >= 9998 ? 6 : f.g_Delay + 1; }
+
+void ShowUnreachable(Form1& f) {
+    f.monitor.hardware_unreachable = true;
+    SetLabel1(f, kRed, kUnreachableText);
+}
+
+// After an outage the label may still name it when this tick did not write the label
+// (warm-up, or a fault too young to show).
+void ShowReachable(Form1& f, bool acted) {
+    f.monitor.hardware_unreachable = false;
+    if (f.window.Label1.caption == kUnreachableText) SetLabel1(f, kBlue, acted ? kNormal : "");
+}
+
+}  // namespace
+
+void Form1_Timer1_Timer(Form1& f) {
+    // Containment: a failing tick ends here, never the process, and shows no message.
+    try {
+        const bool acted = f.g_Delay > 5;
+        Tick(f);
+        ShowReachable(f, acted);
+    } catch (const RuntimeError& e) {
+        f.monitor.g_Critical = 0;
+        if (e.kind() == ErrorKind::LibraryCall) ShowUnreachable(f);
+    } catch (...) {
+        f.monitor.g_Critical = 0;
+    }
+    // A failing tick still counts, so warm-up and the log period keep to the clock.
+    AdvanceDelay(f);
+    try {
+        f.sys.surfaces.Invalidate();
+    } catch (...) {
+        // The view repaints on the next tick.
+    }
+}
+
+}  // namespace kelvane

@@ -1,0 +1,15 @@
+#pragma once
+// The once-a-second monitor cycle of the main window: read and draw every channel, decide
+// one status for the machine and act on it (fan registers, status label, main window,
+// error window, logs, alarm sound).
+#include "app/form1.h"
+
+namespace kelvane {
+
+// Shown in Label1 while the driver library cannot be loaded or a driver call fails.
+inline constexpr const char* kUnreachableText = "Hardware monitor not reachable";
+
+// The event of Timer1. Never throws: a failing tick ends early and the next starts afresh.
+void Form1_Timer1_Timer(Form1& f);
+
+}  // namespace kelvane

@@ -1,0 +1,33 @@
+#pragma once
+// Raw hardware-monitor registers turned into the numbers the monitor shows, compares and
+// logs: temperatures in whole degrees Celsius, fan counts and speeds, the limit registers
+// and the voltage inputs. Every register access goes through f.chip.
+#include <cstdint>
+
+#include "app/form1.h"
+#include "app/int16.h"
+
+namespace kelvane {
+
+// Reads the divisor register 0x0B once into g_FanDivisor.
+void InitFanDivisors(Form1& f);
+
+// Channel n (0..2): the temperature, clamped to 0 above 127 and translated through
+// ReadingTable when the channel's record has an expression.
+i16 ReadTemperature(Form1& f, int n);
+
+// Channel n: the tachometer count, 16 bits wide on the newer register layout when the
+// chip says so, else 8 bits.
+std::int32_t ReadFanCount(Form1& f, int n);
+
+// Revolutions per minute for a count of channel n; 0 for no fan, a stalled fan or an
+// overflowed counter.
+std::int32_t FanSpeed(Form1& f, int n, std::int32_t count);
+
+// The ten fan-control registers used as alarm limits, into g_RegSnapshot.
+void ReadLimitRegisters(Form1& f);
+
+// Voltage input v (0..8) in volts, scaled for its nominal rail.
+double ReadVoltage(Form1& f, int v);
+
+}  // namespace kelvane

@@ -1,0 +1,76 @@
+// Kelvane: hardware monitor and fan control for point-of-sale terminals.
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+
+#include <string>
+
+#include "app/form1.h"
+#include "app/startup.h"
+#include "win32/driver_library.h"
+#include "win32/handles.h"
+#include "win32/main_window.h"
+#include "win32/other_windows.h"
+#include "win32/services.h"
+
+namespace {
+
+constexpr const char* kInstanceMutex = "Kelvane.SingleInstance";
+
+int RunKelvane(HINSTANCE instance) {
+    // Nothing is ever loaded from the current directory.
+    SetDllDirectoryA("");
+    OleInitialize(nullptr);
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_TAB_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    kelvane::win32::OwnedHandle mutex(CreateMutexA(nullptr, FALSE, kInstanceMutex));
+    const bool previous = GetLastError() == ERROR_ALREADY_EXISTS;
+
+    const std::string folder = kelvane::win32::ProgramFolder();
+    kelvane::win32::DriverLibrary driver(folder + "\\brantelvio.dll");
+    kelvane::win32::PrivateProfile profile(folder + "\\kelvane.ini");
+    kelvane::win32::Files files;
+    kelvane::win32::ProcessStarter processes;
+    kelvane::win32::SystemClock clock;
+    kelvane::win32::RunKey registry;
+    kelvane::win32::WaveSound sound;
+    kelvane::win32::MainView view(instance, previous);
+    struct LateWindows : kelvane::OtherWindows {
+        kelvane::OtherWindows* target = nullptr;
+        void ShowErrorWindow() override { target->ShowErrorWindow(); }
+        void ShowOptions() override { target->ShowOptions(); }
+        void ShowAbout() override { target->ShowAbout(); }
+        void LoadAndHideAll() override { target->LoadAndHideAll(); }
+        void UnloadAll() override { target->UnloadAll(); }
+    } windows;
+    kelvane::Services services{driver, profile, files, processes, clock,
+                               registry, sound, view, windows, view};
+    kelvane::Form1 form(services, folder, kelvane::win32::ExecutableBaseName());
+    kelvane::win32::WindowSet others(instance, form);
+    windows.target = &others;
+
+    view.Create(form);
+    const kelvane::LoadResult loaded = kelvane::Form1_Form_Load(form, view);
+    if (!loaded.keep_running) {
+        if (!loaded.fatal_message.empty())
+            MessageBoxA(nullptr, loaded.fatal_message.c_str(), "Kelvane", MB_OK | MB_ICONERROR);
+        DestroyWindow(view.hwnd());
+        OleUninitialize();
+        return 1;
+    }
+    kelvane::ShowStartupWindow(form);
+    view.AfterEvent();
+
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    OleUninitialize();
+    return 0;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return RunKelvane(instance); }

@@ -1,0 +1,545 @@
+#include "win32/main_window.h"
+
+#include <cmath>
+
+#include "app/failure_policy.h"
+#include "app/shell_actions.h"
+#include "app/startup.h"
+#include "chip/led_display.h"
+#include "monitor/monitor_cycle.h"
+#include "win32/control_ids.h"
+#include "win32/design_pictures.h"
+
+namespace kelvane::win32 {
+namespace {
+
+constexpr const char* kMainClass = "KelvaneMain";
+constexpr const char* kLabelClass = "KelvaneLabel";
+constexpr const char* kImageClass = "KelvaneImage";
+constexpr const char* kLedClass = "KelvaneLed";
+constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr UINT kTrayRecordSize = 88;  // the first, ANSI layout of the record
+constexpr UINT kCloseReplacement = 0xFFFFFFF6;
+
+COLORREF ToColorRef(std::uint32_t bgr) {
+    // System colours (0x80000000 + index) follow the desktop scheme.
+    if (bgr & 0x80000000u) return GetSysColor(static_cast<int>(bgr & 0xFF));
+    return static_cast<COLORREF>(bgr & 0x00FFFFFF);
+}
+
+MainView* ViewOf(HWND hwnd) {
+    return reinterpret_cast<MainView*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+
+void RegisterClasses(HINSTANCE instance, WNDPROC base, WNDPROC child) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = base;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hIcon = LoadIcon(instance, MAKEINTRESOURCE(1));
+    wc.lpszClassName = kMainClass;
+    RegisterClassExA(&wc);
+    for (const char* name : {kLabelClass, kImageClass, kLedClass}) {
+        WNDCLASSEXA cc{};
+        cc.cbSize = sizeof cc;
+        cc.lpfnWndProc = child;
+        cc.hInstance = instance;
+        cc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        cc.lpszClassName = name;
+        RegisterClassExA(&cc);
+    }
+}
+
+}  // namespace
+
+MainView::MainView(HINSTANCE instance, bool previous_instance)
+    : instance_(instance), previous_instance_(previous_instance) {
+    HDC screen = GetDC(nullptr);
+    tpp_x_ = std::max(1, 1440 / std::max(1, GetDeviceCaps(screen, LOGPIXELSX)));
+    tpp_y_ = std::max(1, 1440 / std::max(1, GetDeviceCaps(screen, LOGPIXELSY)));
+    ReleaseDC(nullptr, screen);
+    taskbar_created_ = RegisterWindowMessageA("TaskbarCreated");
+    RegisterClasses(instance_, &MainView::BaseProc, &MainView::ChildProc);
+    for (auto& strip : led_font_) strip = std::make_unique<DibSurface>(255, 20);
+}
+
+MainView::~MainView() {
+    if (form_ && form_->tray_icon_shown) DeleteTrayIcon();
+}
+
+int MainView::ToPixelsX(std::int32_t twips) const {
+    return static_cast<int>(std::lround(static_cast<double>(twips) / tpp_x_));
+}
+int MainView::ToPixelsY(std::int32_t twips) const {
+    return static_cast<int>(std::lround(static_cast<double>(twips) / tpp_y_));
+}
+
+void MainView::Create(Form1& form) {
+    form_ = &form;
+    for (int k = 0; k < 3; ++k) PaintGlyphStrip(*led_font_[static_cast<size_t>(k)], k);
+    MainWindowModel& w = form.window;
+    hwnd_ = CreateWindowExA(0, kMainClass, w.caption.c_str(), kMainStyle, CW_USEDEFAULT,
+                            CW_USEDEFAULT, ToPixelsX(w.width), ToPixelsY(w.height), nullptr,
+                            nullptr, instance_, nullptr);
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    for (int i = 0; i < 21; ++i) AddChild(w.KelvaneLabel[i], Kind::Label, ids::kKelvaneLabel + i, i);
+    for (int i = 0; i < 9; ++i) AddChild(w.TempLabel[i], Kind::Label, ids::kTempLabel + i);
+    for (int i = 0; i < 3; ++i) {
+        AddChild(w.LedPic[i], Kind::Led, ids::kLedPic + i);
+        led_pic_[i] = children_.back().get();
+        AddChild(w.FanLed[i], Kind::Led, ids::kFanLed + i);
+        fan_led_[i] = children_.back().get();
+        AddChild(w.Image1[i], Kind::Image, ids::kImage1 + i, -1, i);
+    }
+    AddChild(w.Logo, Kind::Image, ids::kLogo);
+    AddChild(w.Picture1, Kind::TrayOwner, ids::kPicture1);
+    AddChild(w.Label1, Kind::Label, ids::kLabel1);
+    AddChild(w.Label2, Kind::Label, ids::kLabel1 + 1);
+    AddChild(w.Label3, Kind::Label, ids::kLabel1 + 2);
+    for (int i = 0; i < 12; ++i) AddChild(w.Text[i], Kind::Edit, ids::kText1 + i);
+    BuildTrayMenu();
+    SetTimer(hwnd_, ids::kMonitorTimer, 1000, nullptr);  // Timer1 runs from load
+    Sync();
+}
+
+void MainView::AddChild(Control& model, Kind kind, int id, int label_index, int item_index) {
+    auto child = std::make_unique<Child>();
+    child->model = &model;
+    child->kind = kind;
+    child->label_index = label_index;
+    child->item_index = item_index;
+    const char* cls = kind == Kind::Edit    ? "EDIT"
+                      : kind == Kind::Image ? kImageClass
+                      : kind == Kind::Label ? kLabelClass
+                                            : kLedClass;
+    const int w = ToPixelsX(model.width), h = ToPixelsY(model.height);
+    child->hwnd = CreateWindowExA(0, cls, model.caption.c_str(), WS_CHILD, ToPixelsX(model.left),
+                                  ToPixelsY(model.top), w, h, hwnd_,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
+                                  nullptr);
+    if (kind == Kind::Led) child->surface = std::make_unique<DibSurface>(w, h);
+    if (kind != Kind::Edit)
+        SetWindowLongPtrA(child->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(child.get()));
+    child->text = model.caption;
+    children_.push_back(std::move(child));
+}
+
+void MainView::BuildTrayMenu() {
+    tray_menu_.reset(CreatePopupMenu());
+    AppendMenuA(tray_menu_.get(), MF_STRING, ids::kMenuOpen, "&Open");
+    AppendMenuA(tray_menu_.get(), MF_STRING, ids::kMenuAbout, "&About");
+    AppendMenuA(tray_menu_.get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(tray_menu_.get(), MF_STRING, ids::kMenuExit, "E&xit");
+}
+
+void MainView::AfterEvent() {
+    if (!form_ || unloading_) return;
+    Sync();
+    ContainErrors([&] { KeepTrayWithHiddenWindow(*form_, *this); });
+}
+
+void MainView::Sync() {
+    if (!form_ || !hwnd_ || unloading_) return;
+    if (syncing_) {
+        resync_ = true;  // a resize handler changed the model while we were showing it
+        return;
+    }
+    syncing_ = true;
+    do {
+        resync_ = false;
+        for (auto& child : children_) SyncChild(*child);
+        SyncWindow();
+    } while (resync_);
+    syncing_ = false;
+}
+
+void MainView::SyncWindow() {
+    MainWindowModel& w = form_->window;
+    if (w.caption != shown_caption_) {
+        SetWindowTextA(hwnd_, w.caption.c_str());
+        shown_caption_ = w.caption;
+    }
+    const RECT rect{ToPixelsX(w.left), ToPixelsY(w.top), ToPixelsX(w.width), ToPixelsY(w.height)};
+    if (!EqualRect(&rect, &shown_rect_)) {
+        SetWindowPos(hwnd_, nullptr, rect.left, rect.top, rect.right, rect.bottom,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        shown_rect_ = rect;
+    }
+    if (w.back_color != shown_back_ || w.picture != shown_picture_) {
+        shown_back_ = w.back_color;
+        shown_picture_ = w.picture;
+        RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+    }
+    const bool shown = IsWindowVisible(hwnd_) != FALSE;
+    const bool iconic = IsIconic(hwnd_) != FALSE;
+    if (w.visible) {
+        if (w.state == WindowState::Minimized) {
+            if (!iconic || !shown) ShowWindow(hwnd_, SW_SHOWMINIMIZED);
+        } else if (iconic) {
+            ShowWindow(hwnd_, SW_RESTORE);
+        } else if (!shown) {
+            ShowWindow(hwnd_, SW_SHOWNORMAL);
+        }
+    } else if (shown) {
+        ShowWindow(hwnd_, SW_HIDE);
+    }
+}
+
+void MainView::SyncChild(Child& c) {
+    Control& m = *c.model;
+    bool repaint = false;
+    const RECT rect{ToPixelsX(m.left), ToPixelsY(m.top), ToPixelsX(m.width), ToPixelsY(m.height)};
+    if (!EqualRect(&rect, &c.rect)) {
+        MoveWindow(c.hwnd, rect.left, rect.top, rect.right, rect.bottom, TRUE);
+        c.rect = rect;
+        repaint = true;
+    }
+    if (m.caption != c.text) {
+        SetWindowTextA(c.hwnd, m.caption.c_str());
+        c.text = m.caption;
+        repaint = true;
+    }
+    const FontSpec& f = m.font;
+    const bool font_changed = !c.has_font || f.size != c.font_spec.size ||
+                              f.bold != c.font_spec.bold || f.italic != c.font_spec.italic ||
+                              f.underline != c.font_spec.underline ||
+                              f.strikethrough != c.font_spec.strikethrough;
+    if (font_changed && c.kind != Kind::Led) {
+        HDC screen = GetDC(nullptr);
+        const int height = -MulDiv(static_cast<int>(std::lround(f.size * 100)),
+                                   GetDeviceCaps(screen, LOGPIXELSY), 7200);
+        ReleaseDC(nullptr, screen);
+        c.font.reset(CreateFontA(height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, f.italic,
+                                 f.underline, f.strikethrough, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                 CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                                 DEFAULT_PITCH | FF_SWISS, "Tahoma"));
+        c.font_spec = f;
+        c.has_font = true;
+        if (c.kind == Kind::Edit) SendMessageA(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(c.font.get()), FALSE);
+        repaint = true;
+    }
+    if (m.fore_color != c.fore || m.back_color != c.back || m.picture != c.picture) {
+        c.fore = m.fore_color;
+        c.back = m.back_color;
+        c.picture = m.picture;
+        repaint = true;
+    }
+    if (repaint && c.kind != Kind::Edit) InvalidateRect(c.hwnd, nullptr, FALSE);
+    if (m.visible != c.visible || (IsWindowVisible(c.hwnd) != FALSE) != m.visible) {
+        ShowWindow(c.hwnd, m.visible ? SW_SHOWNA : SW_HIDE);
+        c.visible = m.visible;
+        // A hidden label leaves the window's background behind it.
+        if (!m.visible) {
+            RECT r = rect;
+            r.right += r.left;
+            r.bottom += r.top;
+            InvalidateRect(hwnd_, &r, TRUE);
+        }
+    }
+}
+
+Picture* MainView::FindPicture(const std::string& path) {
+    if (path.empty()) return nullptr;
+    auto it = pictures_.find(path);
+    return it == pictures_.end() ? nullptr : it->second.get();
+}
+
+void MainView::PaintBackground(HDC dc, int ox, int oy, int width, int height) {
+    const MainWindowModel& w = form_->window;
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    // Paint in window coordinates, shifted so that (ox, oy) lands on (0, 0).
+    POINT old{};
+    SetViewportOrgEx(dc, -ox, -oy, &old);
+    HRGN clip = CreateRectRgn(0, 0, width, height);
+    SelectClipRgn(dc, clip);
+    if (Picture* p = FindPicture(w.picture)) {
+        OwnedBrush back(CreateSolidBrush(ToColorRef(w.back_color)));
+        FillRect(dc, &client, back.get());
+        p->Paint(dc, 0, 0);
+    } else {
+        PaintDesignBackground(dc, client, ToColorRef(w.back_color), 1.0 / tpp_x_);
+    }
+    SelectClipRgn(dc, nullptr);
+    DeleteObject(clip);
+    SetViewportOrgEx(dc, old.x, old.y, nullptr);
+}
+
+void MainView::PaintChild(Child& c, HDC target) {
+    RECT r{};
+    GetClientRect(c.hwnd, &r);
+    if (r.right <= 0 || r.bottom <= 0) return;
+    // Compose off screen, then one copy: no flicker on the once-a-second redraw.
+    OwnedDc dc(CreateCompatibleDC(target));
+    OwnedBitmap bitmap(CreateCompatibleBitmap(target, r.right, r.bottom));
+    HGDIOBJ old = SelectObject(dc.get(), bitmap.get());
+    const Control& m = *c.model;
+    if (c.kind == Kind::Led) {
+        c.surface->PaintTo(dc.get(), 0, 0);
+    } else {
+        if (m.transparent) {
+            POINT origin{0, 0};
+            MapWindowPoints(c.hwnd, hwnd_, &origin, 1);
+            PaintBackground(dc.get(), origin.x, origin.y, r.right, r.bottom);
+        } else {
+            OwnedBrush back(CreateSolidBrush(ToColorRef(m.back_color)));
+            FillRect(dc.get(), &r, back.get());
+        }
+        if (c.kind == Kind::Label) {
+            SetBkMode(dc.get(), TRANSPARENT);
+            SetTextColor(dc.get(), ToColorRef(m.fore_color));
+            HGDIOBJ old_font = SelectObject(dc.get(), c.font.get());
+            const UINT align = &m == &form_->window.Label1 ? DT_CENTER : DT_LEFT;
+            DrawTextA(dc.get(), m.caption.c_str(), -1, &r, align | DT_WORDBREAK | DT_NOPREFIX);
+            SelectObject(dc.get(), old_font);
+        } else if (c.kind == Kind::Image) {
+            if (Picture* p = FindPicture(m.picture)) {
+                p->Paint(dc.get(), 0, 0);
+            } else if (c.item_index >= 0) {
+                PaintDesignItem(dc.get(), (r.right - 32) / 2, (r.bottom - 32) / 2, c.item_index);
+            } else {
+                PaintDesignLogo(dc.get(), r);
+            }
+        }
+    }
+    BitBlt(target, 0, 0, r.right, r.bottom, dc.get(), 0, 0, SRCCOPY);
+    SelectObject(dc.get(), old);
+}
+
+LRESULT CALLBACK MainView::ChildProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    auto* child = reinterpret_cast<Child*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    MainView* view = child ? ViewOf(GetParent(hwnd)) : nullptr;
+    if (!child || !view || !view->form_) return DefWindowProcA(hwnd, message, wparam, lparam);
+    return view->OnChildMessage(*child, message, wparam, lparam);
+}
+
+LRESULT MainView::OnChildMessage(Child& c, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(c.hwnd, &ps);
+            PaintChild(c, dc);
+            EndPaint(c.hwnd, &ps);
+            return 0;
+        }
+        case WM_LBUTTONUP:
+            if (c.kind == Kind::Label && c.label_index >= 0) {
+                const int index = c.label_index;
+                ContainErrors([&] { Form1_KelvaneLabel_Click(*form_, index); });
+                AfterEvent();
+            }
+            return 0;
+        case WM_MOUSEMOVE:
+            // The tray's callback is the mouse-move message, its event number in x.
+            if (c.kind == Kind::TrayOwner) {
+                const int x = static_cast<short>(LOWORD(lparam));
+                const int y = static_cast<short>(HIWORD(lparam));
+                ContainErrors([&] { Form1_Picture1_MouseMove(*form_, *this, 0, 0, x, y); });
+                AfterEvent();
+            }
+            return 0;
+        default:
+            return DefWindowProcA(c.hwnd, message, wparam, lparam);
+    }
+}
+
+LRESULT CALLBACK MainView::BaseProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    MainView* view = ViewOf(hwnd);
+    if (!view || !view->form_) return DefWindowProcA(hwnd, message, wparam, lparam);
+    return view->OnMessage(message, wparam, lparam);
+}
+
+LRESULT CALLBACK MainView::MainWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    MainView* view = ViewOf(hwnd);
+    if (view && view->form_ && message == kHotKeyMessage) {
+        const auto id = static_cast<std::uint8_t>(wparam & 0xFF);
+        ContainErrors([&] { HotKeyPressed(*view->form_, id); });
+        view->AfterEvent();
+        return 1;
+    }
+    return CallWindowProcA(view ? view->old_proc_ : DefWindowProcA, hwnd, message, wparam, lparam);
+}
+
+LRESULT MainView::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+    Form1& f = *form_;
+    if (taskbar_created_ != 0 && message == taskbar_created_) {
+        // The shell restarted and forgot the record.
+        if (f.tray_icon_shown) AddTrayIcon();
+        return 0;
+    }
+    switch (message) {
+        case WM_ERASEBKGND: {
+            RECT client{};
+            GetClientRect(hwnd_, &client);
+            PaintBackground(reinterpret_cast<HDC>(wparam), 0, 0, client.right, client.bottom);
+            return 1;
+        }
+        case WM_TIMER:
+            if (wparam == ids::kMonitorTimer) {
+                ContainErrors([&] { Form1_Timer1_Timer(f); });
+                AfterEvent();
+            }
+            return 0;
+        case WM_SIZE:
+            if (wparam == SIZE_MINIMIZED && f.window.state != WindowState::Minimized) {
+                f.window.state = WindowState::Minimized;
+                ContainErrors([&] { Form1_Form_Resize(f); });
+                AfterEvent();
+            } else if (wparam == SIZE_RESTORED && f.window.state == WindowState::Minimized &&
+                       IsWindowVisible(hwnd_)) {
+                f.window.state = WindowState::Normal;
+            }
+            return 0;
+        case WM_COMMAND:
+            switch (LOWORD(wparam)) {
+                case ids::kMenuOpen:
+                    ContainErrors([&] { Form1_nmOpen_Click(f); });
+                    break;
+                case ids::kMenuAbout:
+                    ContainErrors([&] { Form1_nmAbout_Click(f); });
+                    break;
+                case ids::kMenuExit:
+                    Form1_nmClos_Click(*this);
+                    return 0;
+                default:
+                    break;
+            }
+            AfterEvent();
+            return 0;
+        case WM_SYSCOMMAND:
+            if ((wparam & 0xFFF0) == SC_CLOSE) return 0;  // the close command is disabled
+            break;
+        case WM_CLOSE:
+            if (!unloading_) return 0;
+            break;
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            if (wparam) Unload();
+            return 0;
+        case WM_DESTROY:
+            KillTimer(hwnd_, ids::kMonitorTimer);
+            PostQuitMessage(0);
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcA(hwnd_, message, wparam, lparam);
+}
+
+void MainView::Unload() {
+    if (unloading_) return;
+    ContainErrors([&] { Form1_Form_Unload(*form_, *this); });
+    unloading_ = true;
+    if (form_->tray_icon_shown) {
+        DeleteTrayIcon();
+        form_->tray_icon_shown = false;
+    }
+    DestroyWindow(hwnd_);
+}
+
+void MainView::CloseMainWindow() { Unload(); }
+
+void MainView::SetTopmost(bool topmost) {
+    SetWindowPos(hwnd_, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE);
+}
+
+void MainView::DoEvents() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+void MainView::Activate() {
+    SetForegroundWindow(hwnd_);
+    SetFocus(hwnd_);
+}
+
+void MainView::GreyCloseItem() {
+    HMENU menu = GetSystemMenu(hwnd_, FALSE);
+    if (menu) ModifyMenuA(menu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED, kCloseReplacement, "Close");
+}
+
+void MainView::ShowModel() { Sync(); }
+
+int MainView::WorkAreaWidthPixels() { return GetSystemMetrics(SM_CXFULLSCREEN); }
+int MainView::WorkAreaHeightPixels() { return GetSystemMetrics(SM_CYFULLSCREEN); }
+int MainView::TwipsPerPixelX() { return tpp_x_; }
+int MainView::TwipsPerPixelY() { return tpp_y_; }
+
+bool MainView::LoadPicture(const std::string& path) {
+    if (FindPicture(path)) return true;
+    auto picture = Picture::Load(path);
+    if (!picture) return false;
+    pictures_[path] = std::move(picture);
+    return true;
+}
+
+Surface& MainView::LedPic(int n) { return *led_pic_.at(static_cast<size_t>(n))->surface; }
+Surface& MainView::FanLed(int n) { return *fan_led_.at(static_cast<size_t>(n))->surface; }
+Surface& MainView::LedFont(int k) { return *led_font_.at(static_cast<size_t>(k)); }
+
+void MainView::Invalidate() {
+    for (Child* c : led_pic_) InvalidateRect(c->hwnd, nullptr, FALSE);
+    for (Child* c : fan_led_) InvalidateRect(c->hwnd, nullptr, FALSE);
+}
+
+void MainView::ActivatePreviousInstance(const std::string& title) {
+    SetWindowTextA(hwnd_, "");
+    if (HWND other = FindWindowA(kMainClass, title.c_str())) {
+        if (IsIconic(other)) ShowWindow(other, SW_RESTORE);
+        SetForegroundWindow(other);
+    }
+}
+
+void MainView::PrepareTrayRecord() {
+    tray_icon_.reset(CreateDesignIcon());
+    tray_record_ = NOTIFYICONDATAA{};
+    tray_record_.cbSize = kTrayRecordSize;
+    for (auto& c : children_)
+        if (c->kind == Kind::TrayOwner) tray_record_.hWnd = c->hwnd;
+    tray_record_.uID = 1;
+    tray_record_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    tray_record_.uCallbackMessage = WM_MOUSEMOVE;
+    tray_record_.hIcon = tray_icon_.get();
+    lstrcpynA(tray_record_.szTip, "Kelvane", 64);
+}
+
+bool MainView::RegisterHotKey(int id, unsigned modifiers, unsigned virtual_key) {
+    return ::RegisterHotKey(hwnd_, id, modifiers, virtual_key) != FALSE;
+}
+
+void MainView::UnregisterHotKey(int id) { ::UnregisterHotKey(hwnd_, id); }
+
+void MainView::SubclassMainWindow() {
+    old_proc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongA(hwnd_, GWL_WNDPROC, reinterpret_cast<LONG>(&MainView::MainWindowProc)));
+}
+
+void MainView::AddTrayIcon() {
+    if (tray_record_.hWnd) Shell_NotifyIconA(NIM_ADD, &tray_record_);
+}
+
+void MainView::DeleteTrayIcon() {
+    if (tray_record_.hWnd) Shell_NotifyIconA(NIM_DELETE, &tray_record_);
+}
+
+void MainView::PopupTrayMenu() {
+    POINT at{};
+    GetCursorPos(&at);
+    SetForegroundWindow(hwnd_);
+    TrackPopupMenu(tray_menu_.get(), TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
+    PostMessageA(hwnd_, WM_NULL, 0, 0);  // lets the menu close when the user clicks elsewhere
+}
+
+}  // namespace kelvane::win32

@@ -1,0 +1,34 @@
+#pragma once
+// The windows other than the main window: the options dialog Form2, the error window Form4
+// and the About window, each loaded on first use.
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "app/form1.h"
+
+namespace kelvane::win32 {
+
+class WindowSet final : public OtherWindows {
+public:
+    WindowSet(HINSTANCE instance, Form1& form);
+    ~WindowSet() override;
+    WindowSet(const WindowSet&) = delete;
+    WindowSet& operator=(const WindowSet&) = delete;
+
+    void ShowErrorWindow() override;
+    void ShowOptions() override;
+    void ShowAbout() override;
+    void LoadAndHideAll() override;
+    void UnloadAll() override;
+
+    // Called by the windows' own views after each of their events.
+    void Forget(HWND window);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kelvane::win32

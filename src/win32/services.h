@@ -1,0 +1,60 @@
+#pragma once
+// The operating-system services of the logic, backed by the Win32 API.
+#include <string>
+
+#include "app/platform.h"
+#include "app/profile.h"
+
+namespace kelvane::win32 {
+
+// The settings file through the private-profile functions (1024-byte buffers).
+class PrivateProfile : public Profile {
+public:
+    explicit PrivateProfile(std::string path) : path_(std::move(path)) {}
+    std::int64_t GetInt(const std::string& section, const std::string& key,
+                        std::int64_t default_value) override;
+    std::string GetString(const std::string& section, const std::string& key,
+                          const std::string& default_value) override;
+    void WriteString(const std::string& section, const std::string& key,
+                     const std::string& value) override;
+
+private:
+    std::string path_;
+};
+
+class Files : public FileSystem {
+public:
+    std::optional<std::string> ReadFile(const std::string& path) override;
+    void AppendFile(const std::string& path, const std::string& data) override;
+    std::optional<std::string> SearchPathIn(const std::string& folder, const std::string& name,
+                                            const std::string& extension) override;
+};
+
+class ProcessStarter : public Processes {
+public:
+    bool StartMinimized(const std::string& path) override;
+};
+
+class SystemClock : public Clock {
+public:
+    void Sleep(long milliseconds) override;
+    std::string ShortDate() override;
+    std::string LongTime() override;
+};
+
+class RunKey : public Registry {
+public:
+    void SetRunValue(const std::string& name, const std::string& data) override;
+    void DeleteRunValue(const std::string& name) override;
+};
+
+class WaveSound : public SoundPlayer {
+public:
+    void PlayWave(const std::string& path) override;
+};
+
+// Folder and base name of the running executable.
+std::string ProgramFolder();
+std::string ExecutableBaseName();
+
+}  // namespace kelvane::win32

@@ -1,0 +1,214 @@
+// A small Win32 probe for the end-to-end tests: it reports the real state of Kelvane's
+// windows (captions, visibility, topmost, positions, child texts, trackbars, tabs) and can
+// click child controls, so the tests check window state rather than guess from pixels.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Found {
+    std::string title;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectByTitle(HWND hwnd, LPARAM lparam) {
+    auto* found = reinterpret_cast<Found*>(lparam);
+    char text[512] = {};
+    GetWindowTextA(hwnd, text, sizeof text);
+    if (found->title == text) found->windows.push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> WindowsTitled(const std::string& title) {
+    Found found{title, {}};
+    EnumWindows(CollectByTitle, reinterpret_cast<LPARAM>(&found));
+    return found.windows;
+}
+
+HWND WindowTitled(const std::string& title) {
+    auto all = WindowsTitled(title);
+    return all.empty() ? nullptr : all.front();
+}
+
+std::string Text(HWND hwnd) {
+    char text[2048] = {};
+    GetWindowTextA(hwnd, text, sizeof text);
+    std::string s = text;
+    for (char& c : s)
+        if (c == '\r' || c == '\n') c = '|';
+    return s;
+}
+
+std::string ClassOf(HWND hwnd) {
+    char name[256] = {};
+    GetClassNameA(hwnd, name, sizeof name);
+    return name;
+}
+
+void PrintWindow(HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    RECT c{};
+    GetClientRect(hwnd, &c);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    const LONG ex = GetWindowLongA(hwnd, GWL_EXSTYLE);
+    std::printf("found=1\nvisible=%d\niconic=%d\ntopmost=%d\nenabled=%d\nleft=%ld\ntop=%ld\n"
+                "width=%ld\nheight=%ld\nclient_width=%ld\nclient_height=%ld\npid=%lu\nclass=%s\n"
+                "foreground=%d\n",
+                IsWindowVisible(hwnd) ? 1 : 0, IsIconic(hwnd) ? 1 : 0,
+                (ex & WS_EX_TOPMOST) ? 1 : 0, IsWindowEnabled(hwnd) ? 1 : 0, r.left, r.top,
+                r.right - r.left, r.bottom - r.top, c.right, c.bottom, pid,
+                ClassOf(hwnd).c_str(), GetForegroundWindow() == hwnd ? 1 : 0);
+}
+
+void PrintChild(HWND parent, HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    std::printf("id=%d class=%s visible=%d enabled=%d left=%ld top=%ld width=%ld height=%ld text=%s\n",
+                GetDlgCtrlID(child), ClassOf(child).c_str(), IsWindowVisible(child) ? 1 : 0,
+                IsWindowEnabled(child) ? 1 : 0, r.left, r.top, r.right - r.left,
+                r.bottom - r.top, Text(child).c_str());
+}
+
+BOOL CALLBACK PrintEach(HWND child, LPARAM parent) {
+    PrintChild(reinterpret_cast<HWND>(parent), child);
+    return TRUE;
+}
+
+BOOL CALLBACK ListTop(HWND hwnd, LPARAM) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    std::printf("pid=%lu visible=%d class=%s title=%s\n", pid, IsWindowVisible(hwnd) ? 1 : 0,
+                ClassOf(hwnd).c_str(), Text(hwnd).c_str());
+    return TRUE;
+}
+
+int Usage() {
+    std::fputs(
+        "probe list | count TITLE | window TITLE | wait TITLE MS | gone TITLE MS | children TITLE\n"
+        "      child TITLE ID | click TITLE ID | command TITLE ID | trackbar TITLE ID\n"
+        "      settrackbar TITLE ID POS | tabs TITLE | selecttab TITLE INDEX | hotkeys-free\n"
+        "      pixel TITLE ID X Y\n",
+        stderr);
+    return 2;
+}
+
+struct Search {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchId(HWND child, LPARAM lp) {
+    auto* s = reinterpret_cast<Search*>(lp);
+    if (GetDlgCtrlID(child) != s->id) return TRUE;
+    s->found = child;
+    return FALSE;
+}
+
+HWND ChildById(HWND parent, int id) {
+    Search search{id, nullptr};
+    EnumChildWindows(parent, MatchId, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage();
+    const std::string verb = argv[1];
+    if (verb == "list") {
+        EnumWindows(ListTop, 0);
+        return 0;
+    }
+    if (verb == "hotkeys-free") {
+        // Registers both of Kelvane's hot keys itself: that works only once Kelvane let go.
+        const BOOL show = RegisterHotKey(nullptr, 1, MOD_ALT | MOD_CONTROL | MOD_SHIFT, VK_F11);
+        const BOOL hide = RegisterHotKey(nullptr, 2, MOD_ALT | MOD_CONTROL | MOD_SHIFT, VK_F12);
+        if (show) UnregisterHotKey(nullptr, 1);
+        if (hide) UnregisterHotKey(nullptr, 2);
+        std::printf("show=%d\nhide=%d\n", show ? 1 : 0, hide ? 1 : 0);
+        return 0;
+    }
+    if (argc < 3) return Usage();
+    const std::string title = argv[2];
+    if (verb == "count") {
+        std::printf("%zu\n", WindowsTitled(title).size());
+        return 0;
+    }
+    if (verb == "wait" || verb == "gone") {
+        const int ms = argc > 3 ? std::atoi(argv[3]) : 10000;
+        for (int waited = 0; waited <= ms; waited += 100) {
+            HWND h = WindowTitled(title);
+            const bool present = h && IsWindowVisible(h);
+            if (present == (verb == "wait")) return 0;
+            Sleep(100);
+        }
+        return 1;
+    }
+    HWND hwnd = WindowTitled(title);
+    if (!hwnd) {
+        std::printf("found=0\n");
+        return 1;
+    }
+    if (verb == "window") {
+        PrintWindow(hwnd);
+        return 0;
+    }
+    if (verb == "children") {
+        EnumChildWindows(hwnd, PrintEach, reinterpret_cast<LPARAM>(hwnd));
+        return 0;
+    }
+    if (verb == "tabs" || verb == "selecttab") {
+        HWND tab = FindWindowExA(hwnd, nullptr, WC_TABCONTROLA, nullptr);
+        if (!tab) return 1;
+        if (verb == "selecttab" && argc > 3) {
+            const int index = std::atoi(argv[3]);
+            TabCtrl_SetCurFocus(tab, index);
+            return 0;
+        }
+        const int count = TabCtrl_GetItemCount(tab);
+        std::printf("count=%d\nselected=%d\n", count, TabCtrl_GetCurSel(tab));
+        return 0;
+    }
+    if (argc < 4) return Usage();
+    HWND child = ChildById(hwnd, std::atoi(argv[3]));
+    if (!child) {
+        std::printf("found=0\n");
+        return 1;
+    }
+    if (verb == "child") {
+        PrintChild(hwnd, child);
+        return 0;
+    }
+    if (verb == "click") {
+        PostMessageA(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+        PostMessageA(child, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+        return 0;
+    }
+    if (verb == "command") {
+        PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(child), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(child));
+        return 0;
+    }
+    if (verb == "trackbar") {
+        std::printf("pos=%ld\nmin=%ld\nmax=%ld\n", static_cast<long>(SendMessageA(child, TBM_GETPOS, 0, 0)),
+                    static_cast<long>(SendMessageA(child, TBM_GETRANGEMIN, 0, 0)),
+                    static_cast<long>(SendMessageA(child, TBM_GETRANGEMAX, 0, 0)));
+        return 0;
+    }
+    if (verb == "pixel" && argc > 5) {
+        HDC dc = GetDC(child);
+        const COLORREF c = GetPixel(dc, std::atoi(argv[4]), std::atoi(argv[5]));
+        ReleaseDC(child, dc);
+        std::printf("rgb=%02x%02x%02x\n", GetRValue(c), GetGValue(c), GetBValue(c));
+        return 0;
+    }
+    return Usage();
+}

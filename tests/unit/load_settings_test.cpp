@@ -1,0 +1,295 @@
+#include "app/load_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "board/board.h"
+#include "chip/speaker.h"
+#include "support/fakes.h"
+
+namespace kelvane {
+namespace {
+
+struct Loaded {
+    explicit Loaded(const std::string& ini, i16 newer = kFalse, i16 delta = kFalse)
+        : rig(board, ini) {
+        rig.form.KelvaneFanFlag = newer;
+        rig.form.KelvaneFanSpecialFlag = delta;
+    }
+    // The kind of the error that ended loading, if any.
+    std::optional<ErrorKind> Load() {
+        try {
+            LoadSettings(rig.form);
+            return std::nullopt;
+        } catch (const RuntimeError& e) {
+            return e.kind();
+        }
+    }
+    board::Board board;
+    testing::Rig rig;
+    Form1& f = rig.form;
+    Settings& g = rig.form.settings;
+};
+
+TEST(LoadSettings, EmptyFileGivesTheDesignLayoutAndShippedDefaults) {
+    Loaded l("");
+    ASSERT_EQ(l.Load(), std::nullopt);
+    EXPECT_EQ(l.f.window, DesignLayout());
+    EXPECT_EQ(l.g.g_IniPath, "C:\\Program Files\\Kelvane\\kelvane.ini");
+    EXPECT_EQ(l.g.g_Address, 661);
+    EXPECT_EQ(l.g.g_BeepWaitTimes, 3);
+    EXPECT_EQ(l.f.BeepCountDown, 3);
+    EXPECT_EQ(l.g.g_UserScroll, 1);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(l.g.g_DefaultFanCtrl[i].TmpAlarm, 100);
+        EXPECT_EQ(l.g.g_FanCtrl[i].TmpAlarm, 100);
+        EXPECT_EQ(l.g.g_DefaultFanCtrl[i].UserCtl, 1);
+    }
+    EXPECT_EQ(l.g.g_FanCtrl[1].Caption, "System Fan");
+    for (const VinRecord& v : l.g.g_Vin) {
+        EXPECT_EQ(v.Enable, 1);
+        EXPECT_EQ(v.Percent, 10);
+    }
+    const std::string& about = l.g.g_AboutText;
+    EXPECT_NE(about.find("5.07"), std::string::npos);
+    EXPECT_NE(about.find("2006"), std::string::npos);
+    EXPECT_EQ(about.find('\xE2'), std::string::npos);
+    size_t breaks = 0;
+    for (size_t at = 0; (at = about.find("\r\n", at)) != std::string::npos; at += 2) ++breaks;
+    EXPECT_EQ(breaks, 3u);
+    const auto tune = StandardAlarmTune();
+    for (size_t i = 0; i < tune.size(); ++i) {
+        EXPECT_EQ(l.f.AlarmTune[i].note, tune[i].note);
+        EXPECT_EQ(l.f.AlarmTune[i].duration, tune[i].duration);
+    }
+    EXPECT_EQ(l.f.AlarmTune[4].duration, 300);
+}
+
+TEST(LoadSettings, AddressOutOfRangeEndsLoadingBeforeAnyControlMoves) {
+    Loaded l(
+        "[Option]\nAddress=70000\nBeepWaitTimes=7\n[Image Option 0]\nLeft=5\n"
+        "[Label Option 0]\nLeft=100\n");
+    EXPECT_EQ(l.Load(), ErrorKind::Overflow);
+    EXPECT_EQ(l.g.g_Address, 0x295);
+    EXPECT_EQ(l.f.window, DesignLayout());
+    EXPECT_EQ(l.g.g_BeepWaitTimes, 0);
+    EXPECT_EQ(l.g.g_IniPath, "C:\\Program Files\\Kelvane\\kelvane.ini");
+}
+
+TEST(LoadSettings, BadKeyEndsLoadingThereAndKeepsWhatCameBefore) {
+    // VIN2's Percent does not fit 16 bits: its Enable was read, Percent and all after not.
+    Loaded l(
+        "[Image Option 1]\nLeft=777\nVisible=0\n[VIN1]\nEnable=0\n"
+        "[VIN2]\nEnable=0\nPercent=40000\n[VIN3]\nTop=1\n[Option]\nBeepWaitTimes=9\n");
+    EXPECT_EQ(l.Load(), ErrorKind::Overflow);
+    EXPECT_EQ(l.f.window.Image1[1].left, 777);
+    EXPECT_FALSE(l.f.window.Image1[1].visible);
+    EXPECT_EQ(l.g.g_Vin[1].Enable, 0);
+    EXPECT_EQ(l.g.g_Vin[1].Percent, 10);
+    EXPECT_EQ(l.g.g_Vin[2].Enable, 0);
+    EXPECT_EQ(l.g.g_Vin[2].Percent, 0);
+    EXPECT_EQ(l.f.window.TempLabel[3].top, DesignLayout().TempLabel[3].top);
+    EXPECT_EQ(l.g.g_BeepWaitTimes, 0);
+}
+
+TEST(LoadSettings, ControlThatRefusesAValueEndsLoading) {
+    const MainWindowModel design = DesignLayout();
+    {
+        Loaded l("[Label Option 3]\nCaption=Core\n[Label Option 4]\nColor=16777216\nCaption=X\n");
+        EXPECT_EQ(l.Load(), ErrorKind::InvalidProperty);
+        EXPECT_EQ(l.f.window.KelvaneLabel[3].caption, "Core");
+        EXPECT_EQ(l.f.window.KelvaneLabel[4].caption, design.KelvaneLabel[4].caption);
+        EXPECT_EQ(l.g.g_FanCtrl[0].TmpAlarm, 0);
+    }
+    {
+        Loaded l("[Label Option 0]\nFontSize=0\nBold=0\n");
+        EXPECT_EQ(l.Load(), ErrorKind::InvalidProperty);
+        EXPECT_TRUE(l.f.window.KelvaneLabel[0].font.bold);
+    }
+    {
+        Loaded l("[Option]\nForm_Width=-1\nLogo_Top=1\n");
+        EXPECT_EQ(l.Load(), ErrorKind::InvalidProperty);
+        EXPECT_EQ(l.f.window.Logo.top, design.Logo.top);
+    }
+}
+
+TEST(LoadSettings, LabelKeysApplyIncludingSystemColours) {
+    Loaded l(
+        "[Label Option 16]\nTop=10\nLeft=20\nColor=-2147483640\nCaption=Till 3\nFontSize=12\n"
+        "Bold=0\nItalic=5\nVisible=0\nUnderline=1\nStrikethrough=-1\n");
+    ASSERT_EQ(l.Load(), std::nullopt);
+    const Control& c = l.f.window.KelvaneLabel[16];
+    EXPECT_EQ(c.top, 10);
+    EXPECT_EQ(c.left, 20);
+    EXPECT_EQ(c.fore_color, 0x80000008u);
+    EXPECT_EQ(c.caption, "Till 3");
+    EXPECT_EQ(c.font.size, 12);
+    EXPECT_FALSE(c.font.bold);
+    EXPECT_TRUE(c.font.italic);
+    EXPECT_FALSE(c.visible);
+    EXPECT_TRUE(c.font.underline);
+    EXPECT_TRUE(c.font.strikethrough);
+}
+
+TEST(LoadSettings, DisplaysPairWithTheNearestMovedHeading) {
+    // Heading 1 moved onto LedPic(0); LedPic(1) at 2160 is then nearest heading 0 (1560 off).
+    Loaded l("[Label Option 1]\nLeft=480\n");
+    ASSERT_EQ(l.Load(), std::nullopt);
+    const auto& w = l.f.window;
+    EXPECT_EQ(w.LedPic[0].tag, "1");
+    EXPECT_EQ(w.LedPic[1].tag, "0");
+    EXPECT_EQ(w.LedPic[2].tag, "2");
+    EXPECT_EQ(w.KelvaneLabel[0].tag, "1");
+    EXPECT_EQ(w.KelvaneLabel[1].tag, "0");
+    EXPECT_EQ(w.KelvaneLabel[2].tag, "2");
+}
+
+TEST(LoadSettings, PairingTiesGoToTheLowerHeadingAndFarDisplaysKeepTheirOwn) {
+    Loaded l(
+        "[Label Option 0]\nLeft=1000\n[Label Option 1]\nLeft=3000\n[Label Option 2]\n"
+        "Left=20000\n[Temperature Led Option 0]\nLeft=2000\n[Temperature Led Option 1]\n"
+        "Left=2000\n[Temperature Led Option 2]\nLeft=40000\nTop=7\n");
+    ASSERT_EQ(l.Load(), std::nullopt);
+    const auto& w = l.f.window;
+    EXPECT_EQ(w.LedPic[0].tag, "0");
+    EXPECT_EQ(w.LedPic[1].tag, "0");
+    EXPECT_EQ(w.LedPic[2].tag, "2");  // 20000 away from the nearest heading: its own index
+    EXPECT_EQ(w.LedPic[2].top, 7);
+    EXPECT_EQ(w.KelvaneLabel[0].tag, "1");  // the last display paired with it
+    EXPECT_EQ(w.KelvaneLabel[2].tag, "2");
+}
+
+TEST(LoadSettings, FanSpeedDisplaysTakeTagAndPosition) {
+    Loaded l("[Fan Speed Led Option 2]\nTag=7\nLeft=11\nTop=12\nVisible=0\n");
+    ASSERT_EQ(l.Load(), std::nullopt);
+    const Control& c = l.f.window.FanLed[2];
+    EXPECT_EQ(c.tag, "7");
+    EXPECT_EQ(c.left, 11);
+    EXPECT_EQ(c.top, 12);
+    EXPECT_FALSE(c.visible);
+    EXPECT_EQ(l.f.window.FanLed[1].tag, "1");
+}
+
+constexpr const char* kAllSetPoints =
+    "[Default Fan Ctrl 0]\nS0=1\nS1=2\nS2=3\nS3=4\nS4=5\nDeltaTemp=9\nSpeed0=10\nSpeed1=11\n"
+    "Speed2=12\nModulate=x*2\nUserCtl=0\n"
+    "[Fan Ctrl Option 0]\nS1=21\nS4=25\nDeltaTemp=29\nSpeed2=32\nMode=1\n";
+
+TEST(LoadSettings, OlderLayoutReadsFiveSetPointsAndThreeSpeeds) {
+    Loaded l(kAllSetPoints, kFalse, kTrue);
+    ASSERT_EQ(l.Load(), std::nullopt);
+    const FanCtrlRecord& d = l.g.g_DefaultFanCtrl[0];
+    EXPECT_EQ(d.S, (std::array<i16, 5>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(d.Speed, (std::array<i16, 3>{10, 11, 12}));
+    EXPECT_EQ(d.Modulate, "x*2");
+    EXPECT_EQ(d.UserCtl, 0);
+    const FanCtrlRecord& r = l.g.g_FanCtrl[0];
+    EXPECT_EQ(r.S, (std::array<i16, 5>{1, 21, 3, 4, 25}));
+    EXPECT_EQ(r.Speed, (std::array<i16, 3>{10, 11, 32}));
+    EXPECT_EQ(r.Mode, 1);
+    EXPECT_EQ(r.TmpAlarm, 100);
+}
+
+TEST(LoadSettings, NewerLayoutIgnoresTheOlderKeys) {
+    Loaded l(kAllSetPoints, kTrue, kFalse);
+    ASSERT_EQ(l.Load(), std::nullopt);
+    EXPECT_EQ(l.g.g_DefaultFanCtrl[0].S, (std::array<i16, 5>{1, 2, 3, 0, 0}));
+    EXPECT_EQ(l.g.g_DefaultFanCtrl[0].Speed, (std::array<i16, 3>{10, 0, 0}));
+    EXPECT_EQ(l.g.g_FanCtrl[0].S, (std::array<i16, 5>{1, 21, 3, 0, 0}));
+    EXPECT_EQ(l.g.g_FanCtrl[0].Speed, (std::array<i16, 3>{10, 0, 0}));
+}
+
+TEST(LoadSettings, NewerLayoutWithDeltaTemperatureReadsItIntoS4) {
+    Loaded l(kAllSetPoints, -1, 1);  // any non-zero value is true
+    ASSERT_EQ(l.Load(), std::nullopt);
+    EXPECT_EQ(l.g.g_DefaultFanCtrl[0].S, (std::array<i16, 5>{1, 2, 3, 0, 9}));
+    EXPECT_EQ(l.g.g_FanCtrl[0].S, (std::array<i16, 5>{1, 21, 3, 0, 29}));
+    EXPECT_EQ(l.g.g_FanCtrl[0].Speed, (std::array<i16, 3>{10, 0, 0}));
+    EXPECT_EQ(l.g.g_FanCtrl[1].S, (std::array<i16, 5>{}));
+}
+
+TEST(LoadSettings, RecordCaptionComesFromTheHeading) {
+    Loaded l(
+        "[Label Option 0]\nCaption=Processor\n[Default Fan Ctrl 0]\nCaption=Ignored\n"
+        "[Fan Ctrl Option 0]\nCaption=Also ignored\n");
+    ASSERT_EQ(l.Load(), std::nullopt);
+    EXPECT_EQ(l.g.g_DefaultFanCtrl[0].Caption, "Processor Fan");
+    EXPECT_EQ(l.g.g_FanCtrl[0].Caption, "Processor Fan");
+    EXPECT_EQ(l.g.g_FanCtrl[2].Caption, "Panel Fan");
+}
+
+TEST(LoadSettings, AboutTextBreaksLinesAtTheInfinitySign) {
+    Loaded l("[Option]\nstrAbout=Till Systems,\xE2\x88\x9EVersion 5\xE2\x88\x9E\xE2\x88 x\n");
+    ASSERT_EQ(l.Load(), std::nullopt);
+    // A broken sequence stays as it is.
+    EXPECT_EQ(l.g.g_AboutText, "Till Systems,\r\nVersion 5\r\n\xE2\x88 x");
+}
+
+TEST(LoadSettings, OnlyExecuteAtStartupThreeStartsMinimised) {
+    for (const auto& [value, state] : {std::pair{3, WindowState::Minimized},
+                                       {2, WindowState::Normal},
+                                       {1, WindowState::Normal}}) {
+        Loaded l("[Option]\nExecuteAtStartup=" + std::to_string(value) + "\n");
+        ASSERT_EQ(l.Load(), std::nullopt);
+        EXPECT_EQ(l.g.g_ExecuteAtStartup, value);
+        EXPECT_EQ(l.f.window.state, state) << value;
+    }
+}
+
+TEST(LoadSettings, PortProgramRunsFirstAndItsFailureEndsLoadingBeforeTheFirstKey) {
+    Loaded l("[Option]\nBeepWaitTimes=8\n");
+    l.rig.files.files[l.f.ProgramFile("kelvane.dat")] = std::string("\x80\x80\x00\x5A", 4);
+    ASSERT_EQ(l.Load(), std::nullopt);
+    ASSERT_FALSE(l.board.accesses().empty());
+    EXPECT_EQ(l.board.accesses()[0].port, 0x80);
+    EXPECT_EQ(l.g.g_BeepWaitTimes, 8);
+
+    Loaded failing("[Option]\nBeepWaitTimes=8\nAddress=800\n");
+    failing.rig.files.files[failing.f.ProgramFile("kelvane.dat")] = "\x81\x61";
+    failing.board.set_failing(true);
+    EXPECT_EQ(failing.Load(), ErrorKind::LibraryCall);
+    EXPECT_EQ(failing.g.g_BeepWaitTimes, 0);
+    EXPECT_EQ(failing.g.g_Address, 0x295);
+    EXPECT_EQ(failing.g.g_IniPath, "");
+    EXPECT_EQ(failing.f.AlarmTune[0].note, 14);
+}
+
+TEST(StartupReads, AddressKeepsTheDefaultPortWhenItDoesNotFit) {
+    Loaded l("[Option]\nAddress=70000\n");
+    EXPECT_THROW(ReadAddress(l.f), RuntimeError);
+    EXPECT_EQ(l.g.g_Address, 0x295);
+    Loaded moved("[Option]\naddress=0800\n");
+    ReadAddress(moved.f);
+    EXPECT_EQ(moved.g.g_Address, 800);
+}
+
+TEST(StartupReads, BackColorGoesToTheWindow) {
+    Loaded l("[Option]\nBackColor=2147483653\n");  // system colour 5 (window background)
+    ReadBackColor(l.f);
+    EXPECT_EQ(l.g.g_BackColor, 0x80000005u);
+    EXPECT_EQ(l.f.window.back_color, 0x80000005u);
+
+    Loaded bad("[Option]\nBackColor=16777216\n");
+    EXPECT_THROW(ReadBackColor(bad.f), RuntimeError);
+    EXPECT_EQ(bad.g.g_BackColor, 0u);
+}
+
+TEST(StartupReads, VoltageReferencesAreStoredInVolts) {
+    Loaded l("[Option]\nN12VREF=5000\nP5VRa=70\n");
+    ReadVoltageFactors(l.f);
+    const VoltageFactors& v = l.g.factors;
+    EXPECT_DOUBLE_EQ(v.N5VREF, 4.096);
+    EXPECT_DOUBLE_EQ(v.N12VREF, 5.0);
+    EXPECT_EQ(v.P5VRa, 70);
+    EXPECT_EQ(v.P5VRb, 100);
+    EXPECT_EQ(v.P12VRa, 300);
+    EXPECT_EQ(v.P12VRb, 100);
+    EXPECT_EQ(v.N5VRin, 120);
+    EXPECT_EQ(v.N5VRf, 56);
+    EXPECT_EQ(v.N12VRin, 232);
+    EXPECT_EQ(v.N12VRf, 56);
+}
+
+}  // namespace
+}  // namespace kelvane
