@@ -11,6 +11,8 @@ public:
     virtual ~FileSystem() = default;
     // The whole content, or nothing when the file cannot be opened for reading.
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+    // Opens for reading and closes at once: whether the file is there and readable.
+    virtual bool CanOpen(const std::string& path) = 0;
     // Appends, creating the file when absent; raises RuntimeError(FileError) on failure.
     virtual void AppendFile(const std::string& path, const std::string& data) = 0;
     // SearchPathA in `folder` only, with the default extension: the full path found.

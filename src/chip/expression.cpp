@@ -46,7 +46,30 @@ int CodeOf(char c) {
 
 bool IsTermOperator(i16 v) { return v == kOpMultiply || v == kOpDivide; }
 
+Symbol ClassifyChar(char c, char next) {
+    using Type = Symbol::Type;
+    if (c == '?') return {Type::Question, 0, false};
+    if (c == ',') return {Type::Comma, 0, false};
+    if (const int code = CodeOf(c); code >= 0)
+        return {Type::Operator, static_cast<i16>(code), false};
+    if (c == 'A') return {Type::AndOr, kOpAnd, false};
+    if (c == 'O') return {Type::AndOr, kOpOr, false};
+    if (c == 'T') return {Type::Input, 0, false};
+    if (IsDigit(c)) return {Type::Digit, static_cast<i16>(c - '0'), IsDigit(next)};
+    return {Type::Other, 0, false};
+}
+
 }  // namespace
+
+std::vector<Symbol> Classify(std::string_view line) {
+    std::vector<Symbol> symbols;
+    symbols.reserve(line.size());
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == ' ') continue;
+        symbols.push_back(ClassifyChar(line[i], i + 1 < line.size() ? line[i + 1] : '\0'));
+    }
+    return symbols;
+}
 
 i16& Evaluator::Slot(int i) {
     if (i < 0 || i > kLastSlot) Raise(ErrorKind::Subscript, "token slot");
@@ -99,53 +122,71 @@ void Evaluator::FoldChain() {
     di_ -= 2;
 }
 
-bool Evaluator::Read(char c, char next) {
-    if (c == '?') {
-        state_ = 1;
-        return true;
-    }
-    if (c == ',') {
-        if (state_ == 1) {
-            while (sp_ > 0) {
-                cond_ = EvaluateComparison(sp_);
-                sp_ -= 2;
-            }
-        }
-        di_ = 0;
-        if (cond_ == 0) return false;
-        state_ = 2;
-        return true;
-    }
-    if (c == ' ') return true;
+bool Evaluator::Read(char c, char next) { return c == ' ' || Step(ClassifyChar(c, next)); }
 
-    NextToken();
-    if (const int code = CodeOf(c); code >= 0) {
-        const bool additive = code == kOpAdd || code == kOpSubtract;
-        if (additive && state_ != 1) FoldChain();
-        Place(di_, static_cast<i16>(code), additive ? Kind::Additive : Kind::Operator);
-    } else if (c == 'A' || c == 'O') {
-        kinds_[static_cast<size_t>(di_)] = Kind::Operand;
-        if (state_ == 1 && di_ == sp_ + 3) {
-            cond_ = EvaluateComparison(sp_);
-            di_ = sp_ + 1;
-            sp_ += 2;
-            Place(di_, c == 'A' ? kOpAnd : kOpOr, Kind::Operator);
+bool Evaluator::Step(const Symbol& symbol) { return Read(std::span<const Symbol>(&symbol, 1)); }
+
+// The loop sits inside so that a whole line runs in one call.
+bool Evaluator::Read(std::span<const Symbol> symbols) {
+    using Type = Symbol::Type;
+    for (const Symbol& symbol : symbols) {
+        if (symbol.type == Type::Question) {
+            state_ = 1;
+            continue;
         }
-    } else if (c == 'T') {
-        Place(di_, t_, Kind::Operand);
-        // T as the right operand of * or / folds like a number would.
-        if (state_ == 2 && kinds_[static_cast<size_t>(di_ - 1)] == Kind::Operator &&
-            IsTermOperator(Slot(di_ - 1)))
-            FoldTerm();
-    } else if (IsDigit(c)) {
-        Place(di_, Add16(Mul16(Slot(di_), 10), c - '0'), Kind::Operand);
-        if (IsDigit(next)) {
-            --di_;
-        } else if (state_ == 2 && IsTermOperator(Slot(di_ - 1))) {
-            FoldTerm();
+        if (symbol.type == Type::Comma) {
+            if (state_ == 1) {
+                while (sp_ > 0) {
+                    cond_ = EvaluateComparison(sp_);
+                    sp_ -= 2;
+                }
+            }
+            di_ = 0;
+            if (cond_ == 0) return false;
+            state_ = 2;
+            continue;
         }
-    } else {
-        kinds_[static_cast<size_t>(di_)] = Kind::Operand;  // the slot keeps its value
+
+        // Every other symbol takes the next slot; NextToken keeps `at` within 1..64.
+        NextToken();
+        const size_t at = static_cast<size_t>(di_);
+        switch (symbol.type) {
+            case Type::Operator: {
+                const bool additive = symbol.value == kOpAdd || symbol.value == kOpSubtract;
+                if (additive && state_ != 1) FoldChain();
+                Place(di_, symbol.value, additive ? Kind::Additive : Kind::Operator);
+                break;
+            }
+            case Type::AndOr:
+                kinds_[at] = Kind::Operand;
+                if (state_ == 1 && di_ == sp_ + 3) {
+                    cond_ = EvaluateComparison(sp_);
+                    di_ = sp_ + 1;
+                    sp_ += 2;
+                    Place(di_, symbol.value, Kind::Operator);
+                }
+                break;
+            case Type::Input:
+                slots_[at] = t_;
+                kinds_[at] = Kind::Operand;
+                // T as the right operand of * or / folds like a number would.
+                if (state_ == 2 && kinds_[at - 1] == Kind::Operator &&
+                    IsTermOperator(slots_[at - 1]))
+                    FoldTerm();
+                break;
+            case Type::Digit:
+                slots_[at] = Add16(Mul16(slots_[at], 10), symbol.value);
+                kinds_[at] = Kind::Operand;
+                if (symbol.continues) {
+                    --di_;
+                } else if (state_ == 2 && IsTermOperator(slots_[at - 1])) {
+                    FoldTerm();
+                }
+                break;
+            default:
+                kinds_[at] = Kind::Operand;  // the slot keeps its value
+                break;
+        }
     }
     return true;
 }
@@ -208,6 +249,11 @@ void Evaluator::EvaluateAdditive(int k) {
     Place(k - 2, Slot(k - 1) == kOpAdd ? Add16(a, b) : Sub16(a, b), Kind::Operand);
 }
 
+i16 Evaluator::Evaluate(const std::vector<Symbol>& line, i16 t) {
+    Start(t);
+    return Read(line) ? Finish() : t;
+}
+
 i16 EvaluateLine(std::string_view line, i16 t) {
     Evaluator e;
     return e.EvaluateLine(line, t);
@@ -238,10 +284,11 @@ void BuildReadingTables(Form1& f) {
     for (int j = 0; j < 3; ++j) {
         const std::string* line = ChannelExpression(f, j);
         if (line == nullptr) continue;
+        const std::vector<Symbol> symbols = Classify(*line);
         for (int t = 0; t < 256; ++t) {
             SkipOnError([&] {
                 f.ReadingTable[static_cast<size_t>(t * 3 + j)] =
-                    evaluator.EvaluateLine(*line, static_cast<i16>(t));
+                    evaluator.Evaluate(symbols, static_cast<i16>(t));
             });
         }
     }

@@ -8,8 +8,10 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/int16.h"
 
@@ -36,11 +38,24 @@ enum OperatorCode : i16 {
     kOpOr = 12,
 };
 
+// One character of a line, classified once so that a line can be evaluated for many inputs.
+struct Symbol {
+    enum class Type : std::uint8_t { Question, Comma, Operator, AndOr, Input, Digit, Other };
+    Type type = Type::Other;
+    i16 value = 0;           // operator code (And/Or included) or digit
+    bool continues = false;  // a digit followed by another digit
+};
+
+// The symbols of a line; spaces take no slot and only end numbers, so they are dropped.
+std::vector<Symbol> Classify(std::string_view line);
+
 class Evaluator {
   public:
     using Slots = std::array<i16, kSlotCount>;
 
     i16 EvaluateLine(std::string_view line, i16 t);
+    // The same for a classified line.
+    i16 Evaluate(const std::vector<Symbol>& line, i16 t);
 
     // Folds slots k, k+1, k+2 (comparison, And or Or in the middle) into slot k.
     i16 EvaluateComparison(int k);
@@ -52,6 +67,8 @@ class Evaluator {
     // Reads one character; `next` is the following one (0 at the end of the line). Returns
     // false when a failed condition has ended the evaluation with T as its value.
     bool Read(char c, char next);
+    bool Step(const Symbol& symbol);
+    bool Read(std::span<const Symbol> symbols);
     i16 Finish();
 
     const Slots& slots() const { return slots_; }

@@ -20,6 +20,21 @@ void PixelSurface::SetPixel(int x, int y, Pixel p) {
 }
 
 void PixelSurface::BitBlt(int dx, int dy, int w, int h, const Surface& src, int sx, int sy) {
+    if (const auto* from = dynamic_cast<const PixelSurface*>(&src)) {
+        // Clip once, then whole rows: this runs for every digit of every display each tick.
+        const int x0 = std::max({0, -dx, -sx});
+        const int y0 = std::max({0, -dy, -sy});
+        const int x1 = std::min({w, width_ - dx, from->width_ - sx});
+        const int y1 = std::min({h, height_ - dy, from->height_ - sy});
+        for (int y = y0; y < y1; ++y) {
+            const auto* in = &from->pixels_[static_cast<size_t>(sy + y) * static_cast<size_t>(from->width_) +
+                                            static_cast<size_t>(sx + x0)];
+            auto* out = &pixels_[static_cast<size_t>(dy + y) * static_cast<size_t>(width_) +
+                                 static_cast<size_t>(dx + x0)];
+            std::copy(in, in + std::max(0, x1 - x0), out);
+        }
+        return;
+    }
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             const int tx = dx + x, ty = dy + y, fx = sx + x, fy = sy + y;

@@ -1,6 +1,7 @@
 #include "monitor/monitor_cycle.h"
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -119,10 +120,7 @@ void EpisodeSteps(Form1& f, int code, std::int32_t& count, bool& sound) {
         SetLabel1(f, kRed, kStatus[code].label);
         // The user's sound setting is only read here: the alarm plays the chosen style.
         if (f.settings.g_SoundWarnning != 0) sound = true;
-        if (m.g_Critical == 1) {
-            f.window.state = WindowState::Normal;
-            Form1_nmOpen_Click(f);
-        }
+        if (m.g_Critical == 1) Form1_nmOpen_Click(f);  // normal state, shown, topmost
         if (count == base + 10 && m.g_Critical == 1) f.sys.windows.ShowErrorWindow();
     }
     count = ToInt32(count + 1LL);
@@ -147,7 +145,8 @@ void NormalSteps(Form1& f, bool& sound) {
     f.g_CPUOrderCnt = f.g_SYSOrderCnt = 0;
 }
 
-bool HistoryFileExists(Form1& f) { return f.sys.files.ReadFile(kHistoryLog).has_value(); }
+// Only opened, never read: the history grows without bound.
+bool HistoryFileExists(Form1& f) { return f.sys.files.CanOpen(kHistoryLog); }
 
 void StatusAction(Form1& f, bool& sound) {
     MonitorState& m = f.monitor;
@@ -186,9 +185,12 @@ void AlarmSound(Form1& f, bool sound) {
         f.BeepCountDown = s.g_BeepWaitTimes;
         return;
     }
-    f.BeepCountDown = Sub16(f.BeepCountDown, 1);
     // A wait of 0 or less sounds at once instead of counting down for ever.
-    if (f.BeepCountDown > 0) return;
+    const long long left = f.BeepCountDown - 1LL;
+    if (left > 0) {
+        f.BeepCountDown = static_cast<i16>(left);
+        return;
+    }
     if (s.g_SoundWarnning % 2 != 0) {
         f.sys.sound.PlayWave(f.ProgramFile("alarm.wav"));
     } else {
@@ -202,14 +204,27 @@ void ShowLimits(Form1& f) {
         f.window.Text[kSnapshotTextBox[i]].caption = std::to_string(f.g_RegSnapshot[i]);
 }
 
+// Two decimals and " V". Built by hand: the C library's float formatting would cost more
+// than the rest of the tick.
+std::string VoltageText(double volts) {
+    char text[48];
+    if (!(std::fabs(volts) < 1e12)) {
+        std::snprintf(text, sizeof text, "%.2f V", volts);
+        return text;
+    }
+    const long long hundredths = std::llround(std::fabs(volts) * 100.0);
+    std::string s = volts < 0 && hundredths != 0 ? "-" : "";
+    s += std::to_string(hundredths / 100);
+    s += '.';
+    s += static_cast<char>('0' + hundredths / 10 % 10);
+    s += static_cast<char>('0' + hundredths % 10);
+    return s + " V";
+}
+
 void ShowVoltages(Form1& f) {
     for (int v = 0; v < 9; ++v) {
         Control& label = f.window.TempLabel[v];
-        if (!label.visible) continue;
-        const double volts = ReadVoltage(f, v);
-        char text[32];
-        std::snprintf(text, sizeof text, "%.2f V", volts);
-        label.caption = text;
+        if (label.visible) label.caption = VoltageText(ReadVoltage(f, v));
     }
 }
 

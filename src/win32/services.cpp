@@ -75,6 +75,12 @@ std::optional<std::string> Files::ReadFile(const std::string& path) {
     return content;
 }
 
+bool Files::CanOpen(const std::string& path) {
+    OwnedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.get() != INVALID_HANDLE_VALUE;
+}
+
 void Files::AppendFile(const std::string& path, const std::string& data) {
     OwnedHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -25,6 +25,7 @@ private:
 class Files : public FileSystem {
 public:
     std::optional<std::string> ReadFile(const std::string& path) override;
+    bool CanOpen(const std::string& path) override;
     void AppendFile(const std::string& path, const std::string& data) override;
     std::optional<std::string> SearchPathIn(const std::string& folder, const std::string& name,
                                             const std::string& extension) override;

@@ -20,6 +20,7 @@ public:
     std::vector<std::string> appended_paths;
 
     std::optional<std::string> ReadFile(const std::string& path) override;
+    bool CanOpen(const std::string& path) override { return files.count(path) != 0; }
     void AppendFile(const std::string& path, const std::string& data) override;
     std::optional<std::string> SearchPathIn(const std::string& folder, const std::string& name,
                                             const std::string& extension) override;

@@ -97,6 +97,9 @@ TEST(Expression, ArithmeticWithoutAndWithComma) {
         EXPECT_EQ(EvaluateLine("X=T*2", T), t - 2);
     }
     EXPECT_EQ(EvaluateLine(",X=1 2", 9), 1);  // a space ends a number
+    Evaluator e;
+    EXPECT_EQ(e.Evaluate(Classify(",X=1 2"), 9), 1);  // also where spaces are dropped
+    EXPECT_EQ(e.Evaluate(Classify(",X=12"), 9), 12);
     EXPECT_EQ(EvaluateLine(",X=7/2", 0), 4);
     EXPECT_EQ(EvaluateLine(",X=5/2", 0), 2);
     EXPECT_EQ(EvaluateLine(",X=T*3/2/3", 3), 1);  // left to right: 9/2 = 4 (even), 4/3 = 1.33

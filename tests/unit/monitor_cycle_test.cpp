@@ -117,18 +117,6 @@ TEST(MonitorCycle, StatusCodesAndTheirOrder) {
     }
 }
 
-TEST(MonitorCycle, ChipReadingAllZerosOrAllOnesStaysNormal) {
-    for (int bus : {0x00, 0xFF}) {
-        Machine m;
-        for (int r = 0; r < 256; ++r) m.board.hold(static_cast<std::uint8_t>(r), bus);
-        m.Tick(7);
-        EXPECT_EQ(m.f.monitor.g_ErrorCode, 0);
-        const std::uint8_t step = bus == 0 ? 0x14 : 0x00;
-        EXPECT_EQ(m.board.writes_to(0x15), std::vector<std::uint8_t>{step});
-        EXPECT_EQ(m.board.writes_to(0x16), std::vector<std::uint8_t>{step});
-    }
-}
-
 TEST(MonitorCycle, EpisodeLabelAppearsOnTheSeventeenthTickWithTheLowercaseFanText) {
     struct Case {
         int system_t, cpu_t, cpu_count;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "board/board.h"
@@ -21,11 +23,19 @@ struct ReadoutRig {
         for (int j = 0; j < 3; ++j) f.window.LedPic[static_cast<size_t>(j)].tag = std::to_string(j);
         board.clear_accesses();
     }
-    std::vector<int> RegistersRead() const {
-        std::vector<int> regs;
-        for (const Access& a : board.accesses())
-            if (a.kind == Access::Kind::ReadReg) regs.push_back(a.reg);
-        return regs;
+    // Register accesses on the index port 0x295 as "W51=38" and "R2B".
+    std::vector<std::string> Trace() const {
+        std::vector<std::string> trace;
+        for (const Access& a : board.accesses()) {
+            if (a.port != 0x295) continue;
+            char line[16];
+            if (a.kind == Access::Kind::WriteReg)
+                std::snprintf(line, sizeof line, "W%02X=%02X", a.reg, a.value);
+            else
+                std::snprintf(line, sizeof line, "R%02X", a.reg);
+            trace.push_back(line);
+        }
+        return trace;
     }
     int Count(Access::Kind kind) const {
         int n = 0;
@@ -38,17 +48,7 @@ TEST(Readout, TemperatureWritesBothRegistersBeforeEveryRead) {
     ReadoutRig r;
     r.board.set_reg(0x2B, 51);
     EXPECT_EQ(ReadTemperature(r.f, 2), 51);
-    const auto& a = r.board.accesses();
-    ASSERT_EQ(a.size(), 3u);
-    EXPECT_EQ(a[0].kind, Access::Kind::WriteReg);
-    EXPECT_EQ(a[0].port, 0x295);
-    EXPECT_EQ(a[0].reg, 0x51);
-    EXPECT_EQ(a[0].value, 0x38);
-    EXPECT_EQ(a[1].kind, Access::Kind::WriteReg);
-    EXPECT_EQ(a[1].reg, 0x13);
-    EXPECT_EQ(a[1].value, 0x77);
-    EXPECT_EQ(a[2].kind, Access::Kind::ReadReg);
-    EXPECT_EQ(a[2].reg, 0x2B);
+    EXPECT_EQ(r.Trace(), (std::vector<std::string>{"W51=38", "W13=77", "R2B"}));
 }
 
 TEST(Readout, TemperatureClampsAndTranslatesThroughTheTaggedRecord) {
@@ -98,17 +98,17 @@ TEST(Readout, FanCountIsSixteenBitsOnlyOnTheNewerLayout) {
     r.board.set_reg(0x19, 0x02);
     r.f.KelvaneFanFlag = kFalse;
     EXPECT_EQ(ReadFanCount(r.f, 1), 0x10);
-    EXPECT_EQ(r.RegistersRead(), std::vector<int>{0x0E});
+    EXPECT_EQ(r.Trace(), std::vector<std::string>{"R0E"});
 
     r.board.clear_accesses();
     r.f.KelvaneFanFlag = kTrue;
     EXPECT_EQ(ReadFanCount(r.f, 1), 0x0210);
-    EXPECT_EQ(r.RegistersRead(), (std::vector<int>{0x0E, 0x0C, 0x19}));
+    EXPECT_EQ(r.Trace(), (std::vector<std::string>{"R0E", "R0C", "R19"}));
 
     r.board.clear_accesses();
     r.board.set_reg(0x0C, 0x05);  // bit 1 clear: fan 1 stays 8 bits
     EXPECT_EQ(ReadFanCount(r.f, 1), 0x10);
-    EXPECT_EQ(r.RegistersRead(), (std::vector<int>{0x0E, 0x0C}));
+    EXPECT_EQ(r.Trace(), (std::vector<std::string>{"R0E", "R0C"}));
 }
 
 TEST(Readout, FanSpeed) {
@@ -140,8 +140,8 @@ TEST(Readout, LimitRegistersInOrder) {
     ReadLimitRegisters(r.f);
     for (size_t i = 0; i < kSnapshotRegisters.size(); ++i)
         EXPECT_EQ(r.f.g_RegSnapshot[i], 200 + int(i));
-    EXPECT_EQ(r.RegistersRead(),
-              std::vector<int>(kSnapshotRegisters.begin(), kSnapshotRegisters.end()));
+    EXPECT_EQ(r.Trace(), (std::vector<std::string>{"R60", "R61", "R62", "R63", "R64", "R68", "R69",
+                                                   "R6A", "R6B", "R6C"}));
 }
 
 TEST(Readout, OneChannelCostsTwoWritesAndAtMostFifteenReads) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,27 +12,22 @@
 namespace kelvane {
 namespace {
 
-// Records port writes as "port=value" and answers port 0x61 with a fixed value.
-class PortRecorder : public PortDriver {
-  public:
-    std::uint8_t port61 = 0xA4;
-    std::vector<std::string> log;
-    std::uint8_t Inb(std::uint16_t port) override {
-        log.push_back("in " + Hex(port));
-        return port == 0x61 ? port61 : 0xFF;
+// The board's port accesses as "in 61=A4" (read) and "61=A7" (write).
+std::vector<std::string> PortTrace(const board::Board& board) {
+    std::vector<std::string> trace;
+    for (const board::Board::Access& a : board.accesses()) {
+        char line[16];
+        const bool in = a.kind == board::Board::Access::Kind::Inb;
+        std::snprintf(line, sizeof line, "%s%02X=%02X", in ? "in " : "", a.port, a.value);
+        trace.push_back(line);
     }
-    void Outb(std::uint16_t port, std::uint8_t value) override {
-        log.push_back(Hex(port) + "=" + Hex(value));
-    }
-    std::uint8_t ReadReg(std::uint16_t, std::uint8_t) override { return 0; }
-    void WriteReg(std::uint16_t, std::uint8_t, std::uint8_t) override {}
+    return trace;
+}
 
-  private:
-    static std::string Hex(int v) {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "%02X", v);
-        return buf;
-    }
+struct SpeakerRig {
+    board::Board board{"[Speaker]\nPort61=0xA4\n"};
+    testing::Rig rig{board};
+    Form1& f = rig.form;
 };
 
 ErrorKind FailureOf(Form1& f, std::int32_t frequency) {
@@ -45,74 +41,68 @@ ErrorKind FailureOf(Form1& f, std::int32_t frequency) {
 }
 
 TEST(Speaker, TunePlaysItsDivisorsOnTheBoard) {
-    board::Board board("[Speaker]\nPort61=0x30\n");
+    SpeakerRig r;
     long long now = 0;
-    board.set_clock([&now] { return now; });
-    testing::Rig rig(board);
+    r.board.set_clock([&now] { return now; });
     std::array<NoteRecord, 5> tune = StandardAlarmTune();
     for (NoteRecord& note : tune) {
-        PlayNote(rig.form, note);
+        PlayNote(r.f, note);
         now += 10;  // time passes between the accesses
     }
     std::vector<int> divisors;
-    for (const board::Tone& tone : board.tones()) divisors.push_back(tone.divisor);
+    for (const board::Tone& tone : r.board.tones()) divisors.push_back(tone.divisor);
     EXPECT_EQ(divisors, (std::vector<int>{1329, 1184, 1491, 2983, 1992}));
-    EXPECT_EQ(rig.clock.sleeps, (std::vector<long>{150, 150, 150, 150, 300}));
-    EXPECT_FALSE(board.sounding());
-    EXPECT_EQ(board.Inb(0x61), 0x30);  // the other bits as they were
+    EXPECT_EQ(r.rig.clock.sleeps, (std::vector<long>{150, 150, 150, 150, 300}));
+    EXPECT_FALSE(r.board.sounding());
 }
 
 TEST(Speaker, PortSequenceOfANote) {
-    PortRecorder ports;
-    testing::Rig rig(ports);
+    SpeakerRig r;
     NoteRecord note{12, 150};
-    PlayNote(rig.form, note);
-    // 800 Hz: 1491.475 rounds to 1491 = 0x05D3, low byte first.
-    EXPECT_EQ(ports.log, (std::vector<std::string>{"in 61", "61=A7", "43=B6", "42=D3", "42=05",
-                                                   "in 61", "61=A4"}));
+    PlayNote(r.f, note);
+    // 800 Hz: 1491.475 rounds to 1491 = 0x05D3, low byte first; port 0x61 keeps its other bits.
+    EXPECT_EQ(PortTrace(r.board), (std::vector<std::string>{"in 61=A4", "61=A7", "43=B6", "42=D3",
+                                                            "42=05", "in 61=A7", "61=A4"}));
     EXPECT_EQ(note.note, 12);
     EXPECT_EQ(note.duration, 150);
 
     NoteRecord backwards{0, -1};  // the duration is widened with its sign
-    PlayNote(rig.form, backwards);
-    EXPECT_EQ(rig.clock.sleeps, (std::vector<long>{150, -1}));
+    PlayNote(r.f, backwards);
+    EXPECT_EQ(r.rig.clock.sleeps, (std::vector<long>{150, -1}));
 }
 
 TEST(Speaker, FrequencyToDivisorAndItsFailures) {
-    PortRecorder ports;
-    testing::Rig rig(ports);
+    SpeakerRig r;
     std::int32_t frequency = 400;
-    SetSpeakerFrequency(rig.form, frequency);
+    SetSpeakerFrequency(r.f, frequency);
     EXPECT_EQ(frequency, 2983);
 
-    ports.log.clear();
-    EXPECT_EQ(FailureOf(rig.form, 0), ErrorKind::DivisionByZero);
-    EXPECT_TRUE(ports.log.empty());
+    r.board.clear_accesses();
+    EXPECT_EQ(FailureOf(r.f, 0), ErrorKind::DivisionByZero);
+    EXPECT_TRUE(r.board.accesses().empty());
 
     // Below about 18.2 Hz the divisor needs 17 bits; a negative one has no bytes at all.
     // Neither byte goes out, so the counter is never left half loaded.
     frequency = 18;
-    EXPECT_THROW(SetSpeakerFrequency(rig.form, frequency), RuntimeError);
+    EXPECT_THROW(SetSpeakerFrequency(r.f, frequency), RuntimeError);
     EXPECT_EQ(frequency, 66288);
-    EXPECT_EQ(ports.log, std::vector<std::string>{"43=B6"});
-    ports.log.clear();
-    EXPECT_EQ(FailureOf(rig.form, -400), ErrorKind::Overflow);
-    EXPECT_EQ(ports.log, std::vector<std::string>{"43=B6"});
-    ports.log.clear();
-    EXPECT_EQ(FailureOf(rig.form, -5000), ErrorKind::Overflow);  // -239: high byte 0, low not
-    EXPECT_EQ(ports.log, std::vector<std::string>{"43=B6"});
+    for (std::int32_t negative : {-400, -5000}) {  // -5000 Hz: -239, high byte 0, low not
+        r.board.clear_accesses();
+        EXPECT_EQ(FailureOf(r.f, negative), ErrorKind::Overflow);
+        EXPECT_EQ(PortTrace(r.board), std::vector<std::string>{"43=B6"});
+    }
     frequency = 19;  // 62799: both bytes in range
-    SetSpeakerFrequency(rig.form, frequency);
+    SetSpeakerFrequency(r.f, frequency);
     EXPECT_EQ(frequency, 62799);
 }
 
 TEST(Speaker, AFailedNoteSilencesTheSpeaker) {
-    PortRecorder ports;
-    testing::Rig rig(ports);
+    SpeakerRig r;
     NoteRecord low{-60, 150};  // 12.5 Hz rounds to 12: divisor 99432
-    EXPECT_THROW(PlayNote(rig.form, low), RuntimeError);
-    EXPECT_EQ(ports.log, (std::vector<std::string>{"in 61", "61=A7", "43=B6", "in 61", "61=A4"}));
-    EXPECT_TRUE(rig.clock.sleeps.empty());
+    EXPECT_THROW(PlayNote(r.f, low), RuntimeError);
+    EXPECT_EQ(PortTrace(r.board),
+              (std::vector<std::string>{"in 61=A4", "61=A7", "43=B6", "in 61=A7", "61=A4"}));
+    EXPECT_TRUE(r.rig.clock.sleeps.empty());
 }
 
 }  // namespace

@@ -1,0 +1,183 @@
+#include "win32/dialog_kit.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+namespace kelvane::win32 {
+namespace {
+
+constexpr const char* kContainerClass = "KelvaneFrame";
+
+LRESULT CALLBACK ContainerProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_COMMAND:
+        case WM_NOTIFY:
+        case WM_HSCROLL:
+        case WM_VSCROLL:
+            // The window that owns the model answers for every control, however nested.
+            return SendMessageA(GetAncestor(hwnd, GA_ROOT), message, wparam, lparam);
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            if (GetWindowLongPtrA(hwnd, GWLP_USERDATA) != 0) {
+                RECT r{};
+                GetClientRect(hwnd, &r);
+                char caption[128] = {};
+                const int length = GetWindowTextA(hwnd, caption, sizeof caption);
+                HGDIOBJ old_font = SelectObject(dc, DialogFont());
+                SIZE text{};
+                GetTextExtentPoint32A(dc, caption, length, &text);
+                if (length > 0) r.top += text.cy / 2;
+                DrawEdge(dc, &r, EDGE_ETCHED, BF_RECT);
+                if (length > 0) {
+                    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+                    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+                    RECT label{8, 0, 8 + text.cx + 4, text.cy};
+                    ExtTextOutA(dc, 10, 0, ETO_OPAQUE, &label, caption, length, nullptr);
+                }
+                SelectObject(dc, old_font);
+            }
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_SETTEXT: {
+            const LRESULT result = DefWindowProcA(hwnd, message, wparam, lparam);
+            InvalidateRect(hwnd, nullptr, TRUE);
+            return result;
+        }
+        default:
+            return DefWindowProcA(hwnd, message, wparam, lparam);
+    }
+}
+
+void RegisterContainerClass(HINSTANCE instance) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = ContainerProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kContainerClass;
+    RegisterClassExA(&wc);  // fails harmlessly once registered
+}
+
+struct MnemonicSearch {
+    char key;
+    HWND found;
+};
+
+// The letter after a single '&' of a caption, lower case; 0 when there is none.
+char MnemonicOf(const char* text) {
+    for (const char* p = text; *p; ++p) {
+        if (*p != '&') continue;
+        if (p[1] == '&') {
+            ++p;
+            continue;
+        }
+        return static_cast<char>(std::tolower(static_cast<unsigned char>(p[1])));
+    }
+    return 0;
+}
+
+BOOL CALLBACK FindMnemonic(HWND child, LPARAM lparam) {
+    auto* search = reinterpret_cast<MnemonicSearch*>(lparam);
+    char cls[16] = {};
+    GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Button") != 0 || !IsWindowVisible(child) || !IsWindowEnabled(child))
+        return TRUE;
+    char text[128] = {};
+    GetWindowTextA(child, text, sizeof text);
+    if (MnemonicOf(text) != search->key) return TRUE;
+    search->found = child;
+    return FALSE;
+}
+
+}  // namespace
+
+TwipsScale TwipsScale::OfScreen() {
+    HDC screen = GetDC(nullptr);
+    TwipsScale s;
+    s.x = std::max(1, 1440 / std::max(1, GetDeviceCaps(screen, LOGPIXELSX)));
+    s.y = std::max(1, 1440 / std::max(1, GetDeviceCaps(screen, LOGPIXELSY)));
+    ReleaseDC(nullptr, screen);
+    return s;
+}
+
+int TwipsScale::ToX(std::int32_t twips) const {
+    return static_cast<int>(std::lround(static_cast<double>(twips) / x));
+}
+
+int TwipsScale::ToY(std::int32_t twips) const {
+    return static_cast<int>(std::lround(static_cast<double>(twips) / y));
+}
+
+RECT TwipsScale::ToPixels(std::int32_t left, std::int32_t top, std::int32_t width,
+                          std::int32_t height) const {
+    return RECT{ToX(left), ToY(top), ToX(width), ToY(height)};
+}
+
+HFONT DialogFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
+
+HWND CreateControl(HINSTANCE instance, HWND parent, const char* cls, const std::string& text,
+                   DWORD style, DWORD ex_style, int id) {
+    HWND hwnd = CreateWindowExA(ex_style, cls, text.c_str(), WS_CHILD | WS_CLIPSIBLINGS | style,
+                                0, 0, 0, 0, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
+                                nullptr);
+    if (hwnd) SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
+    return hwnd;
+}
+
+HWND CreateContainer(HINSTANCE instance, HWND parent, int id, const std::string& caption,
+                     FrameLook look) {
+    RegisterContainerClass(instance);
+    HWND hwnd =
+        CreateControl(instance, parent, kContainerClass, caption, WS_CLIPCHILDREN,
+                      WS_EX_CONTROLPARENT, id);
+    if (hwnd) SetWindowLongPtrA(hwnd, GWLP_USERDATA, look == FrameLook::Border ? 1 : 0);
+    return hwnd;
+}
+
+bool HandleDialogKey(HWND control, UINT message, WPARAM wparam) {
+    HWND root = GetAncestor(control, GA_ROOT);
+    switch (message) {
+        case WM_KEYDOWN:
+            if (wparam != VK_TAB) return false;
+            if (HWND next = GetNextDlgTabItem(root, control, GetKeyState(VK_SHIFT) < 0))
+                SetFocus(next);
+            return true;
+        case WM_CHAR:
+            return wparam == '\t';  // already handled as a key
+        case WM_SYSCHAR: {
+            MnemonicSearch search{
+                static_cast<char>(std::tolower(static_cast<unsigned char>(wparam))), nullptr};
+            if (search.key == 0) return false;
+            EnumChildWindows(root, FindMnemonic, reinterpret_cast<LPARAM>(&search));
+            if (!search.found) return false;
+            // A click takes the focus first, so an edited box is left before the button acts.
+            SendMessageA(search.found, BM_CLICK, 0, 0);
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+bool FocusKeeper::OnActivate(HWND dialog, WPARAM wparam) {
+    if (LOWORD(wparam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(dialog, focus)) last_ = focus;
+        return false;
+    }
+    if (HIWORD(wparam) != 0) return false;  // minimised
+    HWND target = last_;
+    if (!target || !IsWindow(target) || !IsChild(dialog, target) || !IsWindowVisible(target) ||
+        !IsWindowEnabled(target))
+        target = GetNextDlgTabItem(dialog, nullptr, FALSE);
+    if (!target) return false;
+    SetFocus(target);
+    return true;
+}
+
+}  // namespace kelvane::win32

@@ -1,0 +1,45 @@
+#pragma once
+// What the dialog views share: twips to pixels, child controls in the dialog font,
+// containers that pass their controls' notifications up to the top-level window, and the
+// keyboard handling a dialog manager would give (the message loop is not ours to change).
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace kelvane::win32 {
+
+struct TwipsScale {
+    int x = 15, y = 15;  // twips per pixel
+    static TwipsScale OfScreen();
+    int ToX(std::int32_t twips) const;
+    int ToY(std::int32_t twips) const;
+    RECT ToPixels(std::int32_t left, std::int32_t top, std::int32_t width,
+                  std::int32_t height) const;  // right and bottom hold the size
+};
+
+HFONT DialogFont();  // the stock GUI font, not owned
+
+HWND CreateControl(HINSTANCE instance, HWND parent, const char* cls, const std::string& text,
+                   DWORD style, DWORD ex_style, int id);
+
+enum class FrameLook { Plain, Border };
+// A container for controls; its caption, when not empty, is drawn into the border.
+HWND CreateContainer(HINSTANCE instance, HWND parent, int id, const std::string& caption,
+                     FrameLook look);
+
+// Tab and Shift+Tab between the tab stops of the control's top-level window, and Alt+letter
+// for its buttons. Returns true when the key was taken.
+bool HandleDialogKey(HWND control, UINT message, WPARAM wparam);
+
+// The control that had the focus when the dialog was deactivated gets it back.
+class FocusKeeper {
+  public:
+    // Returns true when the activation was handled (DefWindowProc would focus the window).
+    bool OnActivate(HWND dialog, WPARAM wparam);
+
+  private:
+    HWND last_ = nullptr;
+};
+
+}  // namespace kelvane::win32

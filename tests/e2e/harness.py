@@ -1,0 +1,207 @@
+"""End-to-end harness: the installed Kelvane in a fresh Wine prefix under Xvfb.
+
+Each case gets its own prefix (its own wineserver), so ending a case ends only the
+processes that case started.
+"""
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import traceback
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+# Separate runs (two engineers, or CI and a demo) keep apart through these two variables.
+WORK = os.environ.get("KELVANE_E2E_WORK", os.path.join(ROOT, "build", "e2e"))
+SHOTS = os.path.join(WORK, "screenshots")
+PROBE = os.path.join(ROOT, "build", "win32", "tests", "probe", "probe.exe")
+MAIN_TITLE = "Kelvane Ver 5.07"
+EXE = r"C:\Program Files\Kelvane\kelvane.exe"
+IMPORT = "/usr/bin/import"
+CONVERT = "/usr/bin/convert"
+
+
+def windows_path(linux_path):
+    return "Z:" + os.path.abspath(linux_path).replace("/", "\\")
+
+
+class Display:
+    """One Xvfb for the whole run; the cases never touch the user's screen."""
+
+    def __init__(self, number=None):
+        if number is None:
+            number = int(os.environ.get("KELVANE_E2E_DISPLAY", "93"))
+        self.number = number
+        self.name = ":%d" % number
+        self.proc = subprocess.Popen(
+            ["Xvfb", self.name, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(1.0)
+
+    def close(self):
+        self.proc.send_signal(signal.SIGTERM)
+        self.proc.wait(timeout=10)
+
+
+class Kelvane:
+    def __init__(self, name, display):
+        self.name = name
+        self.display = display
+        self.dir = os.path.join(WORK, name)
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.dir)
+        self.prefix = os.path.join(self.dir, "prefix")
+        subprocess.run([os.path.join(ROOT, "scripts", "wine-prefix.sh"), self.prefix], check=True)
+        self.drive_c = os.path.join(self.prefix, "drive_c")
+        shutil.copy(PROBE, os.path.join(self.drive_c, "probe.exe"))
+        self.trace = os.path.join(self.dir, "trace.txt")
+        self.speaker = os.path.join(self.dir, "speaker.txt")
+        self.board = None
+        self.procs = []
+
+    # Environment and files.
+    def env(self, **extra):
+        env = dict(os.environ)
+        env.update(WINEPREFIX=self.prefix, WINEARCH="win32", WINEDEBUG="-all",
+                   DISPLAY=self.display.name, KELVANE_TRACE=windows_path(self.trace),
+                   KELVANE_SPEAKER=windows_path(self.speaker))
+        if self.board:
+            env["KELVANE_BOARD"] = windows_path(self.board)
+        env.update(extra)
+        return env
+
+    def c_path(self, windows):
+        """Linux path of a C: path such as C:\\hwm.txt."""
+        rel = windows[3:] if windows[1:3] == ":\\" else windows
+        return os.path.join(self.drive_c, *rel.split("\\"))
+
+    def program_file(self, name):
+        return self.c_path("C:\\Program Files\\Kelvane\\" + name)
+
+    def write(self, windows, content, mode="w"):
+        path = self.c_path(windows)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, mode + ("b" if isinstance(content, bytes) else "")) as f:
+            f.write(content)
+
+    def read(self, windows):
+        with open(self.c_path(windows), "rb") as f:
+            return f.read()
+
+    def describe_board(self, text):
+        self.board = os.path.join(self.dir, "board.ini")
+        with open(self.board, "w") as f:
+            f.write(text)
+
+    # Processes.
+    def start(self, program=EXE, *args, **env):
+        proc = subprocess.Popen(["wine", program, *args], env=self.env(**env),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.procs.append(proc)
+        return proc
+
+    def probe(self, *args, check=False):
+        # Output goes through a file: Wine's helper processes inherit a pipe and keep it
+        # open long after the probe itself has ended.
+        return self.run_windows("C:\\probe.exe", *args, check=check)
+
+    def run_windows(self, program, *args, check=False, timeout=90):
+        with tempfile.TemporaryFile("w+") as out:
+            proc = subprocess.run(["wine", program, *map(str, args)], env=self.env(),
+                                  stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
+            out.seek(0)
+            result = subprocess.CompletedProcess(proc.args, proc.returncode, out.read(), "")
+        if check and result.returncode != 0:
+            raise AssertionError("%s %s failed: %s" % (program, args, result.stdout))
+        return result
+
+    def window(self, title=MAIN_TITLE):
+        out = self.probe("window", title)
+        info = {}
+        for line in out.stdout.splitlines():
+            if "=" in line:
+                k, v = line.split("=", 1)
+                info[k.strip()] = v.strip()
+        return info
+
+    def child(self, id_, title=MAIN_TITLE):
+        out = self.probe("child", title, id_)
+        info = {}
+        line = out.stdout.strip()
+        if "text=" in line:
+            head, text = line.split(" text=", 1)
+            info["text"] = text
+            for part in head.split():
+                k, _, v = part.partition("=")
+                info[k] = v
+        return info
+
+    def wait_window(self, title=MAIN_TITLE, timeout=30):
+        return self.probe("wait", title, int(timeout * 1000)).returncode == 0
+
+    def wait_gone(self, title=MAIN_TITLE, timeout=30):
+        return self.probe("gone", title, int(timeout * 1000)).returncode == 0
+
+    def trace_lines(self):
+        try:
+            with open(self.trace) as f:
+                return [line.rstrip("\n") for line in f]
+        except FileNotFoundError:
+            return []
+
+    def wait_for(self, predicate, timeout=30, step=0.25):
+        end = time.time() + timeout
+        while time.time() < end:
+            value = predicate()
+            if value:
+                return value
+            time.sleep(step)
+        return predicate()
+
+    def screenshot(self, name):
+        os.makedirs(SHOTS, exist_ok=True)
+        path = os.path.join(SHOTS, name)
+        subprocess.run([IMPORT, "-display", self.display.name, "-window", "root", path],
+                       check=True, capture_output=True)
+        return path
+
+    def key(self, *keys):
+        subprocess.run(["xdotool", "key", *keys], env={**os.environ, "DISPLAY": self.display.name},
+                       check=True)
+
+    def reg_query(self, key, value):
+        out = self.run_windows("reg", "query", key, "/v", value)
+        return out.stdout if out.returncode == 0 else None
+
+    def stop(self):
+        subprocess.run(["wineserver", "-k"], env=self.env(), capture_output=True)
+        for p in self.procs:
+            try:
+                p.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                p.kill()
+        subprocess.run(["wineserver", "-w"], env=self.env(), capture_output=True)
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def run_cases(cases, display):
+    passed = failed = 0
+    for case in cases:
+        name = case.__name__
+        started = time.time()
+        k = Kelvane(name, display)
+        try:
+            case(k)
+            passed += 1
+            print("PASS %s (%.0f s)" % (name, time.time() - started), flush=True)
+        except Exception:  # a failed case must not stop the others
+            failed += 1
+            print("FAIL %s\n%s" % (name, traceback.format_exc()), flush=True)
+        finally:
+            k.stop()
+    return passed, failed

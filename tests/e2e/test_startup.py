@@ -1,0 +1,89 @@
+"""Start-up: the window, the order of the first chip accesses, single instance, fatal files."""
+import re
+import subprocess
+import time
+
+from harness import MAIN_TITLE, check
+from imaging import close, pixel
+
+CONVERT = "/usr/bin/convert"
+
+
+def client_origin(k):
+    info = k.window()
+    # The frame is as wide on the left as at the bottom; the caption takes the rest on top.
+    border = (int(info["width"]) - int(info["client_width"])) // 2
+    caption = int(info["height"]) - int(info["client_height"]) - border
+    return int(info["left"]) + border, int(info["top"]) + caption
+
+
+def test_window_appears_and_chip_is_read_in_order(k):
+    k.start()
+    check(k.wait_window(timeout=40), "main window did not appear")
+    info = k.window()
+    check(info.get("visible") == "1" and info.get("iconic") == "0", "window not shown normally: %s" % info)
+    check(k.child(1000).get("text") == "CPU", "heading 0 is not CPU")
+    check(k.child(1015).get("text") == "Option", "Option label missing")
+    check(k.child(1020).get("visible") == "0", "ShutDown label is visible")
+    time.sleep(2.5)  # let the first ticks draw the LEDs
+    k.screenshot("main-window.png")
+
+    lines = k.trace_lines()
+    ops = [re.sub(r"^\d+ ", "", line) for line in lines]
+    snapshot = ["ReadReg 0x0295 0x%02x" % r for r in
+                (0x60, 0x61, 0x62, 0x63, 0x64, 0x68, 0x69, 0x6a, 0x6b, 0x6c)]
+    reads = [op.split(" =")[0] for op in ops]
+    check(reads[:10] == snapshot, "first accesses are not the snapshot: %s" % ops[:12])
+    key = ["Outb 0x002e 0x87", "Outb 0x002e 0x01", "Outb 0x002e 0x55", "Outb 0x002e 0x55"]
+    check(ops[10:14] == key, "identification key does not follow the snapshot: %s" % ops[10:16])
+    ident = [r for r in reads[14:20] if r.startswith("ReadReg 0x002e")]
+    check(ident[:3] == ["ReadReg 0x002e 0x21", "ReadReg 0x002e 0x22", "ReadReg 0x002e 0x21"],
+          "identification reads wrong: %s" % reads[14:20])
+
+
+def test_skin_background_shows(k):
+    subprocess.run([CONVERT, "-size", "520x420", "xc:#20a040", k.program_file("background.jpg")],
+                   check=True)
+    k.start()
+    check(k.wait_window(timeout=40), "main window did not appear")
+    time.sleep(1.5)
+    shot = k.screenshot("skin.png")
+    x, y = client_origin(k)
+    # A spot of the window background that no control covers (right of the headings).
+    rgb = pixel(shot, x + 470, y + 75)
+    check(close(rgb, (0x20, 0xa0, 0x40), 40), "background picture not shown, pixel %s" % (rgb,))
+
+
+def test_second_start_activates_the_first_and_ends(k):
+    first = k.start()
+    check(k.wait_window(timeout=40), "main window did not appear")
+    second = k.start()
+    end = time.time() + 30
+    while second.poll() is None and time.time() < end:
+        time.sleep(0.25)
+    check(second.poll() is not None, "second instance did not end")
+    check(first.poll() is None, "first instance ended")
+    count = k.probe("count", MAIN_TITLE).stdout.strip()
+    check(count == "1", "expected one main window, found %s" % count)
+
+
+def test_missing_prog_txt_is_fatal_without_chip_access(k):
+    import os
+    os.remove(k.c_path("C:\\prog.txt"))
+    proc = k.start()
+    check(k.wait_window("Kelvane", timeout=30), "no message box")
+    k.probe("command", "Kelvane", 2)  # the box's OK button
+    k.probe("command", "Kelvane", 1)
+    end = time.time() + 20
+    while proc.poll() is None and time.time() < end:
+        time.sleep(0.25)
+    check(proc.poll() is not None, "process did not end after the message")
+    check(k.trace_lines() == [], "driver was called: %s" % k.trace_lines()[:3])
+
+
+CASES = [
+    test_window_appears_and_chip_is_read_in_order,
+    test_skin_background_shows,
+    test_second_start_activates_the_first_and_ends,
+    test_missing_prog_txt_is_fatal_without_chip_access,
+]
