@@ -15,7 +15,8 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 # Separate runs (two engineers, or CI and a demo) keep apart through these two variables.
 WORK = os.environ.get("KELVANE_E2E_WORK", os.path.join(ROOT, "build", "e2e"))
 SHOTS = os.path.join(WORK, "screenshots")
-PROBE = os.path.join(ROOT, "build", "win32", "tests", "probe", "probe.exe")
+PROBE = os.environ.get("KELVANE_PROBE",
+                       os.path.join(ROOT, "build", "win32", "tests", "probe", "probe.exe"))
 MAIN_TITLE = "Kelvane Ver 5.07"
 EXE = r"C:\Program Files\Kelvane\kelvane.exe"
 IMPORT = "/usr/bin/import"
