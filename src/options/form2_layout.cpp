@@ -51,15 +51,15 @@ void Form2::DesignLayout() {
     }
     Place(Label13, 1080, 600, 600, 255, "0 C");
     Place(Label14, 1080, 2040, 600, 255, "100 C");
-    Place(Label1, 6000, 600, 700, 255, "0 C");
-    Place(Label2, 6000, 2040, 700, 255, "100 C");
+    Place(Label1, 6240, 600, 700, 255, "0 C");
+    Place(Label2, 6240, 2040, 700, 255, "100 C");
     for (int k = 0; k < 3; ++k) {
         Place(FanSpeedSlider[k], 1800, 2760 + 360 * k, 3600, 330);
         FanSpeedSlider[k].SetRange(0, 127);
     }
     Place(Label9, 1080, 2760, 600, 255, "Low");
     Place(Label10, 5520, 2760, 600, 255, "High");
-    Place(ResetDefault, 5520, 3480, 1335, 375, "Reset To Default");
+    Place(ResetDefault, 5400, 3480, 1560, 375, "Reset To Default");
 
     Place(Label7, 240, 480, 3000, 255, "Fan Speed Control");
     Place(Slider1, 1080, 720, 3600, 330);

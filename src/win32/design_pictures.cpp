@@ -15,7 +15,7 @@ COLORREF Lighten(COLORREF c, int by) {
 
 void Panel(HDC dc, int left, int top, int right, int bottom, COLORREF fill, COLORREF edge) {
     OwnedBrush brush(CreateSolidBrush(fill));
-    Owned<HPEN, GdiObjectDeleter> pen(CreatePen(PS_SOLID, 1, edge));
+    OwnedPen pen(CreatePen(PS_SOLID, 1, edge));
     HGDIOBJ old_brush = SelectObject(dc, brush.get());
     HGDIOBJ old_pen = SelectObject(dc, pen.get());
     RoundRect(dc, left, top, right, bottom, 14, 14);
@@ -25,7 +25,7 @@ void Panel(HDC dc, int left, int top, int right, int bottom, COLORREF fill, COLO
 
 void Filled(HDC dc, COLORREF color, auto draw) {
     OwnedBrush brush(CreateSolidBrush(color));
-    Owned<HPEN, GdiObjectDeleter> pen(CreatePen(PS_SOLID, 1, color));
+    OwnedPen pen(CreatePen(PS_SOLID, 1, color));
     HGDIOBJ old_brush = SelectObject(dc, brush.get());
     HGDIOBJ old_pen = SelectObject(dc, pen.get());
     draw();

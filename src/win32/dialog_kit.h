@@ -37,6 +37,7 @@ class FocusKeeper {
   public:
     // Returns true when the activation was handled (DefWindowProc would focus the window).
     bool OnActivate(HWND dialog, WPARAM wparam);
+    void Remember(HWND control) { last_ = control; }
 
   private:
     HWND last_ = nullptr;

@@ -7,53 +7,29 @@
 
 namespace kelvane::win32 {
 
-struct GdiObjectDeleter {
-    void operator()(HGDIOBJ h) const {
-        if (h) DeleteObject(h);
-    }
-};
-struct DcDeleter {
-    void operator()(HDC h) const {
-        if (h) DeleteDC(h);
-    }
-};
-struct IconDeleter {
-    void operator()(HICON h) const {
-        if (h) DestroyIcon(h);
-    }
-};
-struct LibraryDeleter {
-    void operator()(HMODULE h) const {
-        if (h) FreeLibrary(h);
-    }
-};
-struct HandleDeleter {
-    void operator()(HANDLE h) const {
-        if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    }
-};
-struct MenuDeleter {
-    void operator()(HMENU h) const {
-        if (h) DestroyMenu(h);
-    }
-};
-struct KeyDeleter {
-    void operator()(HKEY h) const {
-        if (h) RegCloseKey(h);
+// Frees a handle with the API call that owns it; null handles (and INVALID_HANDLE_VALUE,
+// which CreateFile returns on failure) are left alone.
+template <typename H, auto Free>
+struct HandleFree {
+    void operator()(H h) const {
+        if (h && h != INVALID_HANDLE_VALUE) Free(h);
     }
 };
 
-template <typename H, typename D>
-using Owned = std::unique_ptr<std::remove_pointer_t<H>, D>;
+template <typename H, auto Free>
+using Owned = std::unique_ptr<std::remove_pointer_t<H>, HandleFree<H, Free>>;
 
-using OwnedBitmap = Owned<HBITMAP, GdiObjectDeleter>;
-using OwnedFont = Owned<HFONT, GdiObjectDeleter>;
-using OwnedBrush = Owned<HBRUSH, GdiObjectDeleter>;
-using OwnedDc = Owned<HDC, DcDeleter>;
-using OwnedIcon = Owned<HICON, IconDeleter>;
-using OwnedLibrary = Owned<HMODULE, LibraryDeleter>;
-using OwnedHandle = Owned<HANDLE, HandleDeleter>;
-using OwnedMenu = Owned<HMENU, MenuDeleter>;
-using OwnedKey = Owned<HKEY, KeyDeleter>;
+inline void FreeGdiObject(HGDIOBJ h) { DeleteObject(h); }
+
+using OwnedBitmap = Owned<HBITMAP, FreeGdiObject>;
+using OwnedFont = Owned<HFONT, FreeGdiObject>;
+using OwnedBrush = Owned<HBRUSH, FreeGdiObject>;
+using OwnedPen = Owned<HPEN, FreeGdiObject>;
+using OwnedDc = Owned<HDC, DeleteDC>;
+using OwnedIcon = Owned<HICON, DestroyIcon>;
+using OwnedLibrary = Owned<HMODULE, FreeLibrary>;
+using OwnedHandle = Owned<HANDLE, CloseHandle>;
+using OwnedMenu = Owned<HMENU, DestroyMenu>;
+using OwnedKey = Owned<HKEY, RegCloseKey>;
 
 }  // namespace kelvane::win32

@@ -1,68 +1,176 @@
 #include "win32/other_windows.h"
 
 #include <algorithm>
+#include <vector>
 
+#include "options/form2.h"
 #include "win32/about_window.h"
+#include "win32/error_window_view.h"
+#include "win32/main_window.h"
+#include "win32/options_window.h"
 
 namespace kelvane::win32 {
+namespace {
 
-// Loaded windows in load order, so that unloading goes from the most recent down.
+constexpr const char* kReaperClass = "KelvaneReaper";
+constexpr UINT kReapMessage = WM_APP + 1;
+
+enum class Which { Options, Error, About };
+
+}  // namespace
+
 struct WindowSet::Impl {
+    Impl(HINSTANCE instance, Form1& form);
+    ~Impl();
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+
+    OptionsWindow& Options();
+    ErrorWindowView& Error();
+    AboutWindow& About();
+    void Loaded(Which w) { load_order.push_back(w); }
+    void Forget(Which w) {
+        load_order.erase(std::remove(load_order.begin(), load_order.end(), w), load_order.end());
+    }
+    void Unload(Which w);
+    // Destroys the windows that unloaded themselves, once none of their handlers runs.
+    void Reap();
+    void PostReap() { PostMessageA(reaper, kReapMessage, 0, 0); }
+    static LRESULT CALLBACK ReaperProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+
     HINSTANCE instance;
     Form1& form;
+    OptionsShared shared;  // outlives every opening of the dialog
+    std::unique_ptr<OptionsWindow> options;
+    std::unique_ptr<ErrorWindowView> error;
     std::unique_ptr<AboutWindow> about;
-    std::vector<HWND> load_order;
-    bool about_pending_unload = false;
-
-    void Loaded(HWND h) { load_order.push_back(h); }
-    void Forget(HWND h) {
-        load_order.erase(std::remove(load_order.begin(), load_order.end(), h), load_order.end());
-    }
-    AboutWindow& About() {
-        if (!about) {
-            about = std::make_unique<AboutWindow>(instance, form, [this] {
-                // Unloading from inside its own click: destroy once the message is done.
-                about_pending_unload = true;
-                PostMessageA(nullptr, WM_NULL, 0, 0);
-            });
-            Loaded(about->hwnd());
-        }
-        return *about;
-    }
-    void ReapUnloaded() {
-        if (about_pending_unload && about) {
-            Forget(about->hwnd());
-            about.reset();
-        }
-        about_pending_unload = false;
-    }
+    bool about_unloaded = false;
+    std::vector<Which> load_order;
+    // A hidden window of ours: a message posted to it runs after the handler that posted it.
+    HWND reaper = nullptr;
 };
 
+WindowSet::Impl::Impl(HINSTANCE instance_, Form1& form_) : instance(instance_), form(form_) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &Impl::ReaperProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = kReaperClass;
+    RegisterClassExA(&wc);  // fails harmlessly once registered
+    reaper = CreateWindowExA(0, kReaperClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
+                             nullptr);
+    SetWindowLongPtrA(reaper, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+WindowSet::Impl::~Impl() {
+    for (auto it = load_order.rbegin(); it != load_order.rend(); ++it) Unload(*it);
+    if (reaper) {
+        SetWindowLongPtrA(reaper, GWLP_USERDATA, 0);
+        DestroyWindow(reaper);
+    }
+}
+
+LRESULT CALLBACK WindowSet::Impl::ReaperProc(HWND hwnd, UINT message, WPARAM wparam,
+                                             LPARAM lparam) {
+    auto* self = reinterpret_cast<Impl*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (self && message == kReapMessage) {
+        self->Reap();
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+OptionsWindow& WindowSet::Impl::Options() {
+    if (!options) {
+        Loaded(Which::Options);
+        // Form_Load runs here, on the dialog's first use.
+        options = std::make_unique<OptionsWindow>(instance, form, shared, [this] { PostReap(); });
+    }
+    return *options;
+}
+
+ErrorWindowView& WindowSet::Impl::Error() {
+    if (!error) {
+        Loaded(Which::Error);
+        // The notice stays above the main window, which an alarm raises every second.
+        auto* main_view = dynamic_cast<MainView*>(&form.sys.host);
+        error = std::make_unique<ErrorWindowView>(instance, form,
+                                                  main_view ? main_view->hwnd() : nullptr);
+    }
+    return *error;
+}
+
+AboutWindow& WindowSet::Impl::About() {
+    if (!about) {
+        Loaded(Which::About);
+        about_unloaded = false;
+        about = std::make_unique<AboutWindow>(instance, form, [this] {
+            about_unloaded = true;
+            PostReap();
+        });
+    }
+    return *about;
+}
+
+void WindowSet::Impl::Unload(Which w) {
+    switch (w) {
+        case Which::Options:
+            // A dialog whose handler is running goes once that handler has returned.
+            if (options && options->Busy()) return;
+            options.reset();
+            break;
+        case Which::Error:
+            if (error && error->Busy()) return;
+            error.reset();
+            break;
+        case Which::About:
+            about.reset();
+            about_unloaded = false;
+            break;
+    }
+    Forget(w);
+}
+
+void WindowSet::Impl::Reap() {
+    if (options && options->Closing()) Unload(Which::Options);
+    if (about && about_unloaded) Unload(Which::About);
+}
+
 WindowSet::WindowSet(HINSTANCE instance, Form1& form)
-    : impl_(std::make_unique<Impl>(Impl{instance, form, nullptr, {}, false})) {}
+    : impl_(std::make_unique<Impl>(instance, form)) {}
 
 WindowSet::~WindowSet() = default;
 
-void WindowSet::ShowErrorWindow() { impl_->ReapUnloaded(); }
+void WindowSet::ShowErrorWindow() {
+    impl_->Reap();
+    impl_->Error().Open();
+}
 
-void WindowSet::ShowOptions() { impl_->ReapUnloaded(); }
+void WindowSet::ShowOptions() {
+    impl_->Reap();  // a dialog closed a moment ago is gone before a new one opens
+    impl_->Options().Show();
+}
 
 void WindowSet::ShowAbout() {
-    impl_->ReapUnloaded();
+    impl_->Reap();
     impl_->About().Show();
 }
 
 void WindowSet::LoadAndHideAll() {
-    impl_->ReapUnloaded();
+    impl_->Reap();
+    impl_->Options().Hide();
+    impl_->Error().LoadHidden();
     impl_->About().Hide();
 }
 
 void WindowSet::UnloadAll() {
-    impl_->ReapUnloaded();
-    impl_->about.reset();
-    impl_->load_order.clear();
+    impl_->Reap();
+    const std::vector<Which> order = impl_->load_order;
+    for (auto it = order.rbegin(); it != order.rend(); ++it) impl_->Unload(*it);
 }
 
-void WindowSet::Forget(HWND window) { impl_->Forget(window); }
+OptionsWindow* WindowSet::options() const { return impl_->options.get(); }
+ErrorWindowView* WindowSet::error_window() const { return impl_->error.get(); }
+AboutWindow* WindowSet::about() const { return impl_->about.get(); }
 
 }  // namespace kelvane::win32

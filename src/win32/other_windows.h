@@ -4,14 +4,17 @@
 #include <windows.h>
 
 #include <memory>
-#include <vector>
 
 #include "app/form1.h"
 
 namespace kelvane::win32 {
 
+class OptionsWindow;
+class ErrorWindowView;
+class AboutWindow;
+
 class WindowSet final : public OtherWindows {
-public:
+  public:
     WindowSet(HINSTANCE instance, Form1& form);
     ~WindowSet() override;
     WindowSet(const WindowSet&) = delete;
@@ -23,10 +26,12 @@ public:
     void LoadAndHideAll() override;
     void UnloadAll() override;
 
-    // Called by the windows' own views after each of their events.
-    void Forget(HWND window);
+    // The loaded windows, null while not loaded (for the shell's own tests).
+    OptionsWindow* options() const;
+    ErrorWindowView* error_window() const;
+    AboutWindow* about() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

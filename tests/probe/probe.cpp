@@ -95,7 +95,8 @@ int Usage() {
         "probe list | count TITLE | window TITLE | wait TITLE MS | gone TITLE MS | children TITLE\n"
         "      child TITLE ID | click TITLE ID | command TITLE ID | trackbar TITLE ID\n"
         "      settrackbar TITLE ID POS | tabs TITLE | selecttab TITLE INDEX | hotkeys-free\n"
-        "      pixel TITLE ID X Y\n",
+        "      pixel TITLE ID X Y | button TITLE ID | listbox TITLE ID | focus TITLE ID\n"
+        "      key TITLE ID VK | type TITLE ID TEXT\n",
         stderr);
     return 2;
 }
@@ -116,6 +117,37 @@ HWND ChildById(HWND parent, int id) {
     Search search{id, nullptr};
     EnumChildWindows(parent, MatchId, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+// A tab's caption. The tab control answers only with pointers into its own process, so the
+// item and its text buffer live there for the call.
+std::string TabCaption(HWND tab, int index) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(tab, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
+                                 FALSE, pid);
+    if (!process) return {};
+    constexpr int kText = 256;
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(TCITEMA) + kText,
+                                  MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    std::string caption;
+    if (remote) {
+        char* remote_text = static_cast<char*>(remote) + sizeof(TCITEMA);
+        TCITEMA item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = remote_text;
+        item.cchTextMax = kText;
+        char text[kText] = {};
+        SIZE_T done = 0;
+        if (WriteProcessMemory(process, remote, &item, sizeof item, &done) &&
+            WriteProcessMemory(process, remote_text, text, 1, &done) &&
+            SendMessageA(tab, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(remote)) &&
+            ReadProcessMemory(process, remote_text, text, kText - 1, &done))
+            caption = text;
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return caption;
 }
 
 }  // namespace
@@ -175,6 +207,7 @@ int main(int argc, char** argv) {
         }
         const int count = TabCtrl_GetItemCount(tab);
         std::printf("count=%d\nselected=%d\n", count, TabCtrl_GetCurSel(tab));
+        for (int t = 0; t < count; ++t) std::printf("tab%d=%s\n", t, TabCaption(tab, t).c_str());
         return 0;
     }
     if (argc < 4) return Usage();
@@ -201,6 +234,55 @@ int main(int argc, char** argv) {
         std::printf("pos=%ld\nmin=%ld\nmax=%ld\n", static_cast<long>(SendMessageA(child, TBM_GETPOS, 0, 0)),
                     static_cast<long>(SendMessageA(child, TBM_GETRANGEMIN, 0, 0)),
                     static_cast<long>(SendMessageA(child, TBM_GETRANGEMAX, 0, 0)));
+        return 0;
+    }
+    if (verb == "settrackbar" && argc > 4) {
+        // As a user's move: the position, then the notification the trackbar would send.
+        const int pos = std::atoi(argv[4]);
+        SendMessageA(child, TBM_SETPOS, TRUE, pos);
+        const UINT message = (GetWindowLongA(child, GWL_STYLE) & TBS_VERT) ? WM_VSCROLL : WM_HSCROLL;
+        HWND parent = GetParent(child);
+        SendMessageA(parent, message, MAKEWPARAM(TB_THUMBPOSITION, pos), reinterpret_cast<LPARAM>(child));
+        SendMessageA(parent, message, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(child));
+        std::printf("pos=%ld\n", static_cast<long>(SendMessageA(child, TBM_GETPOS, 0, 0)));
+        return 0;
+    }
+    if (verb == "button") {
+        std::printf("checked=%ld\n", static_cast<long>(SendMessageA(child, BM_GETCHECK, 0, 0)));
+        return 0;
+    }
+    if (verb == "listbox") {
+        const LRESULT top = SendMessageA(child, LB_GETTOPINDEX, 0, 0);
+        char text[256] = {};
+        if (SendMessageA(child, LB_GETTEXTLEN, top, 0) < static_cast<LRESULT>(sizeof text))
+            SendMessageA(child, LB_GETTEXT, top, reinterpret_cast<LPARAM>(text));
+        std::printf("count=%ld\ntop=%ld\ntext=%s\n",
+                    static_cast<long>(SendMessageA(child, LB_GETCOUNT, 0, 0)),
+                    static_cast<long>(top), text);
+        return 0;
+    }
+    if (verb == "focus") {
+        // Focus belongs to the target's input queue: join it for the call.
+        const DWORD target = GetWindowThreadProcessId(hwnd, nullptr);
+        const DWORD self = GetCurrentThreadId();
+        AttachThreadInput(self, target, TRUE);
+        SetForegroundWindow(hwnd);
+        SetFocus(child);
+        const bool focused = GetFocus() == child;
+        AttachThreadInput(self, target, FALSE);
+        std::printf("focused=%d\n", focused ? 1 : 0);
+        return focused ? 0 : 1;
+    }
+    if (verb == "key" && argc > 4) {
+        const auto vk = static_cast<WPARAM>(std::strtol(argv[4], nullptr, 0));
+        const UINT scan = MapVirtualKeyA(static_cast<UINT>(vk), MAPVK_VK_TO_VSC);
+        PostMessageA(child, WM_KEYDOWN, vk, 1 | (scan << 16));
+        PostMessageA(child, WM_KEYUP, vk, 1 | (scan << 16) | 0xC0000000u);
+        return 0;
+    }
+    if (verb == "type" && argc > 4) {
+        for (const char* p = argv[4]; *p; ++p)
+            PostMessageA(child, WM_CHAR, static_cast<unsigned char>(*p), 1);
         return 0;
     }
     if (verb == "pixel" && argc > 5) {

@@ -1,0 +1,99 @@
+// Any text as kelvane.ini, on each of the three fan-control layouts: LoadSettings may stop
+// only at a key that does not fit (Overflow) or that a control refuses (InvalidProperty), and
+// whatever it applied before stopping must be something a real window can hold.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/controls.h"
+#include "app/load_settings.h"
+#include "app/runtime_error.h"
+#include "board/board.h"
+#include "support/fakes.h"
+
+namespace {
+
+using kelvane::Control;
+using kelvane::ErrorKind;
+
+[[noreturn]] void Fail(const std::string& what) {
+    std::fprintf(stderr, "load settings: %s\n", what.c_str());
+    std::abort();
+}
+
+constexpr std::size_t kMaxText = 1023;
+
+bool ValidColor(std::uint32_t c) { return c <= 0xFFFFFF || (c >= 0x80000000u && c <= 0x80000018u); }
+
+void CheckControl(const Control& c, const std::string& name) {
+    if (c.width < 0 || c.height < 0) Fail(name + ": negative size");
+    if (!(c.font.size >= 1 && c.font.size <= 2048)) Fail(name + ": font size");
+    if (!ValidColor(c.fore_color) || !ValidColor(c.back_color)) Fail(name + ": colour");
+    if (c.caption.size() > kMaxText || c.tag.size() > kMaxText) Fail(name + ": text too long");
+}
+
+template <typename Array>
+void CheckAll(const Array& controls, const char* name) {
+    for (std::size_t i = 0; i < controls.size(); ++i)
+        CheckControl(controls[i], std::string(name) + "(" + std::to_string(i) + ")");
+}
+
+bool IsRecordTag(const std::string& tag) { return tag == "0" || tag == "1" || tag == "2"; }
+
+void CheckForm(const kelvane::Form1& f) {
+    const kelvane::MainWindowModel& w = f.window;
+    if (w.width < 0 || w.height < 0) Fail("window: negative size");
+    if (!ValidColor(w.back_color)) Fail("window: colour");
+    CheckAll(w.KelvaneLabel, "KelvaneLabel");
+    CheckAll(w.TempLabel, "TempLabel");
+    CheckAll(w.LedPic, "LedPic");
+    CheckAll(w.FanLed, "FanLed");
+    CheckAll(w.Image1, "Image1");
+    CheckControl(w.Logo, "Logo");
+    // The pairing only ever names a heading, so the display's record is always one of three.
+    for (const Control& led : w.LedPic)
+        if (!IsRecordTag(led.tag)) Fail("LedPic tag names no record: " + led.tag);
+
+    const kelvane::Settings& s = f.settings;
+    if (s.g_AboutText.size() > kMaxText) Fail("about text too long");
+    for (int i = 0; i < 3; ++i) {
+        const auto& def = s.g_DefaultFanCtrl[static_cast<std::size_t>(i)];
+        const auto& cur = s.g_FanCtrl[static_cast<std::size_t>(i)];
+        if (def.Modulate.size() > kMaxText) Fail("Modulate too long");
+        // The heading caption plus " Fan".
+        if (def.Caption.size() > kMaxText + 4 || cur.Caption.size() > kMaxText + 4)
+            Fail("fan caption too long");
+        if (!cur.Caption.empty() && cur.Caption != def.Caption) Fail("fan caption not copied");
+    }
+}
+
+void Load(const std::string& ini, bool newer, bool delta) {
+    kelvane::board::Board board;
+    kelvane::testing::Rig rig(board, ini);
+    rig.form.KelvaneFanFlag = kelvane::Flag(newer);
+    rig.form.KelvaneFanSpecialFlag = kelvane::Flag(delta);
+    try {
+        kelvane::LoadSettings(rig.form);
+    } catch (const kelvane::RuntimeError& e) {
+        if (e.kind() != ErrorKind::Overflow && e.kind() != ErrorKind::InvalidProperty)
+            Fail(std::string("stopped by ") + kelvane::ErrorKindName(e.kind()));
+    } catch (...) {
+        Fail("a foreign exception escaped");
+    }
+    CheckForm(rig.form);
+    // Only the settings file is read; the port program file is absent and is not created.
+    if (!rig.files.files.empty() || !rig.files.appended_paths.empty()) Fail("touched a file");
+    if (!board.accesses().empty()) Fail("touched the chip without a port program");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string ini(reinterpret_cast<const char*>(data), size);
+    Load(ini, false, false);
+    Load(ini, true, false);
+    Load(ini, true, true);
+    return 0;
+}

@@ -1,0 +1,255 @@
+#include "win32/error_window_view.h"
+
+#include <commctrl.h>
+
+#include <utility>
+
+#include "app/failure_policy.h"
+#include "win32/dialog_ids.h"
+
+namespace kelvane::win32 {
+namespace {
+
+constexpr const char* kErrorClass = "KelvaneWarning";
+constexpr DWORD kErrorStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr UINT kCloseReplacement = 0xFFFFFFF6;  // command -10
+
+// Layout of the notice, in pixels of the client area.
+constexpr int kClientWidth = 420, kClientHeight = 216;
+constexpr RECT kBand{0, 0, kClientWidth, 70};
+constexpr RECT kMessageBox{20, 108, 400, 162};
+constexpr COLORREF kBandColor = RGB(168, 16, 16);
+constexpr COLORREF kBodyColor = RGB(255, 244, 228);
+constexpr COLORREF kHeadlineColor = RGB(140, 0, 0);
+constexpr COLORREF kMessageColor = RGB(255, 255, 255);
+
+HFONT MakeFont(int points, bool bold) {
+    HDC screen = GetDC(nullptr);
+    const int height = -MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    ReleaseDC(nullptr, screen);
+    return CreateFontA(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                       ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma");
+}
+
+// Enter dismisses the notice as Space does, although OK is a check box underneath.
+LRESULT CALLBACK OkKeyProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                           DWORD_PTR) {
+    if (message == WM_KEYDOWN && wparam == VK_RETURN) {
+        SendMessageA(hwnd, BM_CLICK, 0, 0);
+        return 0;
+    }
+    if (message == WM_CHAR && wparam == '\r') return 0;
+    return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+void Place(HWND hwnd, int left, int top, int width, int height) {
+    MoveWindow(hwnd, left, top, width, height, FALSE);
+}
+
+}  // namespace
+
+ErrorWindowView::ErrorWindowView(HINSTANCE instance, Form1& form, HWND owner)
+    : form4_(form, *this) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &ErrorWindowView::Proc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hIcon = LoadIcon(instance, MAKEINTRESOURCE(1));
+    wc.lpszClassName = kErrorClass;
+    RegisterClassExA(&wc);  // fails harmlessly once registered
+
+    title_font_.reset(MakeFont(20, true));
+    bold_font_.reset(MakeFont(10, true));
+    text_font_.reset(MakeFont(10, false));
+    band_brush_.reset(CreateSolidBrush(kBandColor));
+    body_brush_.reset(CreateSolidBrush(kBodyColor));
+    message_brush_.reset(CreateSolidBrush(kMessageColor));
+
+    RECT r{0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRectEx(&r, kErrorStyle, FALSE, 0);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    const Form4Model& m = form4_.model();
+    hwnd_ = CreateWindowExA(0, kErrorClass, m.caption.c_str(), kErrorStyle,
+                            (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
+                            (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, owner, nullptr,
+                            instance, nullptr);
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+
+    const DWORD label = WS_VISIBLE | SS_NOPREFIX;
+    label2_ = CreateControl(instance, hwnd_, "STATIC", m.Label2.caption,
+                            label | SS_LEFT | SS_CENTERIMAGE, 0, ids::kForm4Label1 + 1);
+    label1_ =
+        CreateControl(instance, hwnd_, "STATIC", m.Label1.caption, label | SS_LEFT, 0,
+                      ids::kForm4Label1);
+    label3_ = CreateControl(instance, hwnd_, "STATIC", m.Label3.caption,
+                            label | SS_LEFT | SS_EDITCONTROL, 0, ids::kForm4Label1 + 2);
+    ok_ = CreateControl(instance, hwnd_, "BUTTON", m.Check1.control.caption,
+                        WS_VISIBLE | WS_TABSTOP | BS_CHECKBOX | BS_PUSHLIKE, 0,
+                        ids::kForm4Check1);
+    SetWindowSubclass(ok_, OkKeyProc, 1, 0);
+    Place(label2_, 68, 14, 330, 42);
+    Place(label1_, 20, 80, 380, 20);
+    Place(label3_, kMessageBox.left + 8, kMessageBox.top + 6,
+          kMessageBox.right - kMessageBox.left - 16, kMessageBox.bottom - kMessageBox.top - 12);
+    Place(ok_, (kClientWidth - 100) / 2, 174, 100, 30);
+    SendMessageA(label2_, WM_SETFONT, reinterpret_cast<WPARAM>(title_font_.get()), FALSE);
+    SendMessageA(label1_, WM_SETFONT, reinterpret_cast<WPARAM>(bold_font_.get()), FALSE);
+    SendMessageA(label3_, WM_SETFONT, reinterpret_cast<WPARAM>(text_font_.get()), FALSE);
+    SendMessageA(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(bold_font_.get()), FALSE);
+
+    // The timer runs from creation on, shown or hidden, so the message is always fresh.
+    if (m.timer_enabled && m.timer_interval_ms > 0)
+        timer_running_ = SetTimer(hwnd_, ids::kForm4Timer,
+                                  static_cast<UINT>(m.timer_interval_ms), nullptr) != 0;
+    Sync();
+}
+
+ErrorWindowView::~ErrorWindowView() {
+    if (!hwnd_) return;
+    if (timer_running_) KillTimer(hwnd_, ids::kForm4Timer);
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd_);
+}
+
+template <typename Handler>
+void ErrorWindowView::Dispatch(Handler&& handler) {
+    ++depth_;
+    ContainErrors(std::forward<Handler>(handler));
+    --depth_;
+    Sync();
+}
+
+void ErrorWindowView::Open() {
+    Dispatch([&] { form4_.Show(); });
+}
+
+void ErrorWindowView::LoadHidden() {
+    Dispatch([&] {
+        Form4Model& m = form4_.model();
+        if (!m.loaded) {
+            m.loaded = true;
+            form4_.Form_Load();
+        }
+        form4_.Hide();
+    });
+}
+
+void ErrorWindowView::GreyCloseItem() {
+    HMENU menu = GetSystemMenu(hwnd_, FALSE);
+    if (!menu) return;  // the window simply stays closable
+    close_greyed_ =
+        ModifyMenuA(menu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED, kCloseReplacement, "Close") != 0;
+}
+
+void ErrorWindowView::SetTopmost() {
+    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void ErrorWindowView::Show() {
+    ShowWindow(hwnd_, SW_SHOW);
+    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+void ErrorWindowView::Hide() { ShowWindow(hwnd_, SW_HIDE); }
+
+void ErrorWindowView::Sync() {
+    const Form4Model& m = form4_.model();
+    auto text = [](HWND hwnd, const Control& c) {
+        char shown[512] = {};
+        GetWindowTextA(hwnd, shown, sizeof shown);
+        if (c.caption != shown) SetWindowTextA(hwnd, c.caption.c_str());
+        if (c.visible != ((GetWindowLongA(hwnd, GWL_STYLE) & WS_VISIBLE) != 0))
+            ShowWindow(hwnd, c.visible ? SW_SHOWNA : SW_HIDE);
+        if (c.enabled != (IsWindowEnabled(hwnd) != FALSE)) EnableWindow(hwnd, c.enabled);
+    };
+    text(label1_, m.Label1);
+    text(label2_, m.Label2);
+    text(label3_, m.Label3);
+    text(ok_, m.Check1.control);
+    const LRESULT checked = m.Check1.value != 0 ? BST_CHECKED : BST_UNCHECKED;
+    if (SendMessageA(ok_, BM_GETCHECK, 0, 0) != checked) SendMessageA(ok_, BM_SETCHECK, checked, 0);
+}
+
+void ErrorWindowView::Paint(HDC dc) {
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    FillRect(dc, &client, body_brush_.get());
+    FillRect(dc, &kBand, band_brush_.get());
+    FillRect(dc, &kMessageBox, message_brush_.get());
+    OwnedBrush edge(CreateSolidBrush(kBandColor));
+    FrameRect(dc, &kMessageBox, edge.get());
+    DrawIconEx(dc, 20, (kBand.bottom - 32) / 2, LoadIcon(nullptr, IDI_WARNING), 32, 32, 0,
+               nullptr, DI_NORMAL);
+}
+
+LRESULT CALLBACK ErrorWindowView::Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    auto* self = reinterpret_cast<ErrorWindowView*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcA(hwnd, message, wparam, lparam);
+    return self->OnMessage(message, wparam, lparam);
+}
+
+LRESULT ErrorWindowView::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_TIMER:
+            if (wparam == ids::kForm4Timer) Dispatch([&] { form4_.Timer1_Timer(); });
+            return 0;
+        case WM_COMMAND:
+            if (reinterpret_cast<HWND>(lparam) == ok_ && HIWORD(wparam) == BN_CLICKED) {
+                Dispatch([&] {
+                    // A click checks the box; the handler springs it back and hides the notice.
+                    form4_.model().Check1.value = 1;
+                    form4_.Check1_Click();
+                });
+            }
+            return 0;
+        case WM_ERASEBKGND:
+            Paint(reinterpret_cast<HDC>(wparam));
+            return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            BeginPaint(hwnd_, &ps);
+            EndPaint(hwnd_, &ps);
+            return 0;
+        }
+        case WM_CTLCOLORSTATIC: {
+            HDC dc = reinterpret_cast<HDC>(wparam);
+            HWND control = reinterpret_cast<HWND>(lparam);
+            if (control == label2_) {
+                SetTextColor(dc, RGB(255, 255, 255));
+                SetBkColor(dc, kBandColor);
+                return reinterpret_cast<LRESULT>(band_brush_.get());
+            }
+            if (control == label1_) {
+                SetTextColor(dc, kHeadlineColor);
+                SetBkColor(dc, kBodyColor);
+                return reinterpret_cast<LRESULT>(body_brush_.get());
+            }
+            if (control == label3_) {
+                SetTextColor(dc, RGB(0, 0, 0));
+                SetBkColor(dc, kMessageColor);
+                return reinterpret_cast<LRESULT>(message_brush_.get());
+            }
+            break;
+        }
+        case WM_ACTIVATE:
+            if (LOWORD(wparam) != WA_INACTIVE && IsWindowEnabled(ok_)) {
+                SetFocus(ok_);
+                return 0;
+            }
+            break;
+        case WM_SYSCOMMAND:
+            if ((wparam & 0xFFF0) == SC_CLOSE && close_greyed_) return 0;
+            break;
+        case WM_CLOSE:
+            // Closing is off once the Close item is replaced; without it, closing hides.
+            if (!close_greyed_) Dispatch([&] { form4_.Hide(); });
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcA(hwnd_, message, wparam, lparam);
+}
+
+}  // namespace kelvane::win32
