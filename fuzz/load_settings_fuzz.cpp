@@ -69,22 +69,40 @@ void CheckForm(const kelvane::Form1& f) {
     }
 }
 
+// The services LoadSettings never touches are built once: a fresh Rig per input would spend
+// most of the run painting its LED surfaces.
+struct Unused {
+    kelvane::testing::FakeProcesses processes;
+    kelvane::testing::FakeClock clock;
+    kelvane::testing::FakeRegistry registry;
+    kelvane::testing::FakeSound sound;
+    kelvane::testing::FakeHost host;
+    kelvane::testing::FakeWindows windows;
+    kelvane::testing::FakeSurfaces surfaces;
+};
+
 void Load(const std::string& ini, bool newer, bool delta) {
+    static Unused unused;
     kelvane::board::Board board;
-    kelvane::testing::Rig rig(board, ini);
-    rig.form.KelvaneFanFlag = kelvane::Flag(newer);
-    rig.form.KelvaneFanSpecialFlag = kelvane::Flag(delta);
+    kelvane::IniText profile(ini);
+    kelvane::testing::FakeFiles files;
+    kelvane::Services services{board,          profile,      files,         unused.processes,
+                               unused.clock,   unused.registry, unused.sound, unused.host,
+                               unused.windows, unused.surfaces};
+    kelvane::Form1 form(services, kelvane::testing::kProgramFolder, "kelvane");
+    form.KelvaneFanFlag = kelvane::Flag(newer);
+    form.KelvaneFanSpecialFlag = kelvane::Flag(delta);
     try {
-        kelvane::LoadSettings(rig.form);
+        kelvane::LoadSettings(form);
     } catch (const kelvane::RuntimeError& e) {
         if (e.kind() != ErrorKind::Overflow && e.kind() != ErrorKind::InvalidProperty)
             Fail(std::string("stopped by ") + kelvane::ErrorKindName(e.kind()));
     } catch (...) {
         Fail("a foreign exception escaped");
     }
-    CheckForm(rig.form);
+    CheckForm(form);
     // Only the settings file is read; the port program file is absent and is not created.
-    if (!rig.files.files.empty() || !rig.files.appended_paths.empty()) Fail("touched a file");
+    if (!files.files.empty() || !files.appended_paths.empty()) Fail("touched a file");
     if (!board.accesses().empty()) Fail("touched the chip without a port program");
 }
 

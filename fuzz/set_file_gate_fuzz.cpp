@@ -74,15 +74,20 @@ bool ExpectedPass(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    kelvane::board::Board board;
+    // Only the files and the processes matter; the rest is built once.
+    static kelvane::board::Board board;
+    static kelvane::IniText profile;
+    static kelvane::testing::FakeClock clock;
+    static kelvane::testing::FakeRegistry registry;
+    static kelvane::testing::FakeSound sound;
+    static kelvane::testing::FakeHost host;
+    static kelvane::testing::FakeWindows windows;
+    static kelvane::testing::FakeSurfaces surfaces;
     WatchedFiles files;
-    kelvane::testing::Rig rig(board);
-    kelvane::Services services = rig.services;
-    kelvane::Services watched{services.driver,  services.profile, files,
-                              services.processes, services.clock,   services.registry,
-                              services.sound,   services.host,    services.windows,
-                              services.surfaces};
-    kelvane::Form1 form(watched, kelvane::testing::kProgramFolder, "kelvane");
+    kelvane::testing::FakeProcesses processes;
+    kelvane::Services services{board, profile, files,   processes, clock,
+                               registry, sound, host,   windows,   surfaces};
+    kelvane::Form1 form(services, kelvane::testing::kProgramFolder, "kelvane");
     form.g_ProgramRoot = kRoot;
     const std::string auto_set = form.ProgramFile("auto.set");
     files.files[auto_set] = text;
@@ -96,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Fail("an exception escaped");
     }
 
-    const auto& started = rig.processes.started;
+    const auto& started = processes.started;
     if (passes && !started.empty()) Fail("passed but started a program");
     if (!passes && started != std::vector<std::string>{kQuick}) Fail("failed without quick.exe");
     if (passes != ExpectedPass(text)) Fail(passes ? "passed wrongly" : "failed wrongly");

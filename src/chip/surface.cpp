@@ -1,6 +1,7 @@
 #include "chip/surface.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace kelvane {
 
@@ -26,13 +27,13 @@ void PixelSurface::BitBlt(int dx, int dy, int w, int h, const Surface& src, int 
         const int y0 = std::max({0, -dy, -sy});
         const int x1 = std::min({w, width_ - dx, from->width_ - sx});
         const int y1 = std::min({h, height_ - dy, from->height_ - sy});
-        for (int y = y0; y < y1; ++y) {
-            const auto* in = &from->pixels_[static_cast<size_t>(sy + y) * static_cast<size_t>(from->width_) +
-                                            static_cast<size_t>(sx + x0)];
-            auto* out = &pixels_[static_cast<size_t>(dy + y) * static_cast<size_t>(width_) +
-                                 static_cast<size_t>(dx + x0)];
-            std::copy(in, in + std::max(0, x1 - x0), out);
-        }
+        if (x1 <= x0 || y1 <= y0) return;
+        const size_t row_bytes = static_cast<size_t>(x1 - x0) * sizeof(Pixel);
+        const Pixel* in =
+            from->pixels_.data() + static_cast<size_t>(sy + y0) * from->width_ + (sx + x0);
+        Pixel* out = pixels_.data() + static_cast<size_t>(dy + y0) * width_ + (dx + x0);
+        for (int y = y0; y < y1; ++y, in += from->width_, out += width_)
+            std::memcpy(out, in, row_bytes);
         return;
     }
     for (int y = 0; y < h; ++y) {

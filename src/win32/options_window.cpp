@@ -231,7 +231,9 @@ void OptionsWindow::CreateControls() {
     HWND voltage = AddFrame(d.Frame2, hwnd_, ids::kFrame2, FrameLook::Plain);
     for (int i = 0; i < 9; ++i) {
         const bool* exists = &d.row_exists[static_cast<size_t>(i)];
-        AddLabel(d.MyLabel[i], voltage, ids::kMyLabel + i).exists = exists;
+        // Row labels centre on the list's line, the list shows its item centred too.
+        AddLabel(d.MyLabel[i], voltage, ids::kMyLabel + i, SS_LEFT | SS_CENTERIMAGE).exists =
+            exists;
         Binding& list =
             Add(Kind::List, d.MyList[i], voltage, ids::kMyList + i,
                 WS_TABSTOP | LBS_NOSEL | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS, WS_EX_CLIENTEDGE);
@@ -243,9 +245,11 @@ void OptionsWindow::CreateControls() {
         SendMessageA(list.spin, UDM_SETRANGE32, 0, 100);
         SendMessageA(list.spin, UDM_SETPOS32, 0, kSpinMiddle);
         by_hwnd_[list.spin] = &list;
-        AddLabel(d.Label11[i], voltage, ids::kLabel11 + i).exists = exists;
+        AddLabel(d.Label11[i], voltage, ids::kLabel11 + i, SS_LEFT | SS_CENTERIMAGE).exists =
+            exists;
         AddCheck(d.MyCheck[i], voltage, ids::kMyCheck + i).exists = exists;
-        AddLabel(d.Label12[i], voltage, ids::kLabel12 + i).exists = exists;
+        AddLabel(d.Label12[i], voltage, ids::kLabel12 + i, SS_LEFT | SS_CENTERIMAGE).exists =
+            exists;
     }
 
     // General options.
@@ -285,10 +289,19 @@ void OptionsWindow::Dispatch(Handler&& handler) {
     // Once closing, the dialog only waits to be unloaded: focus changes that hiding it
     // causes must not run handlers on a dialog that is going away.
     if (destroying_ || close_requested_) return;
+    const bool was_active = depth_ == 0 && GetForegroundWindow() == hwnd_;
     ++depth_;
     ContainErrors(std::forward<Handler>(handler));
     --depth_;
-    if (depth_ == 0) AfterEvent();
+    if (depth_ != 0) return;
+    AfterEvent();
+    // Applying sets the main window's topmost state, which activates the main window and
+    // puts it over the dialog the user is working in.
+    if (was_active && !close_requested_ && GetForegroundWindow() != hwnd_ &&
+        IsWindowVisible(hwnd_)) {
+        SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        SetForegroundWindow(hwnd_);
+    }
 }
 
 void OptionsWindow::AfterEvent() {

@@ -206,3 +206,91 @@ def run_cases(cases, display):
         finally:
             k.stop()
     return passed, failed
+
+
+# Helpers shared by the settings, monitor and shell cases.
+
+def trace_ops(k):
+    """The trace without its time stamps: "WriteReg 0x0295 0x15 0x80"."""
+    return [line.split(" ", 1)[1] if " " in line else line for line in k.trace_lines()]
+
+
+def is_tick_start(op):
+    # Every temperature read is preceded by this write, three times per tick.
+    return op.startswith("WriteReg ") and op.endswith(" 0x51 0x38")
+
+
+def tick_starts(ops):
+    """Indices in ops where each monitor tick begins."""
+    marks = [i for i, op in enumerate(ops) if is_tick_start(op)]
+    return marks[::3]
+
+
+def ticks(ops):
+    """The ops of each monitor tick, in order; ticks()[0] is the first tick (g_Delay 0)."""
+    starts = tick_starts(ops)
+    return [ops[a:b] for a, b in zip(starts, starts[1:] + [len(ops)])]
+
+
+def tick_count(k):
+    return len(tick_starts(trace_ops(k)))
+
+
+def xdotool(k, *args):
+    subprocess.run(["xdotool", *map(str, args)], env={**os.environ, "DISPLAY": k.display.name},
+                   check=True)
+
+
+def client_origin(k, title=MAIN_TITLE):
+    """Screen position of a window's client area."""
+    info = k.window(title)
+    # The frame is as wide on the left as at the bottom; the caption takes the rest on top.
+    border = (int(info["width"]) - int(info["client_width"])) // 2
+    caption = int(info["height"]) - int(info["client_height"]) - border
+    return int(info["left"]) + border, int(info["top"]) + caption
+
+
+def wait_exit(proc, timeout=20):
+    end = time.time() + timeout
+    while proc.poll() is None and time.time() < end:
+        time.sleep(0.25)
+    return proc.poll() is not None
+
+
+def class_window(k, cls):
+    """Window facts of the first window of a class (menus and the task bar have no title)."""
+    info = {}
+    for line in k.probe("class", cls).stdout.splitlines():
+        if "=" in line:
+            key, value = line.split("=", 1)
+            info[key.strip()] = value.strip()
+    return info
+
+
+def tray_icon_present(k):
+    out = k.probe("trayicon", MAIN_TITLE, 1231).stdout
+    return "present=1" in out
+
+
+def children(k, title):
+    """Each child of a window as a dict (id, class, visible, ..., text)."""
+    result = []
+    for line in k.probe("children", title).stdout.splitlines():
+        if " text=" not in line:
+            continue
+        head, text = line.split(" text=", 1)
+        info = {"text": text}
+        for part in head.split():
+            key, _, value = part.partition("=")
+            info[key] = value
+        result.append(info)
+    return result
+
+
+def restart_clean(k):
+    """Ends everything of the prefix and forgets the trace, so the next start is traced alone."""
+    k.stop()
+    k.procs = []
+    for path in (k.trace, k.speaker):
+        if os.path.exists(path):
+            os.remove(path)

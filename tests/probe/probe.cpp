@@ -3,6 +3,7 @@
 // click child controls, so the tests check window state rather than guess from pixels.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,8 +37,12 @@ HWND WindowTitled(const std::string& title) {
 }
 
 std::string Text(HWND hwnd) {
+    // Across processes GetWindowText returns only the stored caption, never an edit
+    // box's contents; the message reaches the control itself.
     char text[2048] = {};
-    GetWindowTextA(hwnd, text, sizeof text);
+    DWORD_PTR length = 0;
+    SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 2000, &length);
     std::string s = text;
     for (char& c : s)
         if (c == '\r' || c == '\n') c = '|';
@@ -96,7 +101,8 @@ int Usage() {
         "      child TITLE ID | click TITLE ID | command TITLE ID | trackbar TITLE ID\n"
         "      settrackbar TITLE ID POS | tabs TITLE | selecttab TITLE INDEX | hotkeys-free\n"
         "      pixel TITLE ID X Y | button TITLE ID | listbox TITLE ID | focus TITLE ID\n"
-        "      key TITLE ID VK | type TITLE ID TEXT\n",
+        "      key TITLE ID VK | type TITLE ID TEXT\n"
+        "      class CLASS | trayicon TITLE ID [UID]\n",
         stderr);
     return 2;
 }
@@ -170,6 +176,32 @@ int main(int argc, char** argv) {
     }
     if (argc < 3) return Usage();
     const std::string title = argv[2];
+    if (verb == "class") {
+        // Windows without a caption (a popup menu, the task bar) are found by class.
+        HWND h = FindWindowA(title.c_str(), nullptr);
+        if (!h) {
+            std::printf("found=0\n");
+            return 1;
+        }
+        PrintWindow(h);
+        return 0;
+    }
+    if (verb == "trayicon" && argc > 3) {
+        // A modify that changes nothing succeeds only while the notification area holds
+        // the icon of that owner window.
+        HWND owner = WindowTitled(title);
+        HWND child = owner ? ChildById(owner, std::atoi(argv[3])) : nullptr;
+        if (!child) {
+            std::printf("found=0\n");
+            return 1;
+        }
+        NOTIFYICONDATAA nid{};
+        nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+        nid.hWnd = child;
+        nid.uID = argc > 4 ? static_cast<UINT>(std::atoi(argv[4])) : 1;
+        std::printf("present=%d\n", Shell_NotifyIconA(NIM_MODIFY, &nid) ? 1 : 0);
+        return 0;
+    }
     if (verb == "count") {
         std::printf("%zu\n", WindowsTitled(title).size());
         return 0;
@@ -253,9 +285,13 @@ int main(int argc, char** argv) {
     }
     if (verb == "listbox") {
         const LRESULT top = SendMessageA(child, LB_GETTOPINDEX, 0, 0);
+        // The ANSI form comes back cut short across processes under Wine; the wide one not.
+        wchar_t wide[256] = {};
         char text[256] = {};
-        if (SendMessageA(child, LB_GETTEXTLEN, top, 0) < static_cast<LRESULT>(sizeof text))
-            SendMessageA(child, LB_GETTEXT, top, reinterpret_cast<LPARAM>(text));
+        if (SendMessageW(child, LB_GETTEXTLEN, top, 0) < 255) {
+            SendMessageW(child, LB_GETTEXT, top, reinterpret_cast<LPARAM>(wide));
+            WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+        }
         std::printf("count=%ld\ntop=%ld\ntext=%s\n",
                     static_cast<long>(SendMessageA(child, LB_GETCOUNT, 0, 0)),
                     static_cast<long>(top), text);
