@@ -86,7 +86,7 @@ void Load(const std::string& ini, bool newer, bool delta) {
     kelvane::board::Board board;
     kelvane::IniText profile(ini);
     kelvane::testing::FakeFiles files;
-    kelvane::Services services{board,          profile,      files,         unused.processes,
+    kelvane::Services services{board,          profile,         files,        unused.processes,
                                unused.clock,   unused.registry, unused.sound, unused.host,
                                unused.windows, unused.surfaces};
     kelvane::Form1 form(services, kelvane::testing::kProgramFolder, "kelvane");

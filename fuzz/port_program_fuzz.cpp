@@ -23,24 +23,11 @@ using Kind = Board::Access::Kind;
     std::abort();
 }
 
-// Operand bytes behind each opcode; -1 for bytes that are not opcodes.
-struct Shape {
-    int operands = -1;
-};
+// Operand bytes behind the opcodes 0x80..0x88; every other byte but 0x00 is skipped alone.
+constexpr int kOperands[9] = {3, 2, 1, 0, 1, 1, 2, 4, 3};
 
-constexpr Shape ShapeOf(std::uint8_t op) {
-    switch (op) {
-        case 0x80: return {3};
-        case 0x81: return {2};
-        case 0x82: return {1};
-        case 0x83: return {0};
-        case 0x84: return {1};
-        case 0x85: return {1};
-        case 0x86: return {2};
-        case 0x87: return {4};
-        case 0x88: return {3};
-        default: return {};
-    }
+constexpr int OperandsOf(std::uint8_t op) {
+    return op >= 0x80 && op <= 0x88 ? kOperands[op - 0x80] : -1;
 }
 
 class Model {
@@ -54,32 +41,49 @@ class Model {
         for (;;) {
             const std::uint8_t op = At(pc_);
             if (op == 0x00) break;
-            const Shape shape = ShapeOf(op);
-            if (shape.operands < 0) {
+            const int operands = OperandsOf(op);
+            if (operands < 0) {
                 ++pc_;
                 continue;
             }
             const std::uint8_t a = At(pc_ + 1), b = At(pc_ + 2), c = At(pc_ + 3), d = At(pc_ + 4);
             const auto word = static_cast<std::uint16_t>(a | (b << 8));
-            pc_ += 1 + static_cast<std::size_t>(shape.operands);
+            pc_ += 1 + static_cast<std::size_t>(operands);
             switch (op) {
-                case 0x82: acc = static_cast<std::uint8_t>(acc | a); continue;
-                case 0x83: acc = static_cast<std::uint8_t>(~acc); continue;
-                case 0x84: acc = static_cast<std::uint8_t>(acc & a); continue;
-                case 0x85: acc = static_cast<std::uint8_t>(acc ^ a); continue;
-                default: break;
+                case 0x82:
+                    acc = static_cast<std::uint8_t>(acc | a);
+                    continue;
+                case 0x83:
+                    acc = static_cast<std::uint8_t>(~acc);
+                    continue;
+                case 0x84:
+                    acc = static_cast<std::uint8_t>(acc & a);
+                    continue;
+                case 0x85:
+                    acc = static_cast<std::uint8_t>(acc ^ a);
+                    continue;
+                default:
+                    break;
             }
             if (next >= seen.size()) Fail("an access the bytes name is missing", next);
             const Board::Access& x = seen[next];
             switch (op) {
-                case 0x80: Expect(x, Kind::Outb, word, 0, c, next); break;
+                case 0x80:
+                    Expect(x, Kind::Outb, word, 0, c, next);
+                    break;
                 case 0x81:
                     Expect(x, Kind::Inb, word, 0, x.value, next);
                     acc = x.value;  // whatever the port answered
                     break;
-                case 0x86: Expect(x, Kind::Outb, word, 0, acc, next); break;
-                case 0x87: Expect(x, Kind::WriteReg, word, c, d, next); break;
-                case 0x88: Expect(x, Kind::ReadReg, word, c, x.value, next); break;
+                case 0x86:
+                    Expect(x, Kind::Outb, word, 0, acc, next);
+                    break;
+                case 0x87:
+                    Expect(x, Kind::WriteReg, word, c, d, next);
+                    break;
+                case 0x88:
+                    Expect(x, Kind::ReadReg, word, c, x.value, next);
+                    break;
             }
             ++next;
         }

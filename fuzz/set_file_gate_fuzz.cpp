@@ -85,8 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static kelvane::testing::FakeSurfaces surfaces;
     WatchedFiles files;
     kelvane::testing::FakeProcesses processes;
-    kelvane::Services services{board, profile, files,   processes, clock,
-                               registry, sound, host,   windows,   surfaces};
+    kelvane::Services services{board,    profile, files, processes, clock,
+                               registry, sound,   host,  windows,   surfaces};
     kelvane::Form1 form(services, kelvane::testing::kProgramFolder, "kelvane");
     form.g_ProgramRoot = kRoot;
     const std::string auto_set = form.ProgramFile("auto.set");
@@ -115,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Whatever is read besides auto.set lies directly in the tool folder.
     for (const std::string& path : files.read) {
         if (path == auto_set) continue;
-        if (!StartsWith(path, kTool) || path.find_first_of("\\/:", kTool.size()) != std::string::npos)
+        if (!StartsWith(path, kTool) ||
+            path.find_first_of("\\/:", kTool.size()) != std::string::npos)
             Fail("read outside the tool folder: " + path);
     }
     if (!files.appended_paths.empty()) Fail("wrote a file");

@@ -2,6 +2,7 @@
 
 #include "app/failure_policy.h"
 #include "win32/design_pictures.h"
+#include "win32/dialog_kit.h"
 
 namespace kelvane::win32 {
 namespace {
@@ -33,11 +34,12 @@ AboutWindow::AboutWindow(HINSTANCE instance, Form1& form, std::function<void()> 
     font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     label_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT, 64, 16, 300, 100,
                              hwnd_, nullptr, instance, nullptr);
-    HWND ok = CreateWindowExA(0, "BUTTON", dialog_.ok_caption.c_str(),
-                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 150, 128, 80,
-                              26, hwnd_, reinterpret_cast<HMENU>(kOkId), instance, nullptr);
+    ok_ = CreateWindowExA(0, "BUTTON", dialog_.ok_caption.c_str(),
+                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 150, 128, 80, 26,
+                          hwnd_, reinterpret_cast<HMENU>(kOkId), instance, nullptr);
     SendMessageA(label_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    SendMessageA(ok, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    SendMessageA(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    ClickOnEnter(ok_);
     ContainErrors([&] { dialog_.Form_Load(); });
     SetWindowTextA(label_, dialog_.label1.c_str());
 }
@@ -74,6 +76,12 @@ LRESULT CALLBACK AboutWindow::Proc(HWND hwnd, UINT message, WPARAM wparam, LPARA
         case WM_COMMAND:
             if (LOWORD(wparam) == kOkId) ContainErrors([&] { self->dialog_.OKButton_Click(); });
             return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wparam) != WA_INACTIVE) {
+                SetFocus(self->ok_);  // Enter or Space closes it
+                return 0;
+            }
+            break;
         case WM_CLOSE:
             ContainErrors([&] { self->dialog_.OKButton_Click(); });
             return 0;
@@ -85,8 +93,9 @@ LRESULT CALLBACK AboutWindow::Proc(HWND hwnd, UINT message, WPARAM wparam, LPARA
             return 0;
         }
         default:
-            return DefWindowProcA(hwnd, message, wparam, lparam);
+            break;
     }
+    return DefWindowProcA(hwnd, message, wparam, lparam);
 }
 
 }  // namespace kelvane::win32

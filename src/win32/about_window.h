@@ -9,7 +9,7 @@
 namespace kelvane::win32 {
 
 class AboutWindow final : public AboutHost {
-public:
+  public:
     // on_unload runs when OK unloads the window; the owner then destroys this object.
     AboutWindow(HINSTANCE instance, Form1& form, std::function<void()> on_unload);
     ~AboutWindow() override;
@@ -23,10 +23,11 @@ public:
     void SetTopmost(bool topmost) override;
     void Unload() override;
 
-private:
+  private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     HWND hwnd_ = nullptr;
     HWND label_ = nullptr;
+    HWND ok_ = nullptr;
     HFONT font_ = nullptr;  // the stock GUI font, not owned
     Dialog dialog_;
     std::function<void()> on_unload_;

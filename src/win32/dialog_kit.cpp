@@ -1,5 +1,7 @@
 #include "win32/dialog_kit.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -93,7 +95,19 @@ BOOL CALLBACK FindMnemonic(HWND child, LPARAM lparam) {
     return FALSE;
 }
 
+LRESULT CALLBACK EnterClickProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                DWORD_PTR) {
+    if (message == WM_KEYDOWN && wparam == VK_RETURN) {
+        SendMessageA(hwnd, BM_CLICK, 0, 0);
+        return 0;
+    }
+    if (message == WM_CHAR && wparam == '\r') return 0;
+    return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
 }  // namespace
+
+void ClickOnEnter(HWND button) { SetWindowSubclass(button, EnterClickProc, 2, 0); }
 
 TwipsScale TwipsScale::OfScreen() {
     HDC screen = GetDC(nullptr);
@@ -121,10 +135,9 @@ HFONT DialogFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))
 
 HWND CreateControl(HINSTANCE instance, HWND parent, const char* cls, const std::string& text,
                    DWORD style, DWORD ex_style, int id) {
-    HWND hwnd = CreateWindowExA(ex_style, cls, text.c_str(), WS_CHILD | WS_CLIPSIBLINGS | style,
-                                0, 0, 0, 0, parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
-                                nullptr);
+    HWND hwnd = CreateWindowExA(ex_style, cls, text.c_str(), WS_CHILD | WS_CLIPSIBLINGS | style, 0,
+                                0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                instance, nullptr);
     if (hwnd) SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
     return hwnd;
 }
@@ -132,9 +145,8 @@ HWND CreateControl(HINSTANCE instance, HWND parent, const char* cls, const std::
 HWND CreateContainer(HINSTANCE instance, HWND parent, int id, const std::string& caption,
                      FrameLook look) {
     RegisterContainerClass(instance);
-    HWND hwnd =
-        CreateControl(instance, parent, kContainerClass, caption, WS_CLIPCHILDREN,
-                      WS_EX_CONTROLPARENT, id);
+    HWND hwnd = CreateControl(instance, parent, kContainerClass, caption, WS_CLIPCHILDREN,
+                              WS_EX_CONTROLPARENT, id);
     if (hwnd) SetWindowLongPtrA(hwnd, GWLP_USERDATA, look == FrameLook::Border ? 1 : 0);
     return hwnd;
 }
@@ -144,7 +156,9 @@ bool HandleDialogKey(HWND control, UINT message, WPARAM wparam) {
     switch (message) {
         case WM_KEYDOWN:
             if (wparam != VK_TAB) return false;
-            if (HWND next = GetNextDlgTabItem(root, control, GetKeyState(VK_SHIFT) < 0))
+            // With the window itself focused, Tab starts at the first stop.
+            if (HWND next = GetNextDlgTabItem(root, control == root ? nullptr : control,
+                                              GetKeyState(VK_SHIFT) < 0))
                 SetFocus(next);
             return true;
         case WM_CHAR:

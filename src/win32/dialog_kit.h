@@ -32,6 +32,9 @@ HWND CreateContainer(HINSTANCE instance, HWND parent, int id, const std::string&
 // for its buttons. Returns true when the key was taken.
 bool HandleDialogKey(HWND control, UINT message, WPARAM wparam);
 
+// Enter clicks the button even without a dialog manager around it.
+void ClickOnEnter(HWND button);
+
 // The control that had the focus when the dialog was deactivated gets it back.
 class FocusKeeper {
   public:

@@ -11,8 +11,10 @@ namespace kelvane::win32 {
 namespace {
 
 constexpr const char* kErrorClass = "KelvaneWarning";
-constexpr DWORD kErrorStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+// A pop-up: only owned pop-ups stay above their owner when the owner is raised.
+constexpr DWORD kErrorStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr UINT kCloseReplacement = 0xFFFFFFF6;  // command -10
+constexpr UINT kRaiseMessage = WM_APP + 2;
 
 // Layout of the notice, in pixels of the client area.
 constexpr int kClientWidth = 420, kClientHeight = 216;
@@ -30,17 +32,6 @@ HFONT MakeFont(int points, bool bold) {
     return CreateFontA(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                        ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma");
-}
-
-// Enter dismisses the notice as Space does, although OK is a check box underneath.
-LRESULT CALLBACK OkKeyProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
-                           DWORD_PTR) {
-    if (message == WM_KEYDOWN && wparam == VK_RETURN) {
-        SendMessageA(hwnd, BM_CLICK, 0, 0);
-        return 0;
-    }
-    if (message == WM_CHAR && wparam == '\r') return 0;
-    return DefSubclassProc(hwnd, message, wparam, lparam);
 }
 
 void Place(HWND hwnd, int left, int top, int width, int height) {
@@ -71,24 +62,21 @@ ErrorWindowView::ErrorWindowView(HINSTANCE instance, Form1& form, HWND owner)
     AdjustWindowRectEx(&r, kErrorStyle, FALSE, 0);
     const int w = r.right - r.left, h = r.bottom - r.top;
     const Form4Model& m = form4_.model();
-    hwnd_ = CreateWindowExA(0, kErrorClass, m.caption.c_str(), kErrorStyle,
-                            (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
-                            (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, owner, nullptr,
-                            instance, nullptr);
+    hwnd_ = CreateWindowExA(
+        0, kErrorClass, m.caption.c_str(), kErrorStyle, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
+        (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, owner, nullptr, instance, nullptr);
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 
     const DWORD label = WS_VISIBLE | SS_NOPREFIX;
     label2_ = CreateControl(instance, hwnd_, "STATIC", m.Label2.caption,
                             label | SS_LEFT | SS_CENTERIMAGE, 0, ids::kForm4Label1 + 1);
-    label1_ =
-        CreateControl(instance, hwnd_, "STATIC", m.Label1.caption, label | SS_LEFT, 0,
-                      ids::kForm4Label1);
+    label1_ = CreateControl(instance, hwnd_, "STATIC", m.Label1.caption, label | SS_LEFT, 0,
+                            ids::kForm4Label1);
     label3_ = CreateControl(instance, hwnd_, "STATIC", m.Label3.caption,
                             label | SS_LEFT | SS_EDITCONTROL, 0, ids::kForm4Label1 + 2);
     ok_ = CreateControl(instance, hwnd_, "BUTTON", m.Check1.control.caption,
-                        WS_VISIBLE | WS_TABSTOP | BS_CHECKBOX | BS_PUSHLIKE, 0,
-                        ids::kForm4Check1);
-    SetWindowSubclass(ok_, OkKeyProc, 1, 0);
+                        WS_VISIBLE | WS_TABSTOP | BS_CHECKBOX | BS_PUSHLIKE, 0, ids::kForm4Check1);
+    ClickOnEnter(ok_);  // Enter dismisses the notice as Space does
     Place(label2_, 68, 14, 330, 42);
     Place(label1_, 20, 80, 380, 20);
     Place(label3_, kMessageBox.left + 8, kMessageBox.top + 6,
@@ -101,8 +89,8 @@ ErrorWindowView::ErrorWindowView(HINSTANCE instance, Form1& form, HWND owner)
 
     // The timer runs from creation on, shown or hidden, so the message is always fresh.
     if (m.timer_enabled && m.timer_interval_ms > 0)
-        timer_running_ = SetTimer(hwnd_, ids::kForm4Timer,
-                                  static_cast<UINT>(m.timer_interval_ms), nullptr) != 0;
+        timer_running_ =
+            SetTimer(hwnd_, ids::kForm4Timer, static_cast<UINT>(m.timer_interval_ms), nullptr) != 0;
     Sync();
 }
 
@@ -150,6 +138,20 @@ void ErrorWindowView::SetTopmost() {
 void ErrorWindowView::Show() {
     ShowWindow(hwnd_, SW_SHOW);
     SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    // The main window's own activation may still be on its way; look again once it is in.
+    PostMessageA(hwnd_, kRaiseMessage, 0, 0);
+}
+
+// An owned pop-up follows its owner up, but one that the owner already covers stays
+// covered (Wine lets the alarm's activation of the main window do that on first showing).
+void ErrorWindowView::KeepAboveOwner() {
+    HWND owner = GetWindow(hwnd_, GW_OWNER);
+    if (!owner || !IsWindowVisible(hwnd_)) return;
+    for (HWND above = GetWindow(hwnd_, GW_HWNDPREV); above; above = GetWindow(above, GW_HWNDPREV)) {
+        if (above != owner) continue;
+        SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        return;
+    }
 }
 
 void ErrorWindowView::Hide() { ShowWindow(hwnd_, SW_HIDE); }
@@ -180,8 +182,8 @@ void ErrorWindowView::Paint(HDC dc) {
     FillRect(dc, &kMessageBox, message_brush_.get());
     OwnedBrush edge(CreateSolidBrush(kBandColor));
     FrameRect(dc, &kMessageBox, edge.get());
-    DrawIconEx(dc, 20, (kBand.bottom - 32) / 2, LoadIcon(nullptr, IDI_WARNING), 32, 32, 0,
-               nullptr, DI_NORMAL);
+    DrawIconEx(dc, 20, (kBand.bottom - 32) / 2, LoadIcon(nullptr, IDI_WARNING), 32, 32, 0, nullptr,
+               DI_NORMAL);
 }
 
 LRESULT CALLBACK ErrorWindowView::Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -193,7 +195,13 @@ LRESULT CALLBACK ErrorWindowView::Proc(HWND hwnd, UINT message, WPARAM wparam, L
 LRESULT ErrorWindowView::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_TIMER:
-            if (wparam == ids::kForm4Timer) Dispatch([&] { form4_.Timer1_Timer(); });
+            if (wparam == ids::kForm4Timer) {
+                Dispatch([&] { form4_.Timer1_Timer(); });
+                KeepAboveOwner();
+            }
+            return 0;
+        case kRaiseMessage:
+            KeepAboveOwner();
             return 0;
         case WM_COMMAND:
             if (reinterpret_cast<HWND>(lparam) == ok_ && HIWORD(wparam) == BN_CLICKED) {

@@ -36,6 +36,7 @@ class ErrorWindowView final : public Form4Host {
     void Dispatch(Handler&& handler);
     void Sync();
     void Paint(HDC dc);
+    void KeepAboveOwner();
 
     Form4 form4_;
     HWND hwnd_ = nullptr;

@@ -444,8 +444,10 @@ void MainView::Unload() {
 void MainView::CloseMainWindow() { Unload(); }
 
 void MainView::SetTopmost(bool topmost) {
+    // Without activating: a critical alarm raises the window every second, and the cashier's
+    // typing (or the options dialog being applied) must keep the keyboard.
     SetWindowPos(hwnd_, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE);
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void MainView::DoEvents() {

@@ -67,8 +67,8 @@ OptionsWindow::OptionsWindow(HINSTANCE instance, Form1& form, OptionsShared& sha
     RegisterOptionsClass(instance_, &OptionsWindow::Proc);
     hwnd_ = CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kOptionsClass,
                             dialog_.caption.c_str(), kOptionsStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                            scale_.ToX(dialog_.width), scale_.ToY(dialog_.height), nullptr,
-                            nullptr, instance_, nullptr);
+                            scale_.ToX(dialog_.width), scale_.ToY(dialog_.height), nullptr, nullptr,
+                            instance_, nullptr);
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     CreateControls();
     const std::int32_t screen_width = GetSystemMetrics(SM_CXSCREEN) * scale_.x;
@@ -101,8 +101,8 @@ void OptionsWindow::SetTopmost() {
 // The handler that asked is still running; AfterEvent hides and reports once it is done.
 void OptionsWindow::Close() { close_requested_ = true; }
 
-OptionsWindow::Binding& OptionsWindow::Add(Kind kind, options::DialogControl& control,
-                                           HWND parent, int id, DWORD style, DWORD ex_style) {
+OptionsWindow::Binding& OptionsWindow::Add(Kind kind, options::DialogControl& control, HWND parent,
+                                           int id, DWORD style, DWORD ex_style) {
     const char* cls = "STATIC";
     switch (kind) {
         case Kind::Button:
@@ -129,8 +129,9 @@ OptionsWindow::Binding& OptionsWindow::Add(Kind kind, options::DialogControl& co
     b->kind = kind;
     b->control = &control;
     b->hwnd = CreateControl(instance_, parent, cls, "", style, ex_style, id);
-    if (kind != Kind::Label) SetWindowSubclass(b->hwnd, &OptionsWindow::ControlProc, 1,
-                                               reinterpret_cast<DWORD_PTR>(this));
+    if (kind != Kind::Label)
+        SetWindowSubclass(b->hwnd, &OptionsWindow::ControlProc, 1,
+                          reinterpret_cast<DWORD_PTR>(this));
     by_hwnd_[b->hwnd] = b.get();
     bindings_.push_back(std::move(b));
     return *bindings_.back();
@@ -156,8 +157,8 @@ OptionsWindow::Binding& OptionsWindow::AddCheck(options::CheckBox& box, HWND par
     return b;
 }
 
-OptionsWindow::Binding& OptionsWindow::AddOption(options::OptionButton& button, HWND parent,
-                                                 int id, std::function<void()> click) {
+OptionsWindow::Binding& OptionsWindow::AddOption(options::OptionButton& button, HWND parent, int id,
+                                                 std::function<void()> click) {
     // Not automatic: which button is on is the logic's decision.
     Binding& b = Add(Kind::Option, button, parent, id, WS_TABSTOP | BS_RADIOBUTTON);
     b.option = &button;
@@ -172,8 +173,7 @@ OptionsWindow::Binding& OptionsWindow::AddSlider(options::Slider& slider, HWND p
     return b;
 }
 
-HWND OptionsWindow::AddFrame(options::DialogControl& frame, HWND parent, int id,
-                             FrameLook look) {
+HWND OptionsWindow::AddFrame(options::DialogControl& frame, HWND parent, int id, FrameLook look) {
     auto b = std::make_unique<Binding>();
     b->kind = Kind::Frame;
     b->control = &frame;
@@ -190,9 +190,8 @@ void OptionsWindow::CreateControls() {
 
     // Automatic mode.
     HWND automatic = AddFrame(d.Frame1[0], hwnd_, ids::kFrame1, FrameLook::Border);
-    AddOption(d.FanCtrlMode[0], automatic, ids::kFanCtrlMode, [this] {
-        dialog_.FanCtrlMode_Click(0);
-    });
+    AddOption(d.FanCtrlMode[0], automatic, ids::kFanCtrlMode,
+              [this] { dialog_.FanCtrlMode_Click(0); });
     for (int k = 0; k < 5; ++k) {
         AddLabel(d.CtrlLabel[k], automatic, ids::kCtrlLabel + k, SS_CENTER);
         AddSlider(d.CtrSlider[k], automatic, ids::kCtrSlider + k).index = k;
@@ -209,15 +208,13 @@ void OptionsWindow::CreateControls() {
     for (int k = 0; k < 3; ++k)
         AddSlider(d.FanSpeedSlider[k], automatic, ids::kFanSpeedSlider + k).index = k;
     AddLabel(d.Label10, automatic, ids::kLabel + 10);
-    AddButton(d.ResetDefault, automatic, ids::kResetDefault, [this] {
-        dialog_.ResetDefault_Click();
-    });
+    AddButton(d.ResetDefault, automatic, ids::kResetDefault,
+              [this] { dialog_.ResetDefault_Click(); });
 
     // Software programmable mode.
     HWND software = AddFrame(d.Frame1[1], hwnd_, ids::kFrame1 + 1, FrameLook::Border);
-    AddOption(d.FanCtrlMode[1], software, ids::kFanCtrlMode + 1, [this] {
-        dialog_.FanCtrlMode_Click(1);
-    });
+    AddOption(d.FanCtrlMode[1], software, ids::kFanCtrlMode + 1,
+              [this] { dialog_.FanCtrlMode_Click(1); });
     AddLabel(d.Label7, software, ids::kLabel + 7);
     AddLabel(d.Label5, software, ids::kLabel + 5);
     AddSlider(d.Slider1, software, ids::kSlider1);
@@ -240,8 +237,8 @@ void OptionsWindow::CreateControls() {
         list.list = &d.MyList[i];
         list.exists = exists;
         list.index = i;
-        list.spin = CreateControl(instance_, voltage, UPDOWN_CLASSA, "", 0, 0,
-                                  ids::kMyListSpin + i);
+        list.spin =
+            CreateControl(instance_, voltage, UPDOWN_CLASSA, "", 0, 0, ids::kMyListSpin + i);
         SendMessageA(list.spin, UDM_SETRANGE32, 0, 100);
         SendMessageA(list.spin, UDM_SETPOS32, 0, kSpinMiddle);
         by_hwnd_[list.spin] = &list;
@@ -269,9 +266,8 @@ void OptionsWindow::CreateControls() {
 
     AddButton(d.Command1, hwnd_, ids::kCommand1, [this] { dialog_.Command1_Click(); });
     AddButton(d.Command3, hwnd_, ids::kCommand3, [this] { dialog_.Command3_Click(); });
-    AddButton(d.ApplyCmdButon, hwnd_, ids::kApplyCmdButon, [this] {
-        dialog_.ApplyCmdButon_Click();
-    });
+    AddButton(d.ApplyCmdButon, hwnd_, ids::kApplyCmdButon,
+              [this] { dialog_.ApplyCmdButon_Click(); });
 
     // The pages lie over the tab strip: it goes below them, so it never paints over them.
     // Its tab stop comes last, right after "&Apply", as in any tabbed dialog.
@@ -425,8 +421,7 @@ void OptionsWindow::SyncBinding(Binding& b) {
             break;
         case Kind::Option:
             if ((SendMessageA(b.hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED) != b.option->value)
-                SendMessageA(b.hwnd, BM_SETCHECK, b.option->value ? BST_CHECKED : BST_UNCHECKED,
-                             0);
+                SendMessageA(b.hwnd, BM_SETCHECK, b.option->value ? BST_CHECKED : BST_UNCHECKED, 0);
             break;
         default:
             break;
@@ -533,8 +528,8 @@ LRESULT OptionsWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     return DefWindowProcA(hwnd_, message, wparam, lparam);
 }
 
-LRESULT CALLBACK OptionsWindow::ControlProc(HWND hwnd, UINT message, WPARAM wparam,
-                                            LPARAM lparam, UINT_PTR, DWORD_PTR self) {
+LRESULT CALLBACK OptionsWindow::ControlProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
+                                            UINT_PTR, DWORD_PTR self) {
     auto* view = reinterpret_cast<OptionsWindow*>(self);
     Binding* b = view->destroying_ ? nullptr : view->Find(hwnd);
     if (!b) return DefSubclassProc(hwnd, message, wparam, lparam);

@@ -90,6 +90,23 @@ class Kelvane:
         with open(self.c_path(windows), "rb") as f:
             return f.read()
 
+    def make_read_only(self, windows):
+        """Sets a C: file read-only; returns the function that undoes it.
+
+        Wine shows a file without write permission as read-only, but run as root it still
+        writes it, so root also gets the immutable flag, which stops root too."""
+        path = self.c_path(windows)
+        os.chmod(path, 0o444)
+        immutable = os.geteuid() == 0
+        if immutable:
+            subprocess.run(["chattr", "+i", path], check=True)
+
+        def undo():
+            if immutable:
+                subprocess.run(["chattr", "-i", path], check=True)
+            os.chmod(path, 0o644)
+        return undo
+
     def describe_board(self, text):
         self.board = os.path.join(self.dir, "board.ini")
         with open(self.board, "w") as f:
@@ -100,6 +117,29 @@ class Kelvane:
         proc = subprocess.Popen(["wine", program, *args], env=self.env(**env),
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.procs.append(proc)
+        return proc
+
+    def start_in(self, cwd, program=EXE, *args, **env):
+        """Starts a program with the given Linux folder as its current directory."""
+        proc = subprocess.Popen(["wine", program, *args], cwd=cwd, env=self.env(**env),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.procs.append(proc)
+        return proc
+
+    def hold_locked(self, windows, seconds):
+        """Another program keeps a C: file open without sharing; returns once it holds it."""
+        out_path = os.path.join(self.dir, "lock-%d.txt" % len(self.procs))
+        with open(out_path, "w") as out:
+            proc = subprocess.Popen(["wine", "C:\\probe.exe", "lock", windows, str(seconds)],
+                                    env=self.env(), stdout=out, stderr=subprocess.DEVNULL)
+        self.procs.append(proc)
+
+        def answer():
+            with open(out_path) as f:
+                return f.read().strip()
+        said = self.wait_for(answer, timeout=30)
+        if said != "locked=1":
+            raise AssertionError("could not lock %s: %r" % (windows, said))
         return proc
 
     def probe(self, *args, check=False):

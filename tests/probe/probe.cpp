@@ -70,6 +70,8 @@ void PrintWindow(HWND hwnd) {
                 (ex & WS_EX_TOPMOST) ? 1 : 0, IsWindowEnabled(hwnd) ? 1 : 0, r.left, r.top,
                 r.right - r.left, r.bottom - r.top, c.right, c.bottom, pid,
                 ClassOf(hwnd).c_str(), GetForegroundWindow() == hwnd ? 1 : 0);
+    HWND owner = GetWindow(hwnd, GW_OWNER);
+    std::printf("owner=%s\n", owner ? Text(owner).c_str() : "");
 }
 
 void PrintChild(HWND parent, HWND child) {
@@ -102,7 +104,7 @@ int Usage() {
         "      settrackbar TITLE ID POS | tabs TITLE | selecttab TITLE INDEX | hotkeys-free\n"
         "      pixel TITLE ID X Y | button TITLE ID | listbox TITLE ID | focus TITLE ID\n"
         "      key TITLE ID VK | type TITLE ID TEXT\n"
-        "      class CLASS | trayicon TITLE ID [UID]\n",
+        "      class CLASS | trayicon TITLE ID [UID] | above TITLE OTHER | lock PATH SECONDS\n",
         stderr);
     return 2;
 }
@@ -186,6 +188,27 @@ int main(int argc, char** argv) {
         PrintWindow(h);
         return 0;
     }
+    if (verb == "above" && argc > 3) {
+        // Which of two windows is nearer the top of the z-order, and whether they overlap.
+        HWND a = WindowTitled(title);
+        HWND b = WindowTitled(argv[3]);
+        if (!a || !b) {
+            std::printf("found=0\n");
+            return 1;
+        }
+        int above = 0;
+        for (HWND h = GetTopWindow(nullptr); h; h = GetWindow(h, GW_HWNDNEXT)) {
+            if (h == a || h == b) {
+                above = h == a ? 1 : 0;
+                break;
+            }
+        }
+        RECT ra{}, rb{}, both{};
+        GetWindowRect(a, &ra);
+        GetWindowRect(b, &rb);
+        std::printf("above=%d\noverlap=%d\n", above, IntersectRect(&both, &ra, &rb) ? 1 : 0);
+        return 0;
+    }
     if (verb == "trayicon" && argc > 3) {
         // A modify that changes nothing succeeds only while the notification area holds
         // the icon of that owner window.
@@ -204,6 +227,21 @@ int main(int argc, char** argv) {
     }
     if (verb == "count") {
         std::printf("%zu\n", WindowsTitled(title).size());
+        return 0;
+    }
+    if (verb == "lock") {
+        // Holds PATH open without sharing, as another program writing it would.
+        const int seconds = argc > 3 ? std::atoi(argv[3]) : 30;
+        HANDLE file = CreateFileA(title.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            std::printf("locked=0\n");
+            return 1;
+        }
+        std::printf("locked=1\n");
+        std::fflush(stdout);
+        Sleep(static_cast<DWORD>(seconds) * 1000);
+        CloseHandle(file);
         return 0;
     }
     if (verb == "wait" || verb == "gone") {
@@ -272,10 +310,12 @@ int main(int argc, char** argv) {
         // As a user's move: the position, then the notification the trackbar would send.
         const int pos = std::atoi(argv[4]);
         SendMessageA(child, TBM_SETPOS, TRUE, pos);
-        const UINT message = (GetWindowLongA(child, GWL_STYLE) & TBS_VERT) ? WM_VSCROLL : WM_HSCROLL;
+        const bool vertical = (GetWindowLongA(child, GWL_STYLE) & TBS_VERT) != 0;
+        const UINT message = vertical ? WM_VSCROLL : WM_HSCROLL;
         HWND parent = GetParent(child);
-        SendMessageA(parent, message, MAKEWPARAM(TB_THUMBPOSITION, pos), reinterpret_cast<LPARAM>(child));
-        SendMessageA(parent, message, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(child));
+        const auto from = reinterpret_cast<LPARAM>(child);
+        SendMessageA(parent, message, MAKEWPARAM(TB_THUMBPOSITION, pos), from);
+        SendMessageA(parent, message, MAKEWPARAM(TB_ENDTRACK, 0), from);
         std::printf("pos=%ld\n", static_cast<long>(SendMessageA(child, TBM_GETPOS, 0, 0)));
         return 0;
     }

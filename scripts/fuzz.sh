@@ -1,0 +1,48 @@
+#!/bin/sh
+# Builds the libFuzzer targets (preset "fuzz") and runs each for a bounded time from a
+# scratch copy of its seed corpus under build/fuzz/scratch, so the corpus in the repository
+# stays as it is. Prints per target the executions and whether it crashed, then
+# "N passed, N failed"; a target that crashes, hangs or leaks fails.
+#   FUZZ_SECONDS  seconds per target (default 20)
+#   FUZZ_TARGETS  space-separated targets to run (default: every fuzz/*_fuzz.cpp)
+#   FUZZ_REPORT   file that receives one line "target executions crashes seconds" per target
+set -u
+cd "$(dirname "$0")/.."
+seconds=${FUZZ_SECONDS:-20}
+targets=${FUZZ_TARGETS:-$(for f in fuzz/*_fuzz.cpp; do basename "$f" .cpp; done)}
+
+cmake --preset fuzz >build/fuzz-configure.log 2>&1 || { cat build/fuzz-configure.log; exit 1; }
+# shellcheck disable=SC2086
+cmake --build build/fuzz -j 2 --target $targets >build/fuzz-build.log 2>&1 ||
+    { tail -n 40 build/fuzz-build.log; echo "0 passed, 1 failed"; exit 1; }
+
+scratch=build/fuzz/scratch
+passed=0
+failed=0
+for target in $targets; do
+    name=${target%_fuzz}
+    dir=$scratch/$name
+    rm -rf "$dir"
+    mkdir -p "$dir/corpus" "$dir/artifacts"
+    [ -d "fuzz/corpus/$name" ] && cp "fuzz/corpus/$name/"* "$dir/corpus/" 2>/dev/null
+    set -- -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+        -artifact_prefix="$dir/artifacts/"
+    [ -f "fuzz/$name.dict" ] && set -- "$@" -dict="fuzz/$name.dict"
+    "build/fuzz/fuzz/$target" "$@" "$dir/corpus" >"$dir/log" 2>&1
+    rc=$?
+    execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log" | tail -n 1)
+    # A crash ends the run before the final statistics; the last status line still counts.
+    [ -n "$execs" ] || execs=$(sed -n 's/^#\([0-9]*\).*/\1/p' "$dir/log" | tail -n 1)
+    crashes=$(find "$dir/artifacts" -type f | wc -l)
+    if [ $rc -eq 0 ] && [ "$crashes" -eq 0 ]; then
+        passed=$((passed + 1))
+        echo "$target: ${execs:-0} executions in ${seconds} s, no crash"
+    else
+        failed=$((failed + 1))
+        echo "$target: ${execs:-0} executions, FAILED (exit $rc, $crashes crash input(s) in $dir/artifacts)"
+        grep -m 5 -E 'ERROR|SUMMARY|^[a-z -]+: |deadly|timeout' "$dir/log" | sed 's/^/    /'
+    fi
+    [ -n "${FUZZ_REPORT:-}" ] && echo "$target ${execs:-0} $crashes $seconds" >>"$FUZZ_REPORT"
+done
+echo "$passed passed, $failed failed"
+[ $failed -eq 0 ]

@@ -1,0 +1,147 @@
+"""The ways in and out of hiding: hot keys, the Exit, Hide and About labels, and the tray icon
+with its double click and menu, driven through the real notification area."""
+import time
+
+from harness import (MAIN_TITLE, check, children, class_window, tick_count, tray_icon_present,
+                     wait_exit, xdotool)
+
+INI = "C:\\Program Files\\Kelvane\\kelvane.ini"
+ABOUT_TITLE = "About Kelvane Ver5.07"
+WARNING_TITLE = "Warning Message Ver 5.07"
+OPTIONS_TITLE = "Option (Kelvane Ver 5.07)"
+INFINITY = b"\xe2\x88\x9e"  # what an editor writes for the line-break mark
+
+
+def shown(k, title=MAIN_TITLE):
+    return k.window(title).get("visible") == "1"
+
+
+def wait_state(k, want, title=MAIN_TITLE, timeout=8):
+    """Waits until the window's facts include all of `want`; returns the last facts."""
+    last = {}
+
+    def matches():
+        last.clear()
+        last.update(k.window(title))
+        return all(last.get(key) == value for key, value in want.items())
+    k.wait_for(matches, timeout=timeout, step=0.3)
+    return last
+
+
+def check_state(k, want, what, title=MAIN_TITLE):
+    info = wait_state(k, want, title)
+    check(all(info.get(key) == value for key, value in want.items()),
+          "%s: want %s, window is %s" % (what, want, info))
+
+
+def tray_spot(k):
+    """Screen point of Kelvane's icon: the only one, at the right end of the task bar."""
+    bar = class_window(k, "Shell_TrayWnd")
+    check(bar.get("visible") == "1", "no task bar on the desktop: %s" % bar)
+    return (int(bar["left"]) + int(bar["width"]) - 11, int(bar["top"]) + int(bar["height"]) // 2)
+
+
+def tray_double_click(k):
+    x, y = tray_spot(k)
+    xdotool(k, "mousemove", x, y)
+    xdotool(k, "click", "--repeat", 2, "--delay", 80, 1)
+
+
+def tray_menu_click(k, item):
+    """Opens the tray menu with the right button and clicks its first or last item."""
+    x, y = tray_spot(k)
+    xdotool(k, "mousemove", x, y)
+    xdotool(k, "click", 3)
+    menu = {}
+    k.wait_for(lambda: menu.update(class_window(k, "#32768")) or menu.get("visible") == "1",
+               timeout=5)
+    check(menu.get("visible") == "1", "the tray menu did not open: %s" % menu)
+    left, top = int(menu["left"]), int(menu["top"])
+    width, height = int(menu["width"]), int(menu["height"])
+    # "&Open" is the first item, "E&xit" the last, below a separator.
+    y = top + 11 if item == "first" else top + height - 12
+    xdotool(k, "mousemove", left + width // 2, y)
+    time.sleep(0.3)
+    xdotool(k, "click", 1)
+
+
+def test_hot_keys_hide_all_and_show_and_the_about_window(k):
+    k.write(INI, b"[Option]\r\nstrAbout=Line one" + INFINITY + b"Line two" + INFINITY +
+            b"Line three\r\n")
+    proc = k.start()
+    check(k.wait_window(timeout=40), "main window did not appear")
+    check(k.wait_for(lambda: tick_count(k) >= 1, timeout=10), "no monitor tick")
+    free = k.probe("hotkeys-free").stdout.split()
+    check(free == ["show=0", "hide=0"], "Kelvane does not hold its hot keys: %s" % free)
+
+    k.probe("click", MAIN_TITLE, 1012)
+    check(k.wait_window(ABOUT_TITLE, timeout=10), "About did not open its window")
+    check(k.window(ABOUT_TITLE).get("topmost") == "1", "the About window is not topmost")
+    texts = [c["text"] for c in children(k, ABOUT_TITLE)]
+    check("Line one||Line two||Line three" in texts, "About text: %s" % texts)
+
+    k.key("ctrl+alt+shift+F12")
+    check_state(k, {"visible": "0"}, "Ctrl+Alt+Shift+F12 did not hide the main window")
+    check(not shown(k, ABOUT_TITLE), "the About window stayed up")
+    # The windows not loaded yet are loaded hidden.
+    for title in (WARNING_TITLE, OPTIONS_TITLE):
+        info = k.window(title)
+        check(info.get("found") == "1" and info.get("visible") == "0",
+              "%s after hiding all: %s" % (title, info))
+    check(tray_icon_present(k), "no tray icon while hidden")
+    check(proc.poll() is None, "the program ended")
+
+    k.key("ctrl+alt+shift+F11")
+    check_state(k, {"visible": "1", "iconic": "0"}, "Ctrl+Alt+Shift+F11 did not show the window")
+
+    k.probe("click", MAIN_TITLE, 1014)
+    check_state(k, {"visible": "0", "iconic": "1"}, "Hide did not minimise and hide")
+    k.key("ctrl+alt+shift+F11")
+    check_state(k, {"visible": "1", "iconic": "0"}, "F11 did not restore a minimised window")
+
+    k.probe("click", MAIN_TITLE, 1012)
+    check(k.wait_window(ABOUT_TITLE, timeout=10), "About did not show its window again")
+    k.probe("command", ABOUT_TITLE, 1)  # OK
+    check(k.wait_for(lambda: k.probe("count", ABOUT_TITLE).stdout.strip() == "0", timeout=8),
+          "OK did not unload the About window")
+    check(proc.poll() is None, "the program ended")
+
+
+def test_exit_and_hide_labels_and_the_tray_icon(k):
+    proc = k.start()
+    check(k.wait_window(timeout=40), "main window did not appear")
+
+    k.probe("click", MAIN_TITLE, 1013)
+    check_state(k, {"visible": "0", "topmost": "0"}, "Exit did not hide the window")
+    check(k.wait_for(lambda: tray_icon_present(k), timeout=5), "no tray icon after Exit")
+    before = tick_count(k)
+    time.sleep(3)
+    check(tick_count(k) >= before + 2, "the monitor stopped after Exit (%d -> %d)"
+          % (before, tick_count(k)))
+    check(proc.poll() is None, "Exit ended the program")
+
+    tray_menu_click(k, "first")  # &Open
+    check_state(k, {"visible": "1", "iconic": "0", "topmost": "1"}, "the tray menu's Open")
+
+    k.probe("click", MAIN_TITLE, 1014)
+    check_state(k, {"visible": "0", "iconic": "1", "topmost": "0"}, "Hide")
+    check(k.wait_for(lambda: tray_icon_present(k), timeout=5), "no tray icon after Hide")
+    tray_double_click(k)
+    check_state(k, {"visible": "1", "iconic": "0", "topmost": "1"}, "the tray double click")
+    check(k.wait_for(lambda: not tray_icon_present(k), timeout=5),
+          "the double click did not take the icon out of the notification area")
+
+    k.probe("click", MAIN_TITLE, 1013)
+    check_state(k, {"visible": "0"}, "Exit, the second time")
+    check(k.wait_for(lambda: tray_icon_present(k), timeout=5), "no tray icon after the second Exit")
+    tray_menu_click(k, "last")  # E&xit
+    check(wait_exit(proc, 15), "the tray menu's Exit did not end the program")
+    free = k.probe("hotkeys-free").stdout.split()
+    check(free == ["show=1", "hide=1"], "the hot keys are still held after Exit: %s" % free)
+    check(k.probe("count", MAIN_TITLE).stdout.strip() == "0", "a main window is left")
+
+
+CASES = [
+    test_hot_keys_hide_all_and_show_and_the_about_window,
+    test_exit_and_hide_labels_and_the_tray_icon,
+]
