@@ -190,7 +190,8 @@ std::string Board::DemoDescription() {
            "MaxRpm0=4800\n"
            "MaxRpm1=5400\n"
            "MaxRpm2=4200\n"
-           "StallPwm=10\n"
+           "StallPwm=2\n"  // the program's slowest fan step (PWM 4) still turns
+
            "Spin=35\n"
            "Wave=10\n"
            "Period=90\n";
