@@ -11,6 +11,7 @@ cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-20}
 targets=${FUZZ_TARGETS:-$(for f in fuzz/*_fuzz.cpp; do basename "$f" .cpp; done)}
 
+mkdir -p build
 cmake --preset fuzz >build/fuzz-configure.log 2>&1 || { cat build/fuzz-configure.log; exit 1; }
 # shellcheck disable=SC2086
 cmake --build build/fuzz -j 2 --target $targets >build/fuzz-build.log 2>&1 ||

@@ -9,6 +9,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 target=$1
 template="$root/build/wine-template"
 export WINEARCH=win32 WINEDEBUG=-all
+mkdir -p "$root/build"
+# Parallel test workers share the template: the first one makes it, the others wait.
+exec 9>"$root/build/wine-template.lock"
+flock 9
 if [ ! -f "$template/.ready" ]; then
     rm -rf "$template"
     WINEPREFIX="$template" wineboot -i >/dev/null 2>&1
@@ -19,6 +23,7 @@ if [ ! -f "$template/.ready" ]; then
     WINEPREFIX="$template" wineserver -w
     touch "$template/.ready"
 fi
+flock -u 9
 rm -rf "$target"
 mkdir -p "$(dirname "$target")"
 cp -a "$template" "$target"

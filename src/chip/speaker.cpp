@@ -14,12 +14,12 @@ constexpr int kTimer2Port = 0x42;
 constexpr int kTimer2SquareWave = 0xB6;  // channel 2, low then high byte, mode 3, binary
 constexpr int kSpeakerBits = 0x03;       // timer 2 gate and speaker data
 
+}  // namespace
+
 void SpeakerOff(Form1& f) {
     const int v = f.chip.Inb(kSpeakerPort);
     f.chip.Outb(kSpeakerPort, v & ~kSpeakerBits & 0xFF);
 }
-
-}  // namespace
 
 std::array<NoteRecord, 5> StandardAlarmTune() {
     return {{{14, 150}, {16, 150}, {12, 150}, {0, 150}, {7, 300}}};

@@ -19,4 +19,7 @@ void SetSpeakerFrequency(Form1& f, std::int32_t& frequency);
 // Sounds the note for its duration (blocking), then silences the speaker.
 void PlayNote(Form1& f, NoteRecord& note);
 
+// Clears the speaker's gate bits of port 0x61, keeping the others.
+void SpeakerOff(Form1& f);
+
 }  // namespace kelvane

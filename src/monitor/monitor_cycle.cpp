@@ -258,6 +258,9 @@ void Form1_Timer1_Timer(Form1& f) {
     // Containment: a failing tick ends here, never the process, and shows no message.
     try {
         const bool acted = f.g_Delay > 5;
+        // An outage in the middle of the tune left the speaker sounding, and no later note
+        // would switch it off.
+        if (f.monitor.hardware_unreachable) SpeakerOff(f);
         Tick(f);
         ShowReachable(f, acted);
     } catch (const RuntimeError& e) {

@@ -1,10 +1,9 @@
 """Settings at start-up: the fan-controller writes in both layouts, the Run value, the start
 state, hidden headings, a bad address, the port program and the set-file gate."""
-import os
 import time
 
-from harness import (MAIN_TITLE, check, class_window, restart_clean, trace_ops, tick_starts,
-                     tray_icon_present, tick_count, wait_exit)
+from harness import (MAIN_TITLE, check, restart_clean, tick_count, tick_starts, trace_ops,
+                     tray_icon_present, wait_exit)
 
 RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 RUN_VALUE = '"C:\\Program Files\\Kelvane\\kelvane.exe"'
@@ -57,7 +56,7 @@ def test_older_layout_apply_writes_every_block(k):
              DeltaTemp=9),
         dict(Mode=0, S0=30, S1=31, S2=32, S3=33, S4=34, Speed0=40, Speed1=41, Speed2=42),
         dict(Mode=0, S0=50, S1=51, S2=52, S3=53, S4=54, Speed0=60, Speed1=61, Speed2=62),
-    ], extra="") + "[Fan Ctrl Option 1]\nS0=35\nSpeed2=45\n")
+    ]) + "[Fan Ctrl Option 1]\nS0=35\nSpeed2=45\n")
     start_and_wait_ticks(k)
     _, apply_ops = startup_phases(trace_ops(k))
     expected = [
