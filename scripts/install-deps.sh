@@ -14,6 +14,11 @@ command -v cmake >/dev/null 2>&1 || need="$need cmake"
 command -v ninja >/dev/null 2>&1 || need="$need ninja-build"
 command -v clang++ >/dev/null 2>&1 || need="$need clang"
 [ -d /usr/src/googletest ] || need="$need googletest"
+pkg_missing() { ! dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
+pkg_missing libgtest-dev && need="$need libgtest-dev"
+pkg_missing libclang-rt-14-dev && need="$need libclang-rt-14-dev"
+command -v flock >/dev/null 2>&1 || need="$need util-linux"
+command -v python3 >/dev/null 2>&1 || need="$need python3"
 [ -f /usr/include/benchmark/benchmark.h ] || need="$need libbenchmark-dev"
 [ -n "$need" ] || exit 0
 
