@@ -236,6 +236,7 @@ def run_cases(cases, display):
         name = case.__name__
         started = time.time()
         k = Kelvane(name, display)
+        failed_before = failed
         try:
             case(k)
             passed += 1
@@ -245,6 +246,9 @@ def run_cases(cases, display):
             print("FAIL %s\n%s" % (name, traceback.format_exc()), flush=True)
         finally:
             k.stop()
+            # A prefix is over half a gigabyte: keep it only when its case failed.
+            if failed_before == failed and not os.environ.get("KELVANE_E2E_KEEP"):
+                shutil.rmtree(k.prefix, ignore_errors=True)
     return passed, failed
 
 
