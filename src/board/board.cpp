@@ -179,9 +179,6 @@ std::string Board::DemoDescription() {
            "Id=0x12\n"
            "Revision=8\n"
            "Address=0x295\n"
-           "[Registers]\n"
-           "; Divisor 8 on every fan, so that the slow software fan steps still count.\n"
-           "0B=0x5B\n"
            "[Thermal]\n"
            "Enabled=1\n"
            "Ambient=28\n"
@@ -192,10 +189,11 @@ std::string Board::DemoDescription() {
            "TimeConstant=30\n"
            "MaxRpm0=4800\n"
            "MaxRpm1=5400\n"
-           "MaxRpm2=4200\n"
+           "MaxRpm2=4600\n"
            "StallPwm=2\n"  // the program's slowest fan step (PWM 4) still turns
 
-           "Spin=35\n"
+           "Spin=60\n"  // slow fan steps still count below 255 at divisor 2
+
            "Wave=10\n"
            "Period=90\n";
 }

@@ -61,8 +61,7 @@ TEST(BoardHost, WithoutADescriptionTheDemoBoardRuns) {
     HostRig rig;
     rig.Start();
     EXPECT_TRUE(rig.host->board().thermal_enabled());
-    // Divisor 8 on all fans keeps the slow software fan steps countable.
-    EXPECT_EQ(rig.host->ReadReg(0x295, 0x0B), 0x5B);
+    EXPECT_EQ(rig.host->ReadReg(0x295, 0x0B), 0x09);
 }
 
 TEST(BoardHost, DescriptionIsReadAtStartAndAgainWhenItChanges) {
