@@ -3,6 +3,7 @@
 #include "app/failure_policy.h"
 #include "win32/design_pictures.h"
 #include "win32/dialog_kit.h"
+#include "win32/window_basics.h"
 
 namespace kelvane::win32 {
 namespace {
@@ -14,14 +15,8 @@ constexpr int kOkId = 1;
 
 AboutWindow::AboutWindow(HINSTANCE instance, Form1& form, std::function<void()> on_unload)
     : dialog_(form, *this), on_unload_(std::move(on_unload)) {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &AboutWindow::Proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kAboutClass;
-    RegisterClassExA(&wc);  // fails harmlessly once registered
+    RegisterWindowClass(instance, kAboutClass, &AboutWindow::Proc,
+                        {reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), false});
     RECT r{0, 0, 380, 170};
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     AdjustWindowRect(&r, style, FALSE);
@@ -58,10 +53,7 @@ void AboutWindow::Show() {
 
 void AboutWindow::Hide() { ShowWindow(hwnd_, SW_HIDE); }
 
-void AboutWindow::SetTopmost(bool topmost) {
-    SetWindowPos(hwnd_, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE);
-}
+void AboutWindow::SetTopmost(bool topmost) { PlaceInTopmostBand(hwnd_, topmost, true); }
 
 void AboutWindow::Unload() {
     ShowWindow(hwnd_, SW_HIDE);

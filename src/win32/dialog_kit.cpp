@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cmath>
 
+#include "win32/window_basics.h"
+
 namespace kelvane::win32 {
 namespace {
 
@@ -54,14 +56,8 @@ LRESULT CALLBACK ContainerProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
 }
 
 void RegisterContainerClass(HINSTANCE instance) {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = ContainerProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kContainerClass;
-    RegisterClassExA(&wc);  // fails harmlessly once registered
+    RegisterWindowClass(instance, kContainerClass, ContainerProc,
+                        {reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), false});
 }
 
 struct MnemonicSearch {

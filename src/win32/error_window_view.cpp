@@ -6,6 +6,7 @@
 
 #include "app/failure_policy.h"
 #include "win32/dialog_ids.h"
+#include "win32/window_basics.h"
 
 namespace kelvane::win32 {
 namespace {
@@ -13,7 +14,6 @@ namespace {
 constexpr const char* kErrorClass = "KelvaneWarning";
 // A pop-up: only owned pop-ups stay above their owner when the owner is raised.
 constexpr DWORD kErrorStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-constexpr UINT kCloseReplacement = 0xFFFFFFF6;  // command -10
 constexpr UINT kRaiseMessage = WM_APP + 2;
 
 // Layout of the notice, in pixels of the client area.
@@ -42,14 +42,7 @@ void Place(HWND hwnd, int left, int top, int width, int height) {
 
 ErrorWindowView::ErrorWindowView(HINSTANCE instance, Form1& form, HWND owner)
     : form4_(form, *this) {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &ErrorWindowView::Proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hIcon = LoadIcon(instance, MAKEINTRESOURCE(1));
-    wc.lpszClassName = kErrorClass;
-    RegisterClassExA(&wc);  // fails harmlessly once registered
+    RegisterWindowClass(instance, kErrorClass, &ErrorWindowView::Proc, {nullptr, true});
 
     title_font_.reset(MakeFont(20, true));
     bold_font_.reset(MakeFont(10, true));
@@ -125,19 +118,14 @@ void ErrorWindowView::LoadHidden() {
 }
 
 void ErrorWindowView::GreyCloseItem() {
-    HMENU menu = GetSystemMenu(hwnd_, FALSE);
-    if (!menu) return;  // the window simply stays closable
-    close_greyed_ =
-        ModifyMenuA(menu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED, kCloseReplacement, "Close") != 0;
+    close_greyed_ = win32::GreyCloseItem(hwnd_);  // without a menu the window stays closable
 }
 
-void ErrorWindowView::SetTopmost() {
-    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-}
+void ErrorWindowView::SetTopmost() { PlaceInTopmostBand(hwnd_, true, false); }
 
 void ErrorWindowView::Show() {
     ShowWindow(hwnd_, SW_SHOW);
-    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    PlaceInTopmostBand(hwnd_, true, true);
     // The main window's own activation may still be on its way; look again once it is in.
     PostMessageA(hwnd_, kRaiseMessage, 0, 0);
 }
@@ -149,7 +137,7 @@ void ErrorWindowView::KeepAboveOwner() {
     if (!owner || !IsWindowVisible(hwnd_)) return;
     for (HWND above = GetWindow(hwnd_, GW_HWNDPREV); above; above = GetWindow(above, GW_HWNDPREV)) {
         if (above != owner) continue;
-        SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        PlaceInTopmostBand(hwnd_, true, false);
         return;
     }
 }

@@ -9,6 +9,7 @@
 #include "monitor/monitor_cycle.h"
 #include "win32/control_ids.h"
 #include "win32/design_pictures.h"
+#include "win32/window_basics.h"
 
 namespace kelvane::win32 {
 namespace {
@@ -17,9 +18,9 @@ constexpr const char* kMainClass = "KelvaneMain";
 constexpr const char* kLabelClass = "KelvaneLabel";
 constexpr const char* kImageClass = "KelvaneImage";
 constexpr const char* kLedClass = "KelvaneLed";
-constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kMainStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr UINT kTrayRecordSize = 88;  // the first, ANSI layout of the record
-constexpr UINT kCloseReplacement = 0xFFFFFFF6;
 
 COLORREF ToColorRef(std::uint32_t bgr) {
     // System colours (0x80000000 + index) follow the desktop scheme.
@@ -32,23 +33,9 @@ MainView* ViewOf(HWND hwnd) {
 }
 
 void RegisterClasses(HINSTANCE instance, WNDPROC base, WNDPROC child) {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = base;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hIcon = LoadIcon(instance, MAKEINTRESOURCE(1));
-    wc.lpszClassName = kMainClass;
-    RegisterClassExA(&wc);
-    for (const char* name : {kLabelClass, kImageClass, kLedClass}) {
-        WNDCLASSEXA cc{};
-        cc.cbSize = sizeof cc;
-        cc.lpfnWndProc = child;
-        cc.hInstance = instance;
-        cc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        cc.lpszClassName = name;
-        RegisterClassExA(&cc);
-    }
+    RegisterWindowClass(instance, kMainClass, base, {nullptr, true});
+    for (const char* name : {kLabelClass, kImageClass, kLedClass})
+        RegisterWindowClass(instance, name, child);
 }
 
 }  // namespace
@@ -83,7 +70,8 @@ void MainView::Create(Form1& form) {
                             CW_USEDEFAULT, ToPixelsX(w.width), ToPixelsY(w.height), nullptr,
                             nullptr, instance_, nullptr);
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    for (int i = 0; i < 21; ++i) AddChild(w.KelvaneLabel[i], Kind::Label, ids::kKelvaneLabel + i, i);
+    for (int i = 0; i < 21; ++i)
+        AddChild(w.KelvaneLabel[i], Kind::Label, ids::kKelvaneLabel + i, i);
     for (int i = 0; i < 9; ++i) AddChild(w.TempLabel[i], Kind::Label, ids::kTempLabel + i);
     for (int i = 0; i < 3; ++i) {
         AddChild(w.LedPic[i], Kind::Led, ids::kLedPic + i);
@@ -114,10 +102,9 @@ void MainView::AddChild(Control& model, Kind kind, int id, int label_index, int 
                       : kind == Kind::Label ? kLabelClass
                                             : kLedClass;
     const int w = ToPixelsX(model.width), h = ToPixelsY(model.height);
-    child->hwnd = CreateWindowExA(0, cls, model.caption.c_str(), WS_CHILD, ToPixelsX(model.left),
-                                  ToPixelsY(model.top), w, h, hwnd_,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
-                                  nullptr);
+    child->hwnd = CreateWindowExA(
+        0, cls, model.caption.c_str(), WS_CHILD, ToPixelsX(model.left), ToPixelsY(model.top), w, h,
+        hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
     if (kind == Kind::Led) child->surface = std::make_unique<DibSurface>(w, h);
     if (kind != Kind::Edit)
         SetWindowLongPtrA(child->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(child.get()));
@@ -212,11 +199,12 @@ void MainView::SyncChild(Child& c) {
         ReleaseDC(nullptr, screen);
         c.font.reset(CreateFontA(height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, f.italic,
                                  f.underline, f.strikethrough, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                 CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                                 DEFAULT_PITCH | FF_SWISS, "Tahoma"));
+                                 CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                                 "Tahoma"));
         c.font_spec = f;
         c.has_font = true;
-        if (c.kind == Kind::Edit) SendMessageA(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(c.font.get()), FALSE);
+        if (c.kind == Kind::Edit)
+            SendMessageA(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(c.font.get()), FALSE);
         repaint = true;
     }
     if (m.fore_color != c.fore || m.back_color != c.back || m.picture != c.picture) {
@@ -446,8 +434,7 @@ void MainView::CloseMainWindow() { Unload(); }
 void MainView::SetTopmost(bool topmost) {
     // Without activating: a critical alarm raises the window every second, and the cashier's
     // typing (or the options dialog being applied) must keep the keyboard.
-    SetWindowPos(hwnd_, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    PlaceInTopmostBand(hwnd_, topmost, false);
 }
 
 void MainView::DoEvents() {
@@ -467,10 +454,7 @@ void MainView::Activate() {
     SetFocus(hwnd_);
 }
 
-void MainView::GreyCloseItem() {
-    HMENU menu = GetSystemMenu(hwnd_, FALSE);
-    if (menu) ModifyMenuA(menu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED, kCloseReplacement, "Close");
-}
+void MainView::GreyCloseItem() { win32::GreyCloseItem(hwnd_); }
 
 void MainView::ShowModel() { Sync(); }
 

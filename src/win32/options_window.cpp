@@ -7,6 +7,7 @@
 
 #include "app/failure_policy.h"
 #include "win32/dialog_ids.h"
+#include "win32/window_basics.h"
 
 namespace kelvane::win32 {
 namespace {
@@ -27,15 +28,8 @@ std::string WindowText(HWND hwnd) {
 bool HasVisibleStyle(HWND hwnd) { return (GetWindowLongA(hwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
 
 void RegisterOptionsClass(HINSTANCE instance, WNDPROC proc) {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hIcon = LoadIcon(instance, MAKEINTRESOURCE(1));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kOptionsClass;
-    RegisterClassExA(&wc);  // fails harmlessly once registered
+    RegisterWindowClass(instance, kOptionsClass, proc,
+                        {reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), true});
 }
 
 // How far a key moves a tolerance list's top item; 0 for other keys. The list runs from
@@ -95,7 +89,7 @@ void OptionsWindow::Hide() { ShowWindow(hwnd_, SW_HIDE); }
 
 void OptionsWindow::SetTopmost() {
     // No activation: the dialog may still be hidden (loaded by the hot key).
-    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    PlaceInTopmostBand(hwnd_, true, false);
 }
 
 // The handler that asked is still running; AfterEvent hides and reports once it is done.

@@ -8,6 +8,7 @@
 #include "win32/error_window_view.h"
 #include "win32/main_window.h"
 #include "win32/options_window.h"
+#include "win32/window_basics.h"
 
 namespace kelvane::win32 {
 namespace {
@@ -51,12 +52,7 @@ struct WindowSet::Impl {
 };
 
 WindowSet::Impl::Impl(HINSTANCE instance_, Form1& form_) : instance(instance_), form(form_) {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &Impl::ReaperProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kReaperClass;
-    RegisterClassExA(&wc);  // fails harmlessly once registered
+    RegisterWindowClass(instance, kReaperClass, &Impl::ReaperProc);
     reaper = CreateWindowExA(0, kReaperClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
                              nullptr);
     SetWindowLongPtrA(reaper, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

@@ -1,0 +1,29 @@
+#include "win32/window_basics.h"
+
+namespace kelvane::win32 {
+
+void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC proc, ClassLook look) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    if (look.program_icon) wc.hIcon = LoadIcon(instance, MAKEINTRESOURCE(1));
+    wc.hbrBackground = look.background;
+    wc.lpszClassName = name;
+    RegisterClassExA(&wc);
+}
+
+bool GreyCloseItem(HWND window) {
+    constexpr UINT kCloseReplacement = 0xFFFFFFF6;  // command -10
+    HMENU menu = GetSystemMenu(window, FALSE);
+    return menu &&
+           ModifyMenuA(menu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED, kCloseReplacement, "Close") != 0;
+}
+
+void PlaceInTopmostBand(HWND window, bool topmost, bool activate) {
+    SetWindowPos(window, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | (activate ? 0u : SWP_NOACTIVATE));
+}
+
+}  // namespace kelvane::win32
