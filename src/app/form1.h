@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/controls.h"
 #include "app/int16.h"
@@ -28,7 +29,7 @@ using ReadingTableArray = std::array<i16, 256 * 3>;
 
 // Operations on the main window that need the real window.
 class WindowHost {
-public:
+  public:
     virtual ~WindowHost() = default;
     virtual void SetTopmost(bool topmost) = 0;  // SetWindowPos without moving or sizing
     virtual void DoEvents() = 0;                // let pending window events run
@@ -46,18 +47,18 @@ public:
 
 // The other windows, loaded on first use.
 class OtherWindows {
-public:
+  public:
     virtual ~OtherWindows() = default;
-    virtual void ShowErrorWindow() = 0;    // Form4, modeless
-    virtual void ShowOptions() = 0;        // Form2, modeless; brings an open one to the front
-    virtual void ShowAbout() = 0;          // Dialog, modeless
-    virtual void LoadAndHideAll() = 0;     // Form2, Form4, About: loaded if needed, then hidden
-    virtual void UnloadAll() = 0;          // most recently loaded first
+    virtual void ShowErrorWindow() = 0;  // Form4, modeless
+    virtual void ShowOptions() = 0;      // Form2, modeless; brings an open one to the front
+    virtual void ShowAbout() = 0;        // Dialog, modeless
+    virtual void LoadAndHideAll() = 0;   // Form2, Form4, About: loaded if needed, then hidden
+    virtual void UnloadAll() = 0;        // most recently loaded first
 };
 
 // The LED picture boxes and glyph strips as surfaces.
 class Surfaces {
-public:
+  public:
     virtual ~Surfaces() = default;
     virtual Surface& LedPic(int n) = 0;
     virtual Surface& FanLed(int n) = 0;
@@ -86,6 +87,35 @@ struct MonitorState {
     std::int32_t g_SYSOverCnt = 0;
     std::int32_t g_Critical = 0;
     bool hardware_unreachable = false;  // the last tick could not reach the driver
+    bool alarm_lasting = false;         // Label1 shows a fault (red), until the first normal tick
+    // Per voltage input, from the last tick: the value shown, whether its alarm applies (the
+    // input is shown, enabled and has a nominal) and whether the value was within tolerance.
+    std::array<double, 9> volts{};
+    std::array<bool, 9> volt_checked{};
+    std::array<bool, 9> volt_in_tolerance{};
+};
+
+struct Form1;
+
+// Told after every tick, reachable or not, once the cycle has acted: the views and exports
+// that follow the machine's state without being part of the cycle.
+class TickListener {
+  public:
+    virtual ~TickListener() = default;
+    virtual void AfterTick(const Form1& f) = 0;
+};
+
+// What start-up found, for the technician's details and the fleet exports, and how far the
+// settings loader got, so that the start-up apply leaves alone what it never read.
+struct StartupFindings {
+    int chip_id = -1;        // configuration register 0x21 as identification read it
+    int chip_revision = -1;  // 0x22; -1 when identification had no reason to read it
+    bool settings_read_to_end = false;
+    std::string stopped_section;  // the key the loader stopped at; empty when it read to the end
+    std::string stopped_key;
+    std::array<bool, 3> fan_ctrl_read{};  // "Fan Ctrl Option n" read completely
+    bool display_on_top_read = false;
+    bool execute_at_startup_read = false;
 };
 
 struct Form1 {
@@ -121,6 +151,8 @@ struct Form1 {
     std::int32_t CPUTempFan = 0, SystemTempFan = 0;
     std::int32_t g_CPUOrderCnt = 0, g_SYSOrderCnt = 0;
     MonitorState monitor;
+    StartupFindings findings;
+    std::vector<TickListener*> tick_listeners;  // not owned; each outlives the window
 
     std::string ProgramFile(const std::string& name) const { return program_folder + "\\" + name; }
 };

@@ -18,22 +18,34 @@ constexpr const char* kOption = "Option";
 // Reads keys of one section with the field checks of the settings image.
 class Section {
   public:
-    Section(Profile& profile, std::string name) : p_(profile), name_(std::move(name)) {}
+    Section(Form1& f, std::string name)
+        : p_(f.sys.profile), findings_(f.findings), name_(std::move(name)) {}
 
-    long long Int(const char* key, long long def) { return p_.GetInt(name_, key, def); }
+    long long Int(const char* key, long long def) {
+        Reached(key);
+        return p_.GetInt(name_, key, def);
+    }
     i16 Int16(const char* key, long long def) { return ToInt16(Int(key, def)); }
     bool Flag(const char* key, bool def) { return IsTrue(Int(key, def ? 1 : 0)); }
     std::string Text(const char* key, const std::string& def) {
+        Reached(key);
         return p_.GetString(name_, key, def);
     }
 
   private:
+    // Each key is noted before it is read, so a failure names the key it stopped at.
+    void Reached(const char* key) {
+        findings_.stopped_section = name_;
+        findings_.stopped_key = key;
+    }
+
     Profile& p_;
+    StartupFindings& findings_;
     std::string name_;
 };
 
 Section Numbered(Form1& f, const char* prefix, int i) {
-    return Section(f.sys.profile, prefix + std::to_string(i));
+    return Section(f, prefix + std::to_string(i));
 }
 
 void ReadLeft(Section& s, Control& c) { SetLeft(c, s.Int("Left", c.left)); }
@@ -102,15 +114,17 @@ void ReadWindowKeys(Form1& f) {
 
 void ReadOptionKeys(Form1& f) {
     Settings& g = f.settings;
-    Section s(f.sys.profile, kOption);
+    Section s(f, kOption);
     g.g_AboutText = AboutLineBreaks(s.Text("strAbout", DefaultAboutText()));
     g.g_BeepWaitTimes = s.Int16("BeepWaitTimes", 3);
     f.BeepCountDown = g.g_BeepWaitTimes;
     g.g_UserScroll = s.Int16("UserScroll", 1);
     g.g_SoundWarnning = s.Int16("SoundWarnning", 0);
     g.g_ExecuteAtStartup = s.Int16("ExecuteAtStartup", 0);
+    f.findings.execute_at_startup_read = true;
     if (g.g_ExecuteAtStartup == 3) f.window.state = WindowState::Minimized;
     g.g_DisplayOnTop = s.Int16("DisplayOnTop", 0);
+    f.findings.display_on_top_read = true;
     g.g_DisplayScale = s.Int16("DisplayScale", 0);
 
     auto& w = f.window;
@@ -159,23 +173,24 @@ void ReadFanRecords(Form1& f) {
         FanCtrlRecord& r = g.g_FanCtrl[i];
         r.Caption = g.g_DefaultFanCtrl[i].Caption;
         ReadFanKeys(f, s, r, g.g_DefaultFanCtrl[i]);
+        f.findings.fan_ctrl_read[static_cast<size_t>(i)] = true;
     }
 }
 
 }  // namespace
 
 void ReadAddress(Form1& f) {
-    f.settings.g_Address = Section(f.sys.profile, kOption).Int16("Address", kDefaultAddress);
+    f.settings.g_Address = Section(f, kOption).Int16("Address", kDefaultAddress);
 }
 
 void ReadBackColor(Form1& f) {
-    const long long v = Section(f.sys.profile, kOption).Int("BackColor", 0);
+    const long long v = Section(f, kOption).Int("BackColor", 0);
     f.settings.g_BackColor = CheckedColor(ColorFromProfile(v));
     f.window.back_color = f.settings.g_BackColor;
 }
 
 void ReadVoltageFactors(Form1& f) {
-    Section s(f.sys.profile, kOption);
+    Section s(f, kOption);
     VoltageFactors& v = f.settings.factors;
     v.P5VRa = static_cast<double>(s.Int("P5VRa", 68));
     v.P5VRb = static_cast<double>(s.Int("P5VRb", 100));
@@ -190,7 +205,13 @@ void ReadVoltageFactors(Form1& f) {
 }
 
 void LoadSettings(Form1& f) {
+    StartupFindings& found = f.findings;
+    found.settings_read_to_end = false;
+    found.fan_ctrl_read = {};
+    found.display_on_top_read = found.execute_at_startup_read = false;
     f.AlarmTune = StandardAlarmTune();
+    found.stopped_section = "kelvane.dat";
+    found.stopped_key.clear();
     RunPortProgram(f);
     f.settings.g_IniPath = f.ProgramFile("kelvane.ini");
     ReadAddress(f);
@@ -198,6 +219,9 @@ void LoadSettings(Form1& f) {
     ReadOptionKeys(f);
     ReadDisplayKeys(f);
     ReadFanRecords(f);
+    found.stopped_section.clear();
+    found.stopped_key.clear();
+    found.settings_read_to_end = true;
 }
 
 }  // namespace kelvane

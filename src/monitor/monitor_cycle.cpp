@@ -38,6 +38,9 @@ constexpr std::array<StatusText, 5> kStatus = {{
 
 long long R(const Form1& f, Limit l) { return f.g_RegSnapshot[l]; }
 
+long long CpuLimit(const Form1& f) { return TemperatureLimit(f, 1); }
+long long SystemLimit(const Form1& f) { return TemperatureLimit(f, 0); }
+
 // A display whose Tag names no record has no alert colour of its own; like the readout,
 // it must not stop the alarm logic of the other channels.
 bool AlertFlag(const Form1& f, int n, i16 t) {
@@ -51,13 +54,13 @@ bool AlertFlag(const Form1& f, int n, i16 t) {
 void ClassifyCpu(Form1& f, std::int32_t t) {
     f.CPUTemp = t;
     f.window.Text[10].caption = std::to_string(t);
-    if (t > R(f, R6C)) {
+    if (t > CpuLimit(f)) {
         f.g_Error = 0;
         f.monitor.g_ErrorCode = 1;
     } else {
         f.g_Error = -1;
     }
-    if (R(f, R69) + 1 < t && t <= R(f, R6C)) {
+    if (R(f, R69) + 1 < t && t <= CpuLimit(f)) {
         if (f.CPUTempFan == 0) {
             f.g_Error = 0;
             f.monitor.g_ErrorCode = 2;
@@ -70,13 +73,13 @@ void ClassifyCpu(Form1& f, std::int32_t t) {
 void ClassifySystem(Form1& f, std::int32_t t) {
     f.SystemTemp = t;
     f.window.Text[11].caption = std::to_string(t);
-    if (t > R(f, R64)) {
+    if (t > SystemLimit(f)) {
         f.g_Error1 = 0;
         f.monitor.g_ErrorCode = 3;
     } else {
         f.g_Error1 = -1;
     }
-    if (R(f, R61) + 1 < t && t <= R(f, R64)) {
+    if (R(f, R61) + 1 < t && t <= SystemLimit(f)) {
         if (f.SystemTempFan == 0) {
             f.g_Error1 = 0;
             f.monitor.g_ErrorCode = 4;
@@ -118,6 +121,7 @@ void EpisodeSteps(Form1& f, int code, std::int32_t& count, bool& sound) {
     const long long base = f.ConstTime;
     if (count > base + 5) {
         SetLabel1(f, kRed, kStatus[code].label);
+        m.alarm_lasting = true;
         // The user's sound setting is only read here: the alarm plays the chosen style.
         if (f.settings.g_SoundWarnning != 0) sound = true;
         if (m.g_Critical == 1) Form1_nmOpen_Click(f);  // normal state, shown, topmost
@@ -138,6 +142,7 @@ void NormalSteps(Form1& f, bool& sound) {
     MonitorState& m = f.monitor;
     m.g_ErrorMsg = kNormal;
     SetLabel1(f, kBlue, kNormal);
+    m.alarm_lasting = false;
     sound = false;
     m.g_ErrorCode = 0;
     f.g_Error = f.g_Error1 = -1;
@@ -151,8 +156,9 @@ bool HistoryFileExists(Form1& f) { return f.sys.files.CanOpen(kHistoryLog); }
 void StatusAction(Form1& f, bool& sound) {
     MonitorState& m = f.monitor;
     m.g_Critical =
-        HistoryFileExists(f) && (f.CPUTemp > R(f, R6C) + 10 || f.SystemTemp > R(f, R64) + 10) ? 1
-                                                                                              : 0;
+        HistoryFileExists(f) && (f.CPUTemp > CpuLimit(f) + 10 || f.SystemTemp > SystemLimit(f) + 10)
+            ? 1
+            : 0;
     switch (m.g_ErrorCode) {
         case 1:
             ForceFullSpeed(f, 0x6D);
@@ -224,7 +230,10 @@ std::string VoltageText(double volts) {
 void ShowVoltages(Form1& f) {
     for (int v = 0; v < 9; ++v) {
         Control& label = f.window.TempLabel[v];
-        if (label.visible) label.caption = VoltageText(ReadVoltage(f, v));
+        if (!label.visible) continue;
+        const double volts = ReadVoltage(f, v);
+        f.monitor.volts[static_cast<std::size_t>(v)] = volts;
+        label.caption = VoltageText(volts);
     }
 }
 
@@ -252,7 +261,23 @@ void ShowReachable(Form1& f, bool acted) {
     if (f.window.Label1.caption == kUnreachableText) SetLabel1(f, kBlue, acted ? kNormal : "");
 }
 
+void TellListeners(Form1& f) {
+    for (TickListener* listener : f.tick_listeners) {
+        try {
+            listener->AfterTick(f);
+        } catch (...) {
+            // A view or export that fails must not cost the monitor its next tick.
+        }
+    }
+}
+
 }  // namespace
+
+std::int32_t TemperatureLimit(const Form1& f, int n) {
+    if (n == 0) return f.g_RegSnapshot[R64];
+    if (n == 1) return f.g_RegSnapshot[R6C];
+    return -1;
+}
 
 void Form1_Timer1_Timer(Form1& f) {
     // Containment: a failing tick ends here, never the process, and shows no message.
@@ -271,6 +296,7 @@ void Form1_Timer1_Timer(Form1& f) {
     }
     // A failing tick still counts, so warm-up and the log period keep to the clock.
     AdvanceDelay(f);
+    TellListeners(f);
     try {
         f.sys.surfaces.Invalidate();
     } catch (...) {

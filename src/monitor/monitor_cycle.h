@@ -9,6 +9,10 @@ namespace kelvane {
 // Shown in Label1 while the driver library cannot be loaded or a driver call fails.
 inline constexpr const char* kUnreachableText = "Hardware monitor not reachable";
 
+// The temperature limit the cycle compares channel n (0 system, 1 CPU) with, from the
+// registers as last read; channel 2 has none (-1).
+std::int32_t TemperatureLimit(const Form1& f, int n);
+
 // The event of Timer1. Never throws: a failing tick ends early and the next starts afresh.
 void Form1_Timer1_Timer(Form1& f);
 
