@@ -17,6 +17,9 @@ command -v clang++ >/dev/null 2>&1 || need="$need clang"
 pkg_missing() { ! dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
 pkg_missing libgtest-dev && need="$need libgtest-dev"
 pkg_missing libclang-rt-14-dev && need="$need libclang-rt-14-dev"
+# The Windows Installer package is built with wixl; msibuild (msitools) finishes its tables.
+command -v wixl >/dev/null 2>&1 || need="$need wixl"
+command -v msibuild >/dev/null 2>&1 || need="$need msitools"
 command -v flock >/dev/null 2>&1 || need="$need util-linux"
 command -v python3 >/dev/null 2>&1 || need="$need python3"
 [ -f /usr/include/benchmark/benchmark.h ] || need="$need libbenchmark-dev"

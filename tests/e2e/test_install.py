@@ -1,0 +1,123 @@
+"""The packages: the portable zip's contents, and the MSI installed, reinstalled, upgraded and
+removed silently in a prefix that has only the terminal's own files."""
+import os
+import shutil
+import subprocess
+import zipfile
+
+from harness import ROOT, check, restart_clean, windows_path
+
+PACKAGES = os.path.join(ROOT, "build", "win32", "packages")
+MSI = os.path.join(PACKAGES, "kelvane-5.07.msi")
+ZIP = os.path.join(PACKAGES, "kelvane-5.07-portable.zip")
+EXE_BUILT = os.path.join(ROOT, "build", "win32", "src", "win32", "kelvane.exe")
+DLL_BUILT = os.path.join(ROOT, "build", "win32", "src", "board", "dll", "brantelvio.dll")
+RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
+SOURCE_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Kelvane"
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+PROGRAM = "C:\\Program Files\\Kelvane\\"
+# Files of the terminal's own installation that the packages must never bring along.
+FOREIGN = ("prog.txt", "getuser.exe", "quick.exe", ".set")
+
+
+def tree(path):
+    found = set()
+    for folder, _, files in os.walk(path):
+        found.update(os.path.relpath(os.path.join(folder, f), path) for f in files)
+    return found
+
+
+def msiexec(k, *args):
+    out = k.run_windows("msiexec", *args, timeout=180)
+    check(out.returncode == 0, "msiexec %s ended with %d" % (" ".join(args), out.returncode))
+
+
+def products(k):
+    """DisplayVersion of every installed Kelvane."""
+    out = k.run_windows("reg", "query", UNINSTALL_KEY, "/s").stdout
+    versions, name = [], None
+    for line in out.splitlines():
+        parts = line.split(None, 2)
+        if len(parts) == 3 and parts[0] == "DisplayName":
+            name = parts[2]
+        elif len(parts) == 3 and parts[0] == "DisplayVersion" and name == "Kelvane 5.07":
+            versions.append(parts[2])
+        elif line.startswith("HKEY"):
+            name = None
+    return versions
+
+
+def test_packages_install_upgrade_and_remove_cleanly(k):
+    names = zipfile.ZipFile(ZIP).namelist()
+    for want in ("Kelvane/kelvane.exe", "Kelvane/kelvane.ini", "Kelvane/INSTALL.txt",
+                 "Kelvane/docs/install.txt", "Kelvane/simulated board/brantelvio.dll"):
+        check(want in names, "zip lacks %s: %s" % (want, names))
+    check(not [n for n in names if n.lower().endswith(FOREIGN)], "zip carries %s" % names)
+    check("Kelvane/brantelvio.dll" not in names, "zip puts the simulated driver in the folder")
+
+    # A terminal before Kelvane: prog.txt and the fan tool, no program folder.
+    shutil.rmtree(k.c_path(PROGRAM))
+    k.write("C:\\hwm.txt", "history before\r\n")
+    k.write("C:\\ng.txt", "faults before\r\n")
+    before = tree(k.drive_c)
+    prog = k.read("C:\\prog.txt")
+
+    msiexec(k, "/i", windows_path(MSI), "/qn", "ADDLOCAL=ALL")
+    added = tree(k.drive_c) - before
+    program = {os.path.join("Program Files", "Kelvane", f) for f in
+               ("kelvane.exe", "kelvane.ini", "brantelvio.dll", os.path.join("docs", "install.txt"))}
+    check(program <= added, "not installed: %s (added %s)" % (program - added, added))
+    outside = [f for f in added if not f.startswith(os.path.join("Program Files", "Kelvane"))
+               and not f.startswith(("windows", "users", "ProgramData"))]
+    check(not outside, "the package wrote outside its folder: %s" % outside)
+    check(not [f for f in added if f.lower().endswith(FOREIGN)], "foreign files: %s" % added)
+    check(k.read("C:\\prog.txt") == prog, "C:\\prog.txt changed")
+    with open(os.path.join(ROOT, "dist", "kelvane.ini"), "rb") as f:
+        check(k.read(PROGRAM + "kelvane.ini") == f.read(), "shipped kelvane.ini differs")
+    exe = k.read(PROGRAM + "kelvane.exe")
+    for text in ("CompanyName", "Talvenor Terminal Systems", "ProductVersion", "Kelvane"):
+        check(text.encode("utf-16-le") in exe, "version resource lacks %r" % text)
+    source = k.reg_query(SOURCE_KEY, "EventMessageFile") or ""
+    check(PROGRAM + "kelvane.exe" in source, "event source not registered: %r" % source)
+
+    # The technician turns autostart on by hand; the program, started from its installed
+    # folder, writes the Run value and drives the simulated board.
+    ini = k.read(PROGRAM + "kelvane.ini").replace(b"ExecuteAtStartup=0", b"ExecuteAtStartup=2")
+    edited = ini + b"; set up on site\r\n"
+    k.write(PROGRAM + "kelvane.ini", edited)
+    k.start()
+    check(k.wait_window(timeout=40), "installed Kelvane showed no window")
+    check(k.wait_for(lambda: any(" ReadReg 0x0295 " in line for line in k.trace_lines())),
+          "no driver calls in the trace")
+    run = k.wait_for(lambda: k.reg_query(RUN_KEY, "Kelvane"), timeout=10) or ""
+    check(PROGRAM + "kelvane.exe" in run, "Kelvane did not write its Run value: %r" % run)
+    restart_clean(k)
+
+    msiexec(k, "/i", windows_path(MSI), "/qn", "REINSTALL=ALL", "REINSTALLMODE=vomus")
+    check(k.read(PROGRAM + "kelvane.ini") == edited, "a reinstall replaced the edited settings")
+
+    # A later version replaces this one in place and keeps settings, driver and autostart.
+    newer = os.path.join(k.dir, "kelvane-newer.msi")
+    subprocess.run([os.path.join(ROOT, "packaging", "make-msi.sh"), newer, "5.7.99", "5.07",
+                    EXE_BUILT, DLL_BUILT], check=True, capture_output=True)
+    # Wine's installer does not carry feature states over an upgrade (Windows does), so the
+    # demonstration feature is named again.
+    msiexec(k, "/i", windows_path(newer), "/qn", "ADDLOCAL=ALL")
+    check(products(k) == ["5.7.99"], "after the upgrade installed: %s" % products(k))
+    check(k.read(PROGRAM + "kelvane.ini") == edited, "the upgrade replaced the edited settings")
+    check(os.path.exists(k.program_file("brantelvio.dll")), "the upgrade lost the driver")
+    run = k.reg_query(RUN_KEY, "Kelvane") or ""
+    check(PROGRAM + "kelvane.exe" in run, "the upgrade lost the Run value: %r" % run)
+
+    msiexec(k, "/x", windows_path(newer), "/qn")
+    left = tree(k.c_path(PROGRAM)) if os.path.exists(k.c_path(PROGRAM)) else None
+    check(left is None, "program folder left with %s" % left)
+    check(k.reg_query(RUN_KEY, "Kelvane") is None, "Run value left after uninstall")
+    check(k.reg_query(SOURCE_KEY, "EventMessageFile") is None, "event source left")
+    check(products(k) == [], "still listed: %s" % products(k))
+    check(k.read("C:\\hwm.txt") == b"history before\r\n", "C:\\hwm.txt touched")
+    check(k.read("C:\\ng.txt") == b"faults before\r\n", "C:\\ng.txt touched")
+    check(k.read("C:\\prog.txt") == prog, "C:\\prog.txt touched")
+
+
+CASES = [test_packages_install_upgrade_and_remove_cleanly]
