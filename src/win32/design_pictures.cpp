@@ -87,25 +87,4 @@ void PaintDesignLogo(HDC dc, const RECT& area) {
     SelectObject(dc, old);
 }
 
-HICON CreateDesignIcon() {
-    HDC screen = GetDC(nullptr);
-    OwnedDc dc(CreateCompatibleDC(screen));
-    OwnedBitmap color(CreateCompatibleBitmap(screen, 32, 32));
-    OwnedBitmap mask(CreateBitmap(32, 32, 1, 1, nullptr));
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ old = SelectObject(dc.get(), color.get());
-    RECT all{0, 0, 32, 32};
-    OwnedBrush back(CreateSolidBrush(RGB(16, 40, 72)));
-    FillRect(dc.get(), &all, back.get());
-    PaintDesignItem(dc.get(), 0, 0, 1);
-    SelectObject(dc.get(), mask.get());
-    PatBlt(dc.get(), 0, 0, 32, 32, BLACKNESS);  // mask all opaque
-    SelectObject(dc.get(), old);
-    ICONINFO info{};
-    info.fIcon = TRUE;
-    info.hbmColor = color.get();
-    info.hbmMask = mask.get();
-    return CreateIconIndirect(&info);
-}
-
 }  // namespace kelvane::win32

@@ -10,7 +10,5 @@ void PaintDesignBackground(HDC dc, const RECT& client, COLORREF back_color, doub
 // 0 thermometer, 1 fan, 2 voltage bolt, drawn into a 32 x 32 cell at (x, y).
 void PaintDesignItem(HDC dc, int x, int y, int index);
 void PaintDesignLogo(HDC dc, const RECT& area);
-// The 32 x 32 tray icon, built from the fan item.
-HICON CreateDesignIcon();
 
 }  // namespace kelvane::win32
