@@ -50,9 +50,7 @@ MainView::MainView(HINSTANCE instance, bool previous_instance, TrayIcon::Notify 
     for (auto& strip : led_font_) strip = std::make_unique<DibSurface>(255, 20);
 }
 
-MainView::~MainView() {
-    if (form_ && form_->tray_icon_shown) DeleteTrayIcon();
-}
+MainView::~MainView() = default;  // the tray icon takes its record out itself
 
 int MainView::ToPixelsX(std::int32_t twips) const {
     return static_cast<int>(std::lround(static_cast<double>(twips) / tpp_x_));

@@ -23,6 +23,10 @@ TrayIcon::TrayIcon(Notify notify) : notify_(std::move(notify)) {
             CreateTrayStateIcon(static_cast<TrayState>(s), size));
 }
 
+TrayIcon::~TrayIcon() {
+    if (added_) Delete();
+}
+
 HICON TrayIcon::IconOf(TrayState state) const {
     return icons_[static_cast<std::size_t>(state)].get();
 }

@@ -20,6 +20,9 @@ class TrayIcon final : public TrayShell {
 
     // `notify` is Shell_NotifyIconA; tests record the calls instead.
     explicit TrayIcon(Notify notify);
+    ~TrayIcon() override;
+    TrayIcon(const TrayIcon&) = delete;
+    TrayIcon& operator=(const TrayIcon&) = delete;
 
     // Fills the record for the owner window: id 1, the mouse-move message as callback,
     // the normal icon and the tip "Kelvane".
