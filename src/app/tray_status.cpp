@@ -16,7 +16,8 @@ constexpr const char* kNormalText = "Normal...";
 
 std::optional<int> VoltageOut(const Form1& f) {
     for (std::size_t v = 0; v < f.monitor.volt_checked.size(); ++v)
-        if (f.monitor.volt_checked[v] && !f.monitor.volt_in_tolerance[v]) return static_cast<int>(v);
+        if (f.monitor.volt_checked[v] && !f.monitor.volt_in_tolerance[v])
+            return static_cast<int>(v);
     return std::nullopt;
 }
 
@@ -44,8 +45,7 @@ std::string StatusText(const Form1& f, TrayState state) {
     const std::string& label = f.window.Label1.caption;
     if (state == TrayState::VoltageOut && (label.empty() || label == kNormalText)) {
         const int v = VoltageOut(f).value_or(0);
-        return f.window.KelvaneLabel[static_cast<std::size_t>(3 + v)].caption +
-               " out of tolerance";
+        return f.window.KelvaneLabel[static_cast<std::size_t>(3 + v)].caption + " out of tolerance";
     }
     return label;
 }

@@ -44,8 +44,8 @@ AboutWindow::AboutWindow(HINSTANCE instance, Form1& form, std::function<void()> 
     // Read-only but selectable, so a line can also be copied on its own.
     details_ = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
                                WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL,
-                               16, 120, 428, 120, hwnd_,
-                               reinterpret_cast<HMENU>(kDetailsId), instance, nullptr);
+                               16, 120, 428, 120, hwnd_, reinterpret_cast<HMENU>(kDetailsId),
+                               instance, nullptr);
     copy_ = CreateWindowExA(0, "BUTTON", dialog_.copy_caption.c_str(),
                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 140, 252, 80, 26,
                             hwnd_, reinterpret_cast<HMENU>(kCopyId), instance, nullptr);
@@ -104,8 +104,7 @@ LRESULT CALLBACK AboutWindow::Proc(HWND hwnd, UINT message, WPARAM wparam, LPARA
     switch (message) {
         case WM_COMMAND:
             if (LOWORD(wparam) == kOkId) ContainErrors([&] { self->dialog_.OKButton_Click(); });
-            if (LOWORD(wparam) == kCopyId)
-                ContainErrors([&] { self->dialog_.CopyButton_Click(); });
+            if (LOWORD(wparam) == kCopyId) ContainErrors([&] { self->dialog_.CopyButton_Click(); });
             return 0;
         case WM_ACTIVATE:
             if (LOWORD(wparam) != WA_INACTIVE) {

@@ -245,7 +245,8 @@ void MainView::PaintBackground(HDC dc, int ox, int oy, int width, int height) {
         FillRect(dc, &client, back.get());
         p->Paint(dc, 0, 0);
     } else {
-        PaintDesignBackground(dc, client, ToColorRef(w.back_color), 1.0 / tpp_x_);
+        PaintDesignBackground(dc, client, ToColorRef(w.back_color), DesignSkinLayout(w),
+                              1.0 / tpp_x_);
     }
     SelectClipRgn(dc, nullptr);
     DeleteObject(clip);

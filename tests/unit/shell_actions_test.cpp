@@ -1,9 +1,10 @@
+#include "app/shell_actions.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/shell_actions.h"
 #include "app/startup.h"
 #include "app/tray_status.h"
 #include "board/board.h"
@@ -117,7 +118,7 @@ TEST_F(ShellFixture, TrayIconStaysAndAnswersItsCallbacks) {
 }
 
 class RecordingTray : public TrayShell {
-public:
+  public:
     std::vector<std::pair<TrayState, std::string>> shown;
     std::vector<std::string> balloons;
     void ShowTrayState(TrayState state, const std::string& tip) override {
@@ -144,10 +145,17 @@ TEST_F(ShellFixture, TrayStateTipAndOneBalloonPerHiddenEpisode) {
     auto fan = [&](int count) { board.set_reg(0x0E, static_cast<std::uint8_t>(count)); };
 
     tick(1);
-    EXPECT_EQ(tray.tip(), "CPU 38\xB0" "C System 42\xB0" "C \xB7 " + std::string(kStartingText));
+    EXPECT_EQ(tray.tip(),
+              "CPU 38\xB0"
+              "C System 42\xB0"
+              "C \xB7 " +
+                  std::string(kStartingText));
     tick(6);
     EXPECT_EQ(tray.state(), TrayState::Normal);
-    EXPECT_EQ(tray.tip(), "CPU 38\xB0" "C System 42\xB0" "C \xB7 Normal...");
+    EXPECT_EQ(tray.tip(),
+              "CPU 38\xB0"
+              "C System 42\xB0"
+              "C \xB7 Normal...");
     const std::size_t updates = tray.shown.size();
     tick(2);
     EXPECT_EQ(tray.shown.size(), updates);  // nothing changed, nothing sent
@@ -162,7 +170,10 @@ TEST_F(ShellFixture, TrayStateTipAndOneBalloonPerHiddenEpisode) {
     EXPECT_TRUE(tray.balloons.empty());
     tick(1);  // the episode's 17th tick turns Label1 red
     EXPECT_EQ(tray.state(), TrayState::LastingFault);
-    EXPECT_EQ(tray.tip(), "CPU 38\xB0" "C System 42\xB0" "C \xB7 The CPU fan is out of order.");
+    EXPECT_EQ(tray.tip(),
+              "CPU 38\xB0"
+              "C System 42\xB0"
+              "C \xB7 The CPU fan is out of order.");
     tick(5);
     EXPECT_EQ(tray.balloons, std::vector<std::string>{"Kelvane: The CPU Fan is out of order."});
 
@@ -185,8 +196,13 @@ TEST_F(ShellFixture, TrayStateTipAndOneBalloonPerHiddenEpisode) {
     f.settings.g_DisplayScale = 1;
     f.monitor.volt_checked[2] = true;  // VIN2 out of tolerance
     EXPECT_EQ(TrayStateOf(f), TrayState::VoltageOut);
-    EXPECT_EQ(TrayTip(f, 128), "CPU 101\xB0" "F System 108\xB0" "F \xB7 VIN2 out of tolerance");
-    EXPECT_EQ(TrayTip(f, 16), "CPU 101\xB0" "F Sy...");
+    EXPECT_EQ(TrayTip(f, 128),
+              "CPU 101\xB0"
+              "F System 108\xB0"
+              "F \xB7 VIN2 out of tolerance");
+    EXPECT_EQ(TrayTip(f, 16),
+              "CPU 101\xB0"
+              "F Sy...");
     f.monitor.alarm_lasting = true;
     EXPECT_EQ(TrayStateOf(f), TrayState::LastingFault);  // the heavier state wins
 

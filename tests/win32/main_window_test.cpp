@@ -1,3 +1,5 @@
+#include "win32/main_window.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,7 +11,6 @@
 #include "monitor/monitor_cycle.h"
 #include "monitor/readout.h"
 #include "support/fakes.h"
-#include "win32/main_window.h"
 
 namespace kelvane::win32 {
 namespace {
@@ -116,7 +117,10 @@ TEST(MainWindow, TrayRecordFollowsTheStateWithOneBalloonPerEpisode) {
     EXPECT_EQ(normal.message, static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(normal.data.uFlags, static_cast<UINT>(NIF_ICON | NIF_TIP));
     EXPECT_EQ(normal.data.hIcon, add.hIcon);
-    EXPECT_STREQ(normal.data.szTip, "CPU 38\xB0" "C System 42\xB0" "C \xB7 Normal...");
+    EXPECT_STREQ(normal.data.szTip,
+                 "CPU 38\xB0"
+                 "C System 42\xB0"
+                 "C \xB7 Normal...");
 
     w.board.set_reg(0x0E, 0);
     tick(16);
@@ -129,7 +133,9 @@ TEST(MainWindow, TrayRecordFollowsTheStateWithOneBalloonPerEpisode) {
     ASSERT_NE(fault, nullptr);
     EXPECT_NE(fault->data.hIcon, add.hIcon);
     EXPECT_STREQ(fault->data.szTip,
-                 "CPU 38\xB0" "C System 42\xB0" "C \xB7 The CPU fan is out of order.");
+                 "CPU 38\xB0"
+                 "C System 42\xB0"
+                 "C \xB7 The CPU fan is out of order.");
     for (const NotifyCall& c : w.tray_calls) EXPECT_NE(c.message, static_cast<DWORD>(NIM_DELETE));
 }
 
