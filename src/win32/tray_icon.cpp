@@ -47,6 +47,12 @@ void TrayIcon::Add() {
     NOTIFYICONDATAA add = record_;
     add.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     added_ = notify_(NIM_ADD, &add) != FALSE;
+    if (!added_) return;
+    // The second behaviour tells of a click on the balloon; the double click and the right
+    // button still arrive as before, and the new keyboard events are ignored.
+    NOTIFYICONDATAA version = record_;
+    version.uVersion = NOTIFYICON_VERSION;
+    notify_(NIM_SETVERSION, &version);
 }
 
 void TrayIcon::Delete() {

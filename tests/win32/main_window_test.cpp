@@ -85,7 +85,9 @@ TEST(MainWindow, TrayRecordFollowsTheStateWithOneBalloonPerEpisode) {
     w.form.window.visible = false;
     w.view.AfterEvent();
     w.view.AfterEvent();
-    ASSERT_EQ(w.tray_calls.size(), 1u);
+    ASSERT_EQ(w.tray_calls.size(), 2u);
+    EXPECT_EQ(w.tray_calls[1].message, static_cast<DWORD>(NIM_SETVERSION));
+    EXPECT_EQ(w.tray_calls[1].data.uVersion, static_cast<UINT>(NOTIFYICON_VERSION));
     const NOTIFYICONDATAA add = w.tray_calls[0].data;
     EXPECT_EQ(w.tray_calls[0].message, static_cast<DWORD>(NIM_ADD));
     EXPECT_EQ(add.cbSize, NOTIFYICONDATAA_V2_SIZE);
