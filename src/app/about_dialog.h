@@ -1,6 +1,8 @@
 #pragma once
-// The About window: the about text of the settings and an OK button that unloads it.
+// The About window: the about text of the settings, the technician's details under it, a
+// "Copy" button that puts both on the clipboard and an OK button that unloads the window.
 #include <string>
+#include <vector>
 
 #include "app/form1.h"
 
@@ -13,6 +15,7 @@ public:
     virtual ~AboutHost() = default;
     virtual void SetTopmost(bool topmost) = 0;
     virtual void Unload() = 0;
+    virtual void CopyToClipboard(const std::string& text) = 0;
 };
 
 class Dialog {
@@ -20,10 +23,13 @@ public:
     Dialog(Form1& form, AboutHost& host) : form_(form), host_(host) {}
     void Form_Load();
     void OKButton_Click();
+    void CopyButton_Click();
 
     std::string caption = kAboutCaption;
-    std::string label1;  // Label1: the about text
+    std::string label1;                // Label1: the about text
+    std::vector<std::string> details;  // the technician's block
     std::string ok_caption = "OK";
+    std::string copy_caption = "Copy";
 
 private:
     Form1& form_;

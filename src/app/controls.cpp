@@ -1,5 +1,7 @@
 #include "app/controls.h"
 
+#include <array>
+
 #include "app/int16.h"
 #include "app/runtime_error.h"
 
@@ -114,7 +116,8 @@ MainWindowModel DesignLayout() {
         w.LedPic[i] = Box(led_left[i], 1680, 1100, 330);
         w.FanLed[i] = Box(fan_left[i], 2640, 1125, 330);
         w.LedFont[i] = Box(0, 0, 3825, 300, false);
-        w.Image1[i] = Box(120, 780 + 1140 * i, 480, 480);
+        // Level with the section titles, so each picture sits inside its frame.
+        w.Image1[i] = Box(120, std::array{840, 2160, 3120}[static_cast<std::size_t>(i)], 480, 480);
         w.Image1[i].transparent = true;
         // The pairing an empty settings file gives, so that a layout whose loading stopped
         // early still names a fan for each heading and display.

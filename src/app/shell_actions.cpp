@@ -1,6 +1,7 @@
 #include "app/shell_actions.h"
 
 #include "app/startup.h"
+#include "app/tray_status.h"
 
 namespace kelvane {
 namespace {
@@ -62,15 +63,17 @@ void Form1_KelvaneLabel_Click(Form1& f, int index) {
 void Form1_Picture1_MouseMove(Form1& f, AppShell& shell, int /*button*/, int /*shift*/, int x,
                               int /*y*/) {
     if (x == kTrayDoubleClick) {
+        // The record stays: deleting it only for KeepTrayIcon to add it again would move
+        // the icon to another place among the others, under the user's pointer.
         f.window.state = WindowState::Normal;
         f.window.visible = true;
         f.sys.host.ShowModel();
-        shell.DeleteTrayIcon();
-        f.tray_icon_shown = false;
         f.sys.host.SetTopmost(true);
     } else if (x == kTrayRightButtonUp) {
         f.sys.host.Activate();
         shell.PopupTrayMenu();
+    } else if (x == kTrayBalloonClick) {
+        Form1_nmOpen_Click(f);
     }
 }
 
@@ -78,14 +81,10 @@ void Form1_nmAbout_Click(Form1& f) { f.sys.windows.ShowAbout(); }
 
 void Form1_nmClos_Click(AppShell& shell) { shell.CloseMainWindow(); }
 
-void KeepTrayWithHiddenWindow(Form1& f, AppShell& shell) {
-    if (!f.window.visible && !f.tray_icon_shown) {
-        shell.AddTrayIcon();
-        f.tray_icon_shown = true;
-    } else if (f.window.visible && f.tray_icon_shown) {
-        shell.DeleteTrayIcon();
-        f.tray_icon_shown = false;
-    }
+void KeepTrayIcon(Form1& f, AppShell& shell) {
+    if (f.tray_icon_shown) return;
+    shell.AddTrayIcon();
+    f.tray_icon_shown = true;
 }
 
 }  // namespace kelvane

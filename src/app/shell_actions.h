@@ -25,13 +25,15 @@ void Form1_nmOpen_Click(Form1& f);
 
 void HotKeyPressed(Form1& f, std::uint8_t id);
 void Form1_KelvaneLabel_Click(Form1& f, int index);
-// x carries the tray event's message number (the tray owner's scale is pixels).
+// x carries the tray event's message number (the tray owner's scale is pixels); a click on
+// the balloon (kTrayBalloonClick) runs the Open action.
 void Form1_Picture1_MouseMove(Form1& f, AppShell& shell, int button, int shift, int x, int y);
 void Form1_nmAbout_Click(Form1& f);
 void Form1_nmClos_Click(AppShell& shell);
 
-// A hidden Kelvane can always be found: the tray icon is there exactly while the main
-// window is hidden. Runs after every event.
-void KeepTrayWithHiddenWindow(Form1& f, AppShell& shell);
+// The tray icon stays for the life of the window, shown or hidden: a shown window is
+// usually covered by the point-of-sale application, and the icon carries the state. Runs
+// after every event.
+void KeepTrayIcon(Form1& f, AppShell& shell);
 
 }  // namespace kelvane

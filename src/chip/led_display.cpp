@@ -14,6 +14,8 @@ void CopyCell(Surface& dest, int dx, const Surface& strip, int cell) {
     dest.BitBlt(dx, 0, kCellWidth, kCellHeight, strip, cell * kCellWidth, 0);
 }
 
+}  // namespace
+
 bool Fahrenheit(const Form1& f) { return f.settings.g_DisplayScale == 1; }
 
 // F = ((C * 9 + 2) / 5) + 32; the +2 belongs to the formula.
@@ -21,8 +23,6 @@ i16 ToFahrenheit(i16 celsius) {
     const i16 scaled = Add16(Mul16(celsius, 9), 2);
     return Add16(RoundToInt16(Divide(scaled, 5)), 32);
 }
-
-}  // namespace
 
 void DrawTemperatureUnit(Form1& f, Surface& dest, const Surface& strip) {
     CopyCell(dest, kUnitRingX, strip, kCellPointAndDegree);

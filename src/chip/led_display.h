@@ -10,6 +10,10 @@
 
 namespace kelvane {
 
+// The user's unit: Fahrenheit when the scale says so, else Celsius.
+bool Fahrenheit(const Form1& f);
+i16 ToFahrenheit(i16 celsius);
+
 // The degree ring (cell 11) at x = 40 and the unit letter at x = 55.
 void DrawTemperatureUnit(Form1& f, Surface& dest, const Surface& strip);
 

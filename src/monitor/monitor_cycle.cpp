@@ -241,7 +241,13 @@ void Tick(Form1& f) {
     f.monitor.g_Critical = 0;
     bool sound = false;
     for (int n = 0; n < 3; ++n) ReadChannel(f, n, sound);
-    if (f.g_Delay > 5) StatusAction(f, sound);
+    if (f.g_Delay > 5) {
+        // A fault too young to show leaves the label as it was before warm-up.
+        if (f.window.Label1.caption == kStartingText) SetLabel1(f, kBlue, "");
+        StatusAction(f, sound);
+    } else {
+        SetLabel1(f, kBlue, kStartingText);
+    }
     if (f.monitor.g_Critical == 1) AlarmSound(f, sound);
     ShowLimits(f);
     ShowVoltages(f);

@@ -9,6 +9,9 @@ namespace kelvane {
 // Shown in Label1 while the driver library cannot be loaded or a driver call fails.
 inline constexpr const char* kUnreachableText = "Hardware monitor not reachable";
 
+// Shown in Label1 during the warm-up ticks, before the cycle acts on the status.
+inline constexpr const char* kStartingText = "Kelvane is starting...";
+
 // The temperature limit the cycle compares channel n (0 system, 1 CPU) with, from the
 // registers as last read; channel 2 has none (-1).
 std::int32_t TemperatureLimit(const Form1& f, int n);

@@ -1,5 +1,9 @@
 #include "win32/about_window.h"
 
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "app/failure_policy.h"
 #include "win32/design_pictures.h"
 #include "win32/dialog_kit.h"
@@ -10,6 +14,14 @@ namespace {
 
 constexpr const char* kAboutClass = "KelvaneAbout";
 constexpr int kOkId = 1;
+constexpr int kCopyId = 3;
+constexpr int kDetailsId = 4;
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += (text.empty() ? "" : "\r\n") + line;
+    return text;
+}
 
 }  // namespace
 
@@ -17,7 +29,7 @@ AboutWindow::AboutWindow(HINSTANCE instance, Form1& form, std::function<void()> 
     : dialog_(form, *this), on_unload_(std::move(on_unload)) {
     RegisterWindowClass(instance, kAboutClass, &AboutWindow::Proc,
                         {reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), false});
-    RECT r{0, 0, 380, 170};
+    RECT r{0, 0, 460, 290};
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     AdjustWindowRect(&r, style, FALSE);
     const int w = r.right - r.left, h = r.bottom - r.top;
@@ -27,16 +39,25 @@ AboutWindow::AboutWindow(HINSTANCE instance, Form1& form, std::function<void()> 
                             instance, nullptr);
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    label_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT, 64, 16, 300, 100,
+    label_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT, 64, 16, 380, 96,
                              hwnd_, nullptr, instance, nullptr);
+    // Read-only but selectable, so a line can also be copied on its own.
+    details_ = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
+                               WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL,
+                               16, 120, 428, 120, hwnd_, reinterpret_cast<HMENU>(kDetailsId),
+                               instance, nullptr);
+    copy_ = CreateWindowExA(0, "BUTTON", dialog_.copy_caption.c_str(),
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 140, 252, 80, 26,
+                            hwnd_, reinterpret_cast<HMENU>(kCopyId), instance, nullptr);
     ok_ = CreateWindowExA(0, "BUTTON", dialog_.ok_caption.c_str(),
-                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 150, 128, 80, 26,
+                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 240, 252, 80, 26,
                           hwnd_, reinterpret_cast<HMENU>(kOkId), instance, nullptr);
-    SendMessageA(label_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    SendMessageA(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    for (HWND control : {label_, details_, copy_, ok_})
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     ClickOnEnter(ok_);
     ContainErrors([&] { dialog_.Form_Load(); });
     SetWindowTextA(label_, dialog_.label1.c_str());
+    SetWindowTextA(details_, Joined(dialog_.details).c_str());
 }
 
 AboutWindow::~AboutWindow() {
@@ -55,6 +76,22 @@ void AboutWindow::Hide() { ShowWindow(hwnd_, SW_HIDE); }
 
 void AboutWindow::SetTopmost(bool topmost) { PlaceInTopmostBand(hwnd_, topmost, true); }
 
+void AboutWindow::CopyToClipboard(const std::string& text) {
+    if (!OpenClipboard(hwnd_)) return;
+    EmptyClipboard();
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1)) {
+        if (void* bytes = GlobalLock(memory)) {
+            std::memcpy(bytes, text.c_str(), text.size() + 1);
+            GlobalUnlock(memory);
+            // The clipboard owns the memory from here, unless it refused it.
+            if (!SetClipboardData(CF_TEXT, memory)) GlobalFree(memory);
+        } else {
+            GlobalFree(memory);
+        }
+    }
+    CloseClipboard();
+}
+
 void AboutWindow::Unload() {
     ShowWindow(hwnd_, SW_HIDE);
     // The owner destroys us after the click handler has returned.
@@ -67,6 +104,7 @@ LRESULT CALLBACK AboutWindow::Proc(HWND hwnd, UINT message, WPARAM wparam, LPARA
     switch (message) {
         case WM_COMMAND:
             if (LOWORD(wparam) == kOkId) ContainErrors([&] { self->dialog_.OKButton_Click(); });
+            if (LOWORD(wparam) == kCopyId) ContainErrors([&] { self->dialog_.CopyButton_Click(); });
             return 0;
         case WM_ACTIVATE:
             if (LOWORD(wparam) != WA_INACTIVE) {

@@ -22,11 +22,14 @@ class AboutWindow final : public AboutHost {
 
     void SetTopmost(bool topmost) override;
     void Unload() override;
+    void CopyToClipboard(const std::string& text) override;
 
   private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     HWND hwnd_ = nullptr;
     HWND label_ = nullptr;
+    HWND details_ = nullptr;
+    HWND copy_ = nullptr;
     HWND ok_ = nullptr;
     HFONT font_ = nullptr;  // the stock GUI font, not owned
     Dialog dialog_;

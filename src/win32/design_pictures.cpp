@@ -35,15 +35,28 @@ void Filled(HDC dc, COLORREF color, auto draw) {
 
 }  // namespace
 
-void PaintDesignBackground(HDC dc, const RECT& client, COLORREF back_color, double px) {
+void PaintDesignBackground(HDC dc, const RECT& client, COLORREF back_color,
+                           const SkinLayout& layout, double px) {
     OwnedBrush back(CreateSolidBrush(back_color));
     FillRect(dc, &client, back.get());
     const COLORREF fill = Lighten(back_color, 18);
     const COLORREF edge = Lighten(back_color, 60);
-    auto t = [px](int twips) { return static_cast<int>(std::lround(twips * px)); };
-    Panel(dc, t(90), t(760), t(7470), t(2090), fill, edge);   // temperatures
-    Panel(dc, t(90), t(2120), t(7470), t(3050), fill, edge);  // fan speeds
-    Panel(dc, t(90), t(3080), t(7470), t(5580), fill, edge);  // voltages
+    auto t = [px](std::int32_t twips) { return static_cast<int>(std::lround(twips * px)); };
+    for (const TwipRect& f : layout.frames)
+        if (!f.empty()) Panel(dc, t(f.left), t(f.top), t(f.right), t(f.bottom), fill, edge);
+
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, Lighten(back_color, 150));
+    OwnedFont font(CreateFontA(-std::max(8, t(150)), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+                               ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                               ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma"));
+    HGDIOBJ old = SelectObject(dc, font.get());
+    for (const TwipRect& u : layout.rpm) {
+        if (u.empty()) continue;
+        RECT r{t(u.left), t(u.top), t(u.right), t(u.bottom)};
+        DrawTextA(dc, kFanUnit, -1, &r, DT_RIGHT | DT_BOTTOM | DT_SINGLELINE | DT_NOPREFIX);
+    }
+    SelectObject(dc, old);
 }
 
 void PaintDesignItem(HDC dc, int x, int y, int index) {
@@ -85,27 +98,6 @@ void PaintDesignLogo(HDC dc, const RECT& area) {
     RECT r = area;
     DrawTextA(dc, "POS care", -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     SelectObject(dc, old);
-}
-
-HICON CreateDesignIcon() {
-    HDC screen = GetDC(nullptr);
-    OwnedDc dc(CreateCompatibleDC(screen));
-    OwnedBitmap color(CreateCompatibleBitmap(screen, 32, 32));
-    OwnedBitmap mask(CreateBitmap(32, 32, 1, 1, nullptr));
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ old = SelectObject(dc.get(), color.get());
-    RECT all{0, 0, 32, 32};
-    OwnedBrush back(CreateSolidBrush(RGB(16, 40, 72)));
-    FillRect(dc.get(), &all, back.get());
-    PaintDesignItem(dc.get(), 0, 0, 1);
-    SelectObject(dc.get(), mask.get());
-    PatBlt(dc.get(), 0, 0, 32, 32, BLACKNESS);  // mask all opaque
-    SelectObject(dc.get(), old);
-    ICONINFO info{};
-    info.fIcon = TRUE;
-    info.hbmColor = color.get();
-    info.hbmMask = mask.get();
-    return CreateIconIndirect(&info);
 }
 
 }  // namespace kelvane::win32

@@ -5,14 +5,18 @@
 
 #include <string>
 
+#include "app/about_details.h"
 #include "chip/port_driver.h"
 #include "win32/handles.h"
 
 namespace kelvane::win32 {
 
-class DriverLibrary : public PortDriver {
+class DriverLibrary : public PortDriver, public DriverLibraryFacts {
 public:
     explicit DriverLibrary(std::string dll_path) : path_(std::move(dll_path)) {}
+
+    std::string LibraryPath() const override { return path_; }
+    bool LibraryLoaded() const override { return static_cast<bool>(library_); }
 
     std::uint8_t Inb(std::uint16_t port) override;
     void Outb(std::uint16_t port, std::uint8_t value) override;

@@ -20,7 +20,6 @@ constexpr const char* kImageClass = "KelvaneImage";
 constexpr const char* kLedClass = "KelvaneLed";
 constexpr DWORD kMainStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-constexpr UINT kTrayRecordSize = 88;  // the first, ANSI layout of the record
 
 COLORREF ToColorRef(std::uint32_t bgr) {
     // System colours (0x80000000 + index) follow the desktop scheme.
@@ -40,8 +39,8 @@ void RegisterClasses(HINSTANCE instance, WNDPROC base, WNDPROC child) {
 
 }  // namespace
 
-MainView::MainView(HINSTANCE instance, bool previous_instance)
-    : instance_(instance), previous_instance_(previous_instance) {
+MainView::MainView(HINSTANCE instance, bool previous_instance, TrayIcon::Notify notify)
+    : instance_(instance), previous_instance_(previous_instance), tray_(std::move(notify)) {
     HDC screen = GetDC(nullptr);
     tpp_x_ = std::max(1, 1440 / std::max(1, GetDeviceCaps(screen, LOGPIXELSX)));
     tpp_y_ = std::max(1, 1440 / std::max(1, GetDeviceCaps(screen, LOGPIXELSY)));
@@ -51,9 +50,7 @@ MainView::MainView(HINSTANCE instance, bool previous_instance)
     for (auto& strip : led_font_) strip = std::make_unique<DibSurface>(255, 20);
 }
 
-MainView::~MainView() {
-    if (form_ && form_->tray_icon_shown) DeleteTrayIcon();
-}
+MainView::~MainView() = default;  // the tray icon takes its record out itself
 
 int MainView::ToPixelsX(std::int32_t twips) const {
     return static_cast<int>(std::lround(static_cast<double>(twips) / tpp_x_));
@@ -87,6 +84,7 @@ void MainView::Create(Form1& form) {
     AddChild(w.Label3, Kind::Label, ids::kLabel1 + 2);
     for (int i = 0; i < 12; ++i) AddChild(w.Text[i], Kind::Edit, ids::kText1 + i);
     BuildTrayMenu();
+    form.tick_listeners.push_back(&tray_status_);
     SetTimer(hwnd_, ids::kMonitorTimer, 1000, nullptr);  // Timer1 runs from load
     Sync();
 }
@@ -123,7 +121,7 @@ void MainView::BuildTrayMenu() {
 void MainView::AfterEvent() {
     if (!form_ || unloading_) return;
     Sync();
-    ContainErrors([&] { KeepTrayWithHiddenWindow(*form_, *this); });
+    ContainErrors([&] { KeepTrayIcon(*form_, *this); });
 }
 
 void MainView::Sync() {
@@ -247,7 +245,8 @@ void MainView::PaintBackground(HDC dc, int ox, int oy, int width, int height) {
         FillRect(dc, &client, back.get());
         p->Paint(dc, 0, 0);
     } else {
-        PaintDesignBackground(dc, client, ToColorRef(w.back_color), 1.0 / tpp_x_);
+        PaintDesignBackground(dc, client, ToColorRef(w.back_color), DesignSkinLayout(w),
+                              1.0 / tpp_x_);
     }
     SelectClipRgn(dc, nullptr);
     DeleteObject(clip);
@@ -489,16 +488,8 @@ void MainView::ActivatePreviousInstance(const std::string& title) {
 }
 
 void MainView::PrepareTrayRecord() {
-    tray_icon_.reset(CreateDesignIcon());
-    tray_record_ = NOTIFYICONDATAA{};
-    tray_record_.cbSize = kTrayRecordSize;
     for (auto& c : children_)
-        if (c->kind == Kind::TrayOwner) tray_record_.hWnd = c->hwnd;
-    tray_record_.uID = 1;
-    tray_record_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    tray_record_.uCallbackMessage = WM_MOUSEMOVE;
-    tray_record_.hIcon = tray_icon_.get();
-    lstrcpynA(tray_record_.szTip, "Kelvane", 64);
+        if (c->kind == Kind::TrayOwner) tray_.Prepare(c->hwnd);
 }
 
 bool MainView::RegisterHotKey(int id, unsigned modifiers, unsigned virtual_key) {
@@ -512,13 +503,9 @@ void MainView::SubclassMainWindow() {
         SetWindowLongA(hwnd_, GWL_WNDPROC, reinterpret_cast<LONG>(&MainView::MainWindowProc)));
 }
 
-void MainView::AddTrayIcon() {
-    if (tray_record_.hWnd) Shell_NotifyIconA(NIM_ADD, &tray_record_);
-}
+void MainView::AddTrayIcon() { tray_.Add(); }
 
-void MainView::DeleteTrayIcon() {
-    if (tray_record_.hWnd) Shell_NotifyIconA(NIM_DELETE, &tray_record_);
-}
+void MainView::DeleteTrayIcon() { tray_.Delete(); }
 
 void MainView::PopupTrayMenu() {
     POINT at{};

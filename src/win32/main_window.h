@@ -12,23 +12,28 @@
 
 #include "app/app_shell.h"
 #include "app/form1.h"
+#include "app/tray_status.h"
 #include "win32/dib_surface.h"
 #include "win32/handles.h"
 #include "win32/picture.h"
+#include "win32/tray_icon.h"
 
 namespace kelvane::win32 {
 
 class MainView final : public WindowHost, public Surfaces, public AppShell {
 public:
-    MainView(HINSTANCE instance, bool previous_instance);
+    // `notify` reaches the notification area (Shell_NotifyIconA unless a test records).
+    MainView(HINSTANCE instance, bool previous_instance,
+             TrayIcon::Notify notify = &Shell_NotifyIconA);
     ~MainView() override;
     MainView(const MainView&) = delete;
     MainView& operator=(const MainView&) = delete;
 
-    // Creates the hidden window from the form's design model.
+    // Creates the hidden window from the form's design model; from then on the tray icon
+    // follows the form's state after every tick.
     void Create(Form1& form);
     HWND hwnd() const { return hwnd_; }
-    // Runs after every event: the real window follows the model, the tray follows visibility.
+    // Runs after every event: the real window follows the model, and the tray icon is there.
     void AfterEvent();
 
     // WindowHost
@@ -108,9 +113,9 @@ private:
     std::array<Child*, 3> led_pic_{}, fan_led_{};
     std::array<std::unique_ptr<DibSurface>, 3> led_font_;
     std::map<std::string, std::unique_ptr<Picture>> pictures_;
-    OwnedIcon tray_icon_;
+    TrayIcon tray_;
+    TrayStatus tray_status_{tray_, TrayIcon::kTipField};
     OwnedMenu tray_menu_;
-    NOTIFYICONDATAA tray_record_{};
     UINT taskbar_created_ = 0;
     int tpp_x_ = 15, tpp_y_ = 15;
     bool syncing_ = false, resync_ = false, unloading_ = false;

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "app/about_details.h"
+#include "app/skin_layout.h"
 #include "board/board.h"
 #include "chip/speaker.h"
 #include "support/fakes.h"
@@ -91,6 +93,8 @@ TEST(LoadSettings, BadKeyEndsLoadingThereAndKeepsWhatCameBefore) {
     EXPECT_EQ(l.g.g_Vin[2].Percent, 0);
     EXPECT_EQ(l.f.window.TempLabel[3].top, DesignLayout().TempLabel[3].top);
     EXPECT_EQ(l.g.g_BeepWaitTimes, 0);
+    EXPECT_EQ(AboutDetails(l.f).at(4),
+              "Settings file: C:\\Program Files\\Kelvane\\kelvane.ini (stopped at [VIN2] Percent)");
 }
 
 TEST(LoadSettings, ControlThatRefusesAValueEndsLoading) {
@@ -253,6 +257,46 @@ TEST(LoadSettings, PortProgramRunsFirstAndItsFailureEndsLoadingBeforeTheFirstKey
     EXPECT_EQ(failing.g.g_Address, 0x295);
     EXPECT_EQ(failing.g.g_IniPath, "");
     EXPECT_EQ(failing.f.AlarmTune[0].note, 14);
+    EXPECT_EQ(AboutDetails(failing.f).at(4),
+              "Settings file: C:\\Program Files\\Kelvane\\kelvane.ini (not read: the port "
+              "program kelvane.dat failed)");
+}
+
+// The design skin's frames take in what they group, wherever the settings put it, and
+// leave the logo and the command labels outside.
+TEST(DesignSkin, FramesHoldTheirControlsAndTheFanUnit) {
+    Loaded l("[Label Option 5]\nTop=5300\n");  // VIN2 moved below VIN8
+    ASSERT_EQ(l.Load(), std::nullopt);
+    const MainWindowModel& w = l.f.window;
+    const SkinLayout s = DesignSkinLayout(w);
+    auto box = [](const Control& c) {
+        return TwipRect{c.left, c.top, c.left + c.width, c.top + c.height};
+    };
+    auto inside = [](const TwipRect& frame, const TwipRect& r) {
+        return frame.left < r.left && frame.top < r.top && r.right < frame.right &&
+               r.bottom < frame.bottom;
+    };
+    auto apart = [](const TwipRect& a, const TwipRect& b) {
+        return a.right <= b.left || b.right <= a.left || a.bottom <= b.top || b.bottom <= a.top;
+    };
+    for (int g = 0; g < 3; ++g) {
+        EXPECT_TRUE(inside(s.frames[g], box(w.KelvaneLabel[17 + g]))) << g;
+        EXPECT_TRUE(inside(s.frames[g], box(w.Image1[g]))) << g;
+        EXPECT_TRUE(inside(s.frames[0], box(w.LedPic[g]))) << g;
+        EXPECT_TRUE(inside(s.frames[1], box(w.FanLed[g]))) << g;
+        EXPECT_TRUE(apart(s.frames[g], box(w.Logo))) << g;
+        EXPECT_TRUE(apart(s.frames[g], s.frames[(g + 1) % 3])) << g;
+        // The unit sits right on top of its own display, clear of every display and title.
+        const TwipRect& unit = s.rpm[g];
+        EXPECT_TRUE(inside(s.frames[1], unit)) << g;
+        EXPECT_EQ(unit.bottom, w.FanLed[g].top);
+        EXPECT_EQ(unit.right, w.FanLed[g].left + w.FanLed[g].width);
+        for (const Control& other : w.FanLed) EXPECT_TRUE(apart(unit, box(other))) << g;
+        EXPECT_TRUE(apart(unit, box(w.KelvaneLabel[18]))) << g;
+    }
+    for (int v = 0; v < 9; ++v) EXPECT_TRUE(inside(s.frames[2], box(w.KelvaneLabel[3 + v]))) << v;
+    EXPECT_EQ(w.KelvaneLabel[5].top, 5300);
+    for (int c = 12; c <= 15; ++c) EXPECT_FALSE(inside(s.frames[2], box(w.KelvaneLabel[c]))) << c;
 }
 
 TEST(StartupReads, AddressKeepsTheDefaultPortWhenItDoesNotFit) {

@@ -1,11 +1,15 @@
+#include "app/shell_actions.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/shell_actions.h"
 #include "app/startup.h"
+#include "app/tray_status.h"
 #include "board/board.h"
+#include "monitor/monitor_cycle.h"
+#include "monitor/readout.h"
 #include "support/fakes.h"
 
 namespace kelvane {
@@ -84,10 +88,10 @@ TEST_F(ShellFixture, CommandLabels) {
     EXPECT_TRUE(f.window.visible);
 }
 
-TEST_F(ShellFixture, TrayFollowsVisibilityAndItsCallbacks) {
+TEST_F(ShellFixture, TrayIconStaysAndAnswersItsCallbacks) {
     f.window.visible = false;
-    KeepTrayWithHiddenWindow(f, shell);
-    KeepTrayWithHiddenWindow(f, shell);  // added once, not again
+    KeepTrayIcon(f, shell);
+    KeepTrayIcon(f, shell);  // added once, not again
     EXPECT_EQ(shell.calls, std::vector<std::string>{"AddTray"});
 
     Form1_Picture1_MouseMove(f, shell, 0, 0, 0x200, 0);  // a plain move does nothing
@@ -95,15 +99,117 @@ TEST_F(ShellFixture, TrayFollowsVisibilityAndItsCallbacks) {
     Form1_Picture1_MouseMove(f, shell, 0, 0, kTrayDoubleClick, 0);
     EXPECT_TRUE(f.window.visible);
     EXPECT_EQ(f.window.state, WindowState::Normal);
-    EXPECT_EQ(shell.calls.back(), "DeleteTray");
     EXPECT_EQ(rig.host.topmost_calls.back(), true);
-    KeepTrayWithHiddenWindow(f, shell);
-    EXPECT_EQ(shell.calls.size(), 2u);  // already deleted by the double click
+    KeepTrayIcon(f, shell);
+    EXPECT_EQ(shell.calls, std::vector<std::string>{"AddTray"});  // kept while shown
+
+    f.window.visible = false;
+    f.window.state = WindowState::Minimized;
+    rig.host.topmost_calls.clear();
+    Form1_Picture1_MouseMove(f, shell, 0, 0, kTrayBalloonClick, 0);  // the Open action
+    EXPECT_TRUE(f.window.visible);
+    EXPECT_EQ(f.window.state, WindowState::Normal);
+    EXPECT_EQ(rig.host.topmost_calls, std::vector<bool>{true});
 
     Form1_Picture1_MouseMove(f, shell, 0, 0, kTrayRightButtonUp, 0);
     EXPECT_EQ(shell.calls.back(), "Popup");
     Form1_nmClos_Click(shell);
     EXPECT_EQ(shell.calls.back(), "Close");
+}
+
+class RecordingTray : public TrayShell {
+  public:
+    std::vector<std::pair<TrayState, std::string>> shown;
+    std::vector<std::string> balloons;
+    void ShowTrayState(TrayState state, const std::string& tip) override {
+        shown.emplace_back(state, tip);
+    }
+    void ShowBalloon(const std::string& title, const std::string& text) override {
+        balloons.push_back(title + ": " + text);
+    }
+    TrayState state() const { return shown.back().first; }
+    const std::string& tip() const { return shown.back().second; }
+};
+
+// The CPU fan of the simulated board stops while the CPU (42 C) is above R69 + 1.
+TEST_F(ShellFixture, TrayStateTipAndOneBalloonPerHiddenEpisode) {
+    RecordingTray tray;
+    TrayStatus status(tray, 128);
+    f.tick_listeners.push_back(&status);
+    InitFanDivisors(f);
+    f.settings.g_SoundWarnning = 0;  // no sound, still a balloon
+    f.window.visible = false;
+    auto tick = [&](int n) {
+        for (int i = 0; i < n; ++i) Form1_Timer1_Timer(f);
+    };
+    auto fan = [&](int count) { board.set_reg(0x0E, static_cast<std::uint8_t>(count)); };
+
+    tick(1);
+    EXPECT_EQ(tray.tip(),
+              "CPU 38\xB0"
+              "C System 42\xB0"
+              "C \xB7 " +
+                  std::string(kStartingText));
+    tick(6);
+    EXPECT_EQ(tray.state(), TrayState::Normal);
+    EXPECT_EQ(tray.tip(),
+              "CPU 38\xB0"
+              "C System 42\xB0"
+              "C \xB7 Normal...");
+    const std::size_t updates = tray.shown.size();
+    tick(2);
+    EXPECT_EQ(tray.shown.size(), updates);  // nothing changed, nothing sent
+
+    fan(0);
+    tick(15);  // a blip below the red-label threshold
+    fan(150);
+    tick(1);
+    fan(0);
+    tick(16);
+    EXPECT_EQ(tray.state(), TrayState::Normal);
+    EXPECT_TRUE(tray.balloons.empty());
+    tick(1);  // the episode's 17th tick turns Label1 red
+    EXPECT_EQ(tray.state(), TrayState::LastingFault);
+    EXPECT_EQ(tray.tip(),
+              "CPU 38\xB0"
+              "C System 42\xB0"
+              "C \xB7 The CPU fan is out of order.");
+    tick(5);
+    EXPECT_EQ(tray.balloons, std::vector<std::string>{"Kelvane: The CPU Fan is out of order."});
+
+    fan(150);
+    tick(1);
+    EXPECT_EQ(tray.state(), TrayState::Normal);
+    fan(0);
+    tick(17);  // a second episode, still hidden: a second balloon
+    EXPECT_EQ(tray.balloons.size(), 2u);
+    fan(150);
+    tick(1);
+    f.window.visible = true;
+    fan(0);
+    tick(17);  // seen in the window: no balloon, the icon still tells
+    EXPECT_EQ(tray.state(), TrayState::LastingFault);
+    EXPECT_EQ(tray.balloons.size(), 2u);
+    fan(150);
+    tick(1);
+
+    f.settings.g_DisplayScale = 1;
+    f.monitor.volt_checked[2] = true;  // VIN2 out of tolerance
+    EXPECT_EQ(TrayStateOf(f), TrayState::VoltageOut);
+    EXPECT_EQ(TrayTip(f, 128),
+              "CPU 101\xB0"
+              "F System 108\xB0"
+              "F \xB7 VIN2 out of tolerance");
+    EXPECT_EQ(TrayTip(f, 16),
+              "CPU 101\xB0"
+              "F Sy...");
+    f.monitor.alarm_lasting = true;
+    EXPECT_EQ(TrayStateOf(f), TrayState::LastingFault);  // the heavier state wins
+
+    board.set_failing(true);
+    tick(1);
+    EXPECT_EQ(tray.state(), TrayState::Unreachable);
+    EXPECT_EQ(tray.tip(), kUnreachableText);  // no stale readings
 }
 
 TEST_F(ShellFixture, UnloadUnregistersOnlyTheKeysThatWereRegistered) {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/about_details.h"
 #include "app/startup.h"
 #include "board/board.h"
 #include "support/fakes.h"
@@ -61,6 +62,14 @@ TEST_F(StartupFixture, InstalledTerminalStartsWithItsWindowAndTimers) {
     EXPECT_EQ(f.window.Text[7].caption, std::to_string(f.g_RegSnapshot[9]));  // Text8: 0x6C
     ShowStartupWindow(f);
     EXPECT_TRUE(f.window.visible);
+    // What the technician reads under the About text, with room for lines of other parts.
+    EXPECT_EQ(AboutDetails(f, {"Export: fails"}),
+              (std::vector<std::string>{
+                  "Chip: id 0x12, revision 8", "Register layout: newer with delta field",
+                  "Index port: 0x295", "Driver library: simulated",
+                  "Settings file: C:\\Program Files\\Kelvane\\kelvane.ini (read to the end)",
+                  "Export: fails"}));
+    EXPECT_EQ(AboutClipboardText("About", {"a", "b"}), "About\r\n\r\na\r\nb\r\n");
 }
 
 TEST_F(StartupFixture, SnapshotComesFirstThenTheIdentificationKey) {

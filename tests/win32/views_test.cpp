@@ -342,9 +342,19 @@ TEST(WindowSet, ASecondShowKeepsTheOpenDialogAndItsOwnButtonsUnloadItAfterTheCli
     EXPECT_EQ(s.windows.options(), nullptr);
     EXPECT_FALSE(IsWindow(dialog));
 
+    s.rig.f.settings.g_AboutText = "Terminal 7";
     s.windows.ShowAbout();
     ASSERT_NE(s.windows.about(), nullptr);
     HWND about = s.windows.about()->hwnd();
+    SendMessageA(about, WM_COMMAND, MAKEWPARAM(3, BN_CLICKED), 0);  // Copy: both blocks
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE data = GetClipboardData(CF_TEXT);
+    const char* copied = data ? static_cast<const char*>(GlobalLock(data)) : nullptr;
+    const std::string text = copied ? copied : "";
+    if (copied) GlobalUnlock(data);
+    CloseClipboard();
+    EXPECT_EQ(text.rfind("Terminal 7\r\n\r\nChip: ", 0), 0u) << text;
+    EXPECT_NE(text.find("\r\nSettings file: "), std::string::npos) << text;
     SendMessageA(about, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), 0);
     Pump();
     EXPECT_EQ(s.windows.about(), nullptr);

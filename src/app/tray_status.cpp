@@ -1,0 +1,95 @@
+#include "app/tray_status.h"
+
+#include <optional>
+
+#include "app/runtime_error.h"
+#include "chip/expression.h"
+#include "chip/led_display.h"
+
+namespace kelvane {
+namespace {
+
+// ANSI code page 1252: degree sign and middle dot.
+constexpr const char* kDegree = "\xB0";
+constexpr const char* kSeparator = " \xB7 ";
+constexpr const char* kNormalText = "Normal...";
+
+std::optional<int> VoltageOut(const Form1& f) {
+    for (std::size_t v = 0; v < f.monitor.volt_checked.size(); ++v)
+        if (f.monitor.volt_checked[v] && !f.monitor.volt_in_tolerance[v])
+            return static_cast<int>(v);
+    return std::nullopt;
+}
+
+// The heading the user sees above channel n's display, as the settings paired them.
+std::string Heading(const Form1& f, int n, const char* fallback) {
+    const std::optional<int> h = ChannelRecord(f, n);
+    if (!h) return fallback;
+    const std::string& caption = f.window.KelvaneLabel[static_cast<std::size_t>(*h)].caption;
+    return caption.empty() ? fallback : caption;
+}
+
+std::string Reading(const Form1& f, int n, std::int32_t celsius, const char* fallback) {
+    std::string value;
+    try {
+        const bool fahrenheit = Fahrenheit(f);
+        const long long shown = fahrenheit ? ToFahrenheit(ToInt16(celsius)) : celsius;
+        value = std::to_string(shown) + kDegree + (fahrenheit ? "F" : "C");
+    } catch (const RuntimeError&) {
+        value = "?";  // a translated reading beyond 16 bits has no unit conversion
+    }
+    return Heading(f, n, fallback) + " " + value;
+}
+
+std::string StatusText(const Form1& f, TrayState state) {
+    const std::string& label = f.window.Label1.caption;
+    if (state == TrayState::VoltageOut && (label.empty() || label == kNormalText)) {
+        const int v = VoltageOut(f).value_or(0);
+        return f.window.KelvaneLabel[static_cast<std::size_t>(3 + v)].caption + " out of tolerance";
+    }
+    return label;
+}
+
+}  // namespace
+
+TrayState TrayStateOf(const Form1& f) {
+    if (f.monitor.hardware_unreachable) return TrayState::Unreachable;
+    if (f.monitor.alarm_lasting) return TrayState::LastingFault;
+    if (VoltageOut(f)) return TrayState::VoltageOut;
+    return TrayState::Normal;
+}
+
+std::string TrayTip(const Form1& f, std::size_t field_size) {
+    const TrayState state = TrayStateOf(f);
+    std::string tip;
+    // Without the hardware the last readings are stale: only the status is told.
+    if (state != TrayState::Unreachable)
+        tip = Reading(f, 0, f.SystemTemp, "System") + " " + Reading(f, 1, f.CPUTemp, "CPU");
+    const std::string status = StatusText(f, state);
+    if (!status.empty()) tip += (tip.empty() ? "" : kSeparator) + status;
+    if (tip.empty()) tip = "Kelvane";
+    const std::size_t room = field_size > 0 ? field_size - 1 : 0;
+    if (tip.size() > room) tip = room > 3 ? tip.substr(0, room - 3) + "..." : tip.substr(0, room);
+    return tip;
+}
+
+void TrayStatus::AfterTick(const Form1& f) {
+    const TrayState state = TrayStateOf(f);
+    const std::string tip = TrayTip(f, tip_field_size_);
+    if (!shown_once_ || state != shown_state_ || tip != shown_tip_) {
+        shell_.ShowTrayState(state, tip);
+        shown_once_ = true;
+        shown_state_ = state;
+        shown_tip_ = tip;
+    }
+    // One balloon per episode, and only for an episode that began out of sight: a user who
+    // watches the window has already seen the label turn red.
+    if (!f.monitor.alarm_lasting) {
+        episode_seen_ = false;
+    } else if (!episode_seen_) {
+        episode_seen_ = true;
+        if (!f.window.visible) shell_.ShowBalloon(kBalloonTitle, f.monitor.g_ErrorMsg);
+    }
+}
+
+}  // namespace kelvane

@@ -1,0 +1,48 @@
+#pragma once
+// What the notification-area icon tells a user whose main window is hidden: one of four
+// states, a tip with the live readings and the status, and one balloon when a lasting fault
+// begins while the window is hidden.
+#include <cstddef>
+#include <string>
+
+#include "app/form1.h"
+
+namespace kelvane {
+
+// In rising order of weight: the heavier state wins when several hold.
+enum class TrayState { Normal, VoltageOut, LastingFault, Unreachable };
+
+// NIN_BALLOONUSERCLICK as the tray callback's event number.
+inline constexpr int kTrayBalloonClick = 0x405;
+inline constexpr const char* kBalloonTitle = "Kelvane";
+
+// The shell's side: the icon and tip of the record, and the balloon.
+class TrayShell {
+  public:
+    virtual ~TrayShell() = default;
+    virtual void ShowTrayState(TrayState state, const std::string& tip) = 0;
+    virtual void ShowBalloon(const std::string& title, const std::string& text) = 0;
+};
+
+TrayState TrayStateOf(const Form1& f);
+
+// "CPU 38°C System 42°C · Normal..." in the ANSI code page, cut to fit a field of
+// `field_size` characters including its terminating NUL.
+std::string TrayTip(const Form1& f, std::size_t field_size);
+
+class TrayStatus final : public TickListener {
+  public:
+    TrayStatus(TrayShell& shell, std::size_t tip_field_size)
+        : shell_(shell), tip_field_size_(tip_field_size) {}
+    void AfterTick(const Form1& f) override;
+
+  private:
+    TrayShell& shell_;
+    std::size_t tip_field_size_;
+    bool shown_once_ = false;
+    TrayState shown_state_ = TrayState::Normal;
+    std::string shown_tip_;
+    bool episode_seen_ = false;  // the running lasting fault has had its chance of a balloon
+};
+
+}  // namespace kelvane
