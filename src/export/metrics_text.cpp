@@ -1,8 +1,10 @@
 #include "export/metrics_text.h"
 
-#include <charconv>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 #include <string_view>
 
 #include "chip/expression.h"
@@ -27,27 +29,65 @@ void AppendEscaped(std::string& out, std::string_view value) {
     }
 }
 
-void AppendInt(std::string& out, long long v) {
-    char text[24];
-    const auto r = std::to_chars(text, text + sizeof text, v);
-    out.append(text, r.ptr);
+// Numbers are written straight into the file's buffer by hand, digits from the end once
+// their count is known: the library's conversions and appends cost more than the whole file.
+template <typename Unsigned>
+char* PutDigits(char* out, Unsigned u) {
+    constexpr int kMost = std::numeric_limits<Unsigned>::digits10 + 1;
+    int n = 1;
+    for (Unsigned power = 10; n < kMost && u >= power; power *= 10) ++n;  // wraps only at the end
+    char* const end = out + n;
+    out = end;
+    do {
+        *--out = static_cast<char>('0' + u % 10);
+        u /= 10;
+    } while (u != 0);
+    return end;
 }
 
-// Three decimals by hand: the library's floating-point formatting costs more than the rest
-// of the file.
-void AppendThousandths(std::string& out, double v) {
-    if (!(std::fabs(v) < 1e15)) {
-        out += std::isnan(v) ? "NaN" : v > 0 ? "+Inf" : "-Inf";
-        return;
-    }
-    const long long m = std::llround(v * 1000.0);
-    const long long a = m < 0 ? -m : m;
-    if (m < 0) out += '-';
-    AppendInt(out, a / 1000);
-    const char digits[4] = {'.', static_cast<char>('0' + a / 100 % 10),
-                            static_cast<char>('0' + a / 10 % 10), static_cast<char>('0' + a % 10)};
-    out.append(digits, 4);
+char* PutInt(char* out, long long v) {
+    const unsigned long long u =
+        v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+    if (v < 0) *out++ = '-';
+    // Readings fit 32 bits, whose division is the cheaper one.
+    if (u <= 0xFFFFFFFFULL) return PutDigits(out, static_cast<std::uint32_t>(u));
+    return PutDigits(out, u);
 }
+
+char* PutText(char* out, const char* text) {
+    while (*text != '\0') *out++ = *text++;
+    return out;
+}
+
+// Digits of `thousandths` with a point before the last three ("0.005", "3.200").
+template <typename Unsigned>
+char* PutPointed(char* out, Unsigned thousandths) {
+    constexpr int kMost = std::numeric_limits<Unsigned>::digits10 + 1;
+    int n = 4;
+    for (Unsigned power = 10000; n < kMost && thousandths >= power; power *= 10) ++n;
+    char* const end = out + n + 1;
+    out = end;
+    for (int k = 0; k < n; ++k) {
+        if (k == 3) *--out = '.';
+        *--out = static_cast<char>('0' + thousandths % 10);
+        thousandths /= 10;
+    }
+    return end;
+}
+
+// Three decimals, halves away from zero.
+char* PutThousandths(char* out, double v) {
+    if (!(std::fabs(v) < 1e15))
+        return PutText(out, std::isnan(v) ? "NaN" : v > 0 ? "+Inf" : "-Inf");
+    const auto m = static_cast<long long>(v * 1000.0 + (v < 0 ? -0.5 : 0.5));
+    if (m < 0) *out++ = '-';
+    const auto a = static_cast<unsigned long long>(m < 0 ? -m : m);
+    if (a <= 0xFFFFFFFFULL) return PutPointed(out, static_cast<std::uint32_t>(a));
+    return PutPointed(out, a);
+}
+
+// The longest a number can be written, sign and decimals included.
+constexpr std::size_t kNumberRoom = 32;
 
 std::string ChipIdText(int id) {
     if (id < 0) return "unknown";
@@ -117,10 +157,12 @@ bool MetricsFile::SameShape(const Form1& f) const {
     const MonitorState& m = f.monitor;
     if (!laid_out_ || s.reachable == m.hardware_unreachable || s.checked != m.volt_checked ||
         s.chip_id != f.findings.chip_id || s.chip_revision != f.findings.chip_revision ||
-        s.layout != LayoutName(f))
+        s.fan_flag != f.KelvaneFanFlag || s.special_flag != f.KelvaneFanSpecialFlag)
         return false;
-    for (int n = 0; n < 3; ++n)
-        if (s.channel_names[static_cast<std::size_t>(n)] != ChannelName(f, n)) return false;
+    for (std::size_t n = 0; n < 3; ++n)
+        if (s.tags[n] != f.window.LedPic[n].tag ||
+            s.headings[n] != f.window.KelvaneLabel[n].caption)
+            return false;
     for (std::size_t v = 0; v < 9; ++v)
         if (s.shown[v] != f.window.TempLabel[v].visible ||
             s.input_names[v] != f.window.KelvaneLabel[3 + v].caption)
@@ -130,7 +172,10 @@ bool MetricsFile::SameShape(const Form1& f) const {
 
 void MetricsFile::TakeShape(const Form1& f) {
     Shape& s = shape_;
-    for (int n = 0; n < 3; ++n) s.channel_names[static_cast<std::size_t>(n)] = ChannelName(f, n);
+    for (std::size_t n = 0; n < 3; ++n) {
+        s.tags[n] = f.window.LedPic[n].tag;
+        s.headings[n] = f.window.KelvaneLabel[n].caption;
+    }
     for (std::size_t v = 0; v < 9; ++v) {
         s.input_names[v] = f.window.KelvaneLabel[3 + v].caption;
         s.shown[v] = f.window.TempLabel[v].visible;
@@ -139,10 +184,11 @@ void MetricsFile::TakeShape(const Form1& f) {
     s.reachable = !f.monitor.hardware_unreachable;
     s.chip_id = f.findings.chip_id;
     s.chip_revision = f.findings.chip_revision;
-    s.layout = LayoutName(f);
+    s.fan_flag = f.KelvaneFanFlag;
+    s.special_flag = f.KelvaneFanSpecialFlag;
 }
 
-void MetricsFile::Layout() {
+void MetricsFile::Layout(const Form1& f) {
     pieces_.clear();
     std::string text;
     Writer w(text);
@@ -152,6 +198,8 @@ void MetricsFile::Layout() {
         text.clear();
     };
     const Shape& s = shape_;
+    std::array<std::string, 3> names;
+    for (int n = 0; n < 3; ++n) names[static_cast<std::size_t>(n)] = ChannelName(f, n);
 
     // Readings of a tick that could not reach the chip would be stale: their families stay
     // empty until the chip answers again.
@@ -159,7 +207,7 @@ void MetricsFile::Layout() {
     for (int n = 0; s.reachable && n < 3; ++n) {
         w.Sample("kelvane_temperature_celsius")
             .Label("channel", n)
-            .Label("name", s.channel_names[static_cast<std::size_t>(n)]);
+            .Label("name", names[static_cast<std::size_t>(n)]);
         number(Slot::Temperature, n);
     }
     w.Family("kelvane_fan_speed_rpm",
@@ -167,7 +215,7 @@ void MetricsFile::Layout() {
     for (int n = 0; s.reachable && n < 3; ++n) {
         w.Sample("kelvane_fan_speed_rpm")
             .Label("channel", n)
-            .Label("name", s.channel_names[static_cast<std::size_t>(n)]);
+            .Label("name", names[static_cast<std::size_t>(n)]);
         number(Slot::FanSpeed, n);
     }
     w.Family("kelvane_temperature_limit_celsius",
@@ -175,7 +223,7 @@ void MetricsFile::Layout() {
     for (int n = 0; s.reachable && n < 2; ++n) {
         w.Sample("kelvane_temperature_limit_celsius")
             .Label("channel", n)
-            .Label("name", s.channel_names[static_cast<std::size_t>(n)]);
+            .Label("name", names[static_cast<std::size_t>(n)]);
         number(Slot::Limit, n);
     }
     w.Family("kelvane_voltage_volts", "Value of a shown voltage input, in volts.");
@@ -220,64 +268,70 @@ void MetricsFile::Layout() {
         .Label("chip_id", ChipIdText(s.chip_id))
         .Label("revision",
                s.chip_revision < 0 ? std::string("unknown") : std::to_string(s.chip_revision))
-        .Label("layout", s.layout);
+        .Label("layout", LayoutName(f));
     w.BeforeValue();
     text += "1\n";
     after_ = std::move(text);
     // Every number but the first ends its line at the start of the next piece.
     for (std::size_t i = 1; i < pieces_.size(); ++i) pieces_[i].before.insert(0, 1, '\n');
+    room_ = after_.size();
+    for (const Piece& p : pieces_) room_ += p.before.size() + kNumberRoom;
+    text_.resize(room_);
     laid_out_ = true;
 }
 
-void MetricsFile::Fill(const Form1& f, double unix_seconds) {
+std::string_view MetricsFile::Fill(const Form1& f, double unix_seconds) {
     const MonitorState& m = f.monitor;
-    text_.clear();
+    char* const start = text_.data();
+    char* out = start;
     for (const Piece& p : pieces_) {
-        text_ += p.before;
+        std::memcpy(out, p.before.data(), p.before.size());
+        out += p.before.size();
         const auto i = static_cast<std::size_t>(p.index);
         switch (p.slot) {
             case Slot::Temperature:
-                AppendInt(text_, m.temps[i]);
+                out = PutInt(out, m.temps[i]);
                 break;
             case Slot::FanSpeed:
-                AppendInt(text_, m.fan_speeds[i]);
+                out = PutInt(out, m.fan_speeds[i]);
                 break;
             case Slot::Limit:
-                AppendInt(text_, TemperatureLimit(f, p.index));
+                out = PutInt(out, TemperatureLimit(f, p.index));
                 break;
             case Slot::Volts:
-                AppendThousandths(text_, m.volts[i]);
+                out = PutThousandths(out, m.volts[i]);
                 break;
             case Slot::InTolerance:
-                text_ += m.volt_in_tolerance[i] ? '1' : '0';
+                *out++ = m.volt_in_tolerance[i] ? '1' : '0';
                 break;
             case Slot::Status:
-                AppendInt(text_, m.g_ErrorCode);
+                out = PutInt(out, m.g_ErrorCode);
                 break;
             case Slot::Lasting:
-                text_ += m.alarm_lasting ? '1' : '0';
+                *out++ = m.alarm_lasting ? '1' : '0';
                 break;
             case Slot::Critical:
-                AppendInt(text_, m.g_Critical);
+                out = PutInt(out, m.g_Critical);
                 break;
             case Slot::Reachable:
-                text_ += m.hardware_unreachable ? '0' : '1';
+                *out++ = m.hardware_unreachable ? '0' : '1';
                 break;
-            case Slot::Timestamp:
-                AppendThousandths(text_, unix_seconds);
+            case Slot::Timestamp:  // whole seconds: plenty for telling a silent terminal
+                out = PutInt(out, static_cast<long long>(std::floor(unix_seconds)));
                 break;
         }
     }
-    text_ += after_;
+    std::memcpy(out, after_.data(), after_.size());
+    out += after_.size();
+    return {start, static_cast<std::size_t>(out - start)};
 }
 
-const std::string& MetricsFile::Text(const Form1& f, double unix_seconds) {
+std::string_view MetricsFile::Text(const Form1& f, double unix_seconds) {
     if (!SameShape(f)) {
         TakeShape(f);
-        Layout();
+        Layout(f);
     }
-    Fill(f, unix_seconds);
-    return text_;
+    return Fill(f, unix_seconds);
 }
 
 }  // namespace kelvane

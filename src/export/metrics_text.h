@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/form1.h"
@@ -28,7 +29,7 @@ const char* LayoutName(const Form1& f);
 class MetricsFile {
   public:
     // The whole file; valid until the next call.
-    const std::string& Text(const Form1& f, double unix_seconds);
+    std::string_view Text(const Form1& f, double unix_seconds);
 
   private:
     enum class Slot : std::uint8_t {
@@ -50,24 +51,26 @@ class MetricsFile {
     };
     // What the constant text depends on.
     struct Shape {
-        std::array<std::string, 3> channel_names;
+        std::array<std::string, 3> tags;  // of the temperature displays: their headings
+        std::array<std::string, 3> headings;
         std::array<std::string, 9> input_names;
         std::array<bool, 9> shown{};
         std::array<bool, 9> checked{};
         bool reachable = false;
         int chip_id = -2, chip_revision = -2;
-        std::string layout;
+        i16 fan_flag = 0, special_flag = 0;
     };
     bool SameShape(const Form1& f) const;
     void TakeShape(const Form1& f);
-    void Layout();
-    void Fill(const Form1& f, double unix_seconds);
+    void Layout(const Form1& f);
+    std::string_view Fill(const Form1& f, double unix_seconds);
 
     bool laid_out_ = false;
     Shape shape_;
     std::vector<Piece> pieces_;
-    std::string after_;  // constant text after the last number
-    std::string text_;
+    std::string after_;     // constant text after the last number
+    std::size_t room_ = 0;  // the longest the file can be with this layout
+    std::string text_;      // room_ long; the file is its first part
 };
 
 }  // namespace kelvane

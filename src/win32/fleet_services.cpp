@@ -16,7 +16,7 @@ static_assert(KELVANE_BACK_TO_NORMAL == event_id::kBackToNormal);
 static_assert(KELVANE_UNREACHABLE == event_id::kUnreachable);
 static_assert(KELVANE_REACHED_AGAIN == event_id::kReachedAgain);
 
-bool AtomicFileReplacer::Replace(const std::string& path, const std::string& data) {
+bool AtomicFileReplacer::Replace(const std::string& path, std::string_view data) {
     // ".tmp" after the whole name: a collector that reads "*.prom" never picks it up.
     const std::string temp = path + ".tmp";
     {

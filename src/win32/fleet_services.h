@@ -15,7 +15,7 @@ inline constexpr const char* kEventSource = "Kelvane";
 // A temporary file beside the target, written in one call, then MoveFileExA with replace.
 class AtomicFileReplacer : public FileReplacer {
   public:
-    bool Replace(const std::string& path, const std::string& data) override;
+    bool Replace(const std::string& path, std::string_view data) override;
 };
 
 class SystemWallClock : public WallClock {
