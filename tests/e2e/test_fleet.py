@@ -4,6 +4,7 @@ without ever a partial file, paths that cannot be written, and the event source'
 Wine traces them (Wine keeps no event log of its own)."""
 import json
 import os
+import re
 import subprocess
 import time
 
@@ -49,9 +50,9 @@ def parse(paths):
     return [json.loads(line) for line in out.splitlines()]
 
 
-def value(samples, name, **labels):
-    found = [s[2] for s in samples if s[0] == name and all(s[1].get(k) == v for k, v in labels.items())]
-    check(len(found) == 1, "%s %s: %s" % (name, labels, found))
+def value(samples, metric, **labels):
+    found = [s[2] for s in samples if s[0] == metric and all(s[1].get(k) == v for k, v in labels.items())]
+    check(len(found) == 1, "%s %s: %s" % (metric, labels, found))
     return found[0]
 
 
@@ -108,7 +109,7 @@ def start_traced(k, name):
     """Starts Kelvane with Wine's traces of the event log calls in a file of the case."""
     with open(os.path.join(k.dir, "wine-%s.txt" % name), "w") as err:
         k.procs.append(subprocess.Popen(["wine", EXE],
-                                        env=k.env(WINEDEBUG="-all,fixme+advapi,warn+eventlog"),
+                                        env=k.env(WINEDEBUG="-all,fixme+advapi,+eventlog"),
                                         stdout=subprocess.DEVNULL, stderr=err))
 
 
@@ -135,7 +136,16 @@ def test_fleet_bad_paths_are_harmless_and_events_reach_the_log(k):
     finally:
         undo()
     k.stop()
-    # The start event (id 1) with its strings, as Wine's stub traces ReportEvent.
+    # The start event (id 1, information) with its strings, as Wine's stub traces ReportEvent.
     with open(os.path.join(k.dir, "wine-second.txt"), errors="replace") as f:
         err = f.read()
-    check("ReportEvent" in err and "0x00000001" in err, "no start event traced: %s" % err[-2000:])
+    check(re.search(r"ReportEventA \([0-9A-F]+,0x0004,0x0000,0x00000001,", err),
+          "no start event traced: %s" % err[-2000:])
+    for text in ("5.07", "id 18 revision 8", "newer-delta"):
+        check(text in err, "the start event lacks %r: %s" % (text, err[-2000:]))
+
+
+CASES = [
+    test_fleet_textfile_parses_and_is_never_partial,
+    test_fleet_bad_paths_are_harmless_and_events_reach_the_log,
+]
