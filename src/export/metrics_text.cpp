@@ -1,6 +1,5 @@
 #include "export/metrics_text.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -261,7 +260,6 @@ void MetricsFile::Layout(const Form1& f) {
     w.Family("kelvane_last_tick_timestamp_seconds", "Time of the last tick, seconds since 1970.");
     w.Sample("kelvane_last_tick_timestamp_seconds");
     number(Slot::Timestamp, 0);
-    text.insert(0, 1, '\n');  // ends the timestamp's line
     w.Family("kelvane_info", "Version, chip and fan-control register layout of this terminal.");
     w.Sample("kelvane_info")
         .Label("version", kKelvaneVersion)
@@ -271,8 +269,8 @@ void MetricsFile::Layout(const Form1& f) {
         .Label("layout", LayoutName(f));
     w.BeforeValue();
     text += "1\n";
-    after_ = std::move(text);
-    // Every number but the first ends its line at the start of the next piece.
+    // Each number's line ends at the start of the text after it.
+    after_ = '\n' + text;
     for (std::size_t i = 1; i < pieces_.size(); ++i) pieces_[i].before.insert(0, 1, '\n');
     room_ = after_.size();
     for (const Piece& p : pieces_) room_ += p.before.size() + kNumberRoom;
