@@ -6,6 +6,7 @@
 
 #include "board/board.h"
 #include "chip/speaker.h"
+#include "export/textfile_export.h"
 #include "monitor/alarm_log.h"
 #include "monitor/monitor_cycle.h"
 #include "monitor/readout.h"
@@ -66,6 +67,32 @@ void BM_TickNormal(benchmark::State& state) { RunTicks(state, false); }
 void BM_TickCritical(benchmark::State& state) { RunTicks(state, true); }
 BENCHMARK(BM_TickNormal);
 BENCHMARK(BM_TickCritical);
+
+// The same normal tick with the fleet's metrics file built after it; the file system is left
+// out (the replace only takes the text), so the difference is the export's own work.
+struct NoFiles : FileReplacer {
+    std::size_t bytes = 0;
+    bool Replace(const std::string&, std::string_view data) override {
+        bytes = data.size();
+        return true;
+    }
+};
+struct FixedClock : WallClock {
+    double UnixSeconds() override { return 1765000000.0; }
+};
+
+void BM_TickNormalWithExport(benchmark::State& state) {
+    TickRig r(false);
+    NoFiles files;
+    FixedClock clock;
+    TextFileExport textfile(files, clock);
+    r.f.settings.g_ExportTextFile = "C:\\metrics\\kelvane.prom";
+    r.f.tick_listeners.push_back(&textfile);
+    Form1_Timer1_Timer(r.f);
+    for (auto _ : state) MeasuredTick(r);
+    state.counters["file_bytes"] = static_cast<double>(files.bytes);
+}
+BENCHMARK(BM_TickNormalWithExport);
 
 }  // namespace
 }  // namespace kelvane

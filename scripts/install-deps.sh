@@ -23,6 +23,8 @@ command -v msibuild >/dev/null 2>&1 || need="$need msitools"
 command -v flock >/dev/null 2>&1 || need="$need util-linux"
 command -v python3 >/dev/null 2>&1 || need="$need python3"
 [ -f /usr/include/benchmark/benchmark.h ] || need="$need libbenchmark-dev"
+# The fleet export's file is checked with a real parser of its format.
+pkg_missing python3-prometheus-client && need="$need python3-prometheus-client"
 [ -n "$need" ] || exit 0
 
 SUDO=""

@@ -56,6 +56,7 @@ std::vector<std::string> AboutDetails(const Form1& f, const std::vector<std::str
         DriverLine(f),
         SettingsLine(f),
     };
+    for (const TickListener* listener : f.tick_listeners) listener->AddDetails(f, lines);
     lines.insert(lines.end(), more.begin(), more.end());
     return lines;
 }

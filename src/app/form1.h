@@ -93,6 +93,9 @@ struct MonitorState {
     std::array<double, 9> volts{};
     std::array<bool, 9> volt_checked{};
     std::array<bool, 9> volt_in_tolerance{};
+    // Per channel, from the last tick that read it: Celsius reading and fan speed as drawn.
+    std::array<std::int32_t, 3> temps{};
+    std::array<std::int32_t, 3> fan_speeds{};
 };
 
 struct Form1;
@@ -103,6 +106,10 @@ class TickListener {
   public:
     virtual ~TickListener() = default;
     virtual void AfterTick(const Form1& f) = 0;
+    // When the main window unloads, the last moment the process is sure to run.
+    virtual void BeforeUnload(const Form1&) {}
+    // Lines for the technician's details in the About window, when there is news.
+    virtual void AddDetails(const Form1&, std::vector<std::string>&) const {}
 };
 
 // What start-up found, for the technician's details and the fleet exports, and how far the
@@ -116,6 +123,7 @@ struct StartupFindings {
     std::array<bool, 3> fan_ctrl_read{};  // "Fan Ctrl Option n" read completely
     bool display_on_top_read = false;
     bool execute_at_startup_read = false;
+    bool gate_handed_over = false;  // the set-file gate started quick.exe and ended the start
 };
 
 struct Form1 {

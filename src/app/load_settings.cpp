@@ -177,6 +177,13 @@ void ReadFanRecords(Form1& f) {
     }
 }
 
+// Read last, so a file that stops earlier leaves the fleet exports at their defaults.
+void ReadExportKeys(Form1& f) {
+    Section s(f, "Export");
+    f.settings.g_ExportTextFile = s.Text("TextFile", "");
+    f.settings.g_ExportEventLog = s.Int16("EventLog", 1);
+}
+
 }  // namespace
 
 void ReadAddress(Form1& f) {
@@ -219,6 +226,7 @@ void LoadSettings(Form1& f) {
     ReadOptionKeys(f);
     ReadDisplayKeys(f);
     ReadFanRecords(f);
+    ReadExportKeys(f);
     found.stopped_section.clear();
     found.stopped_key.clear();
     found.settings_read_to_end = true;

@@ -73,6 +73,9 @@ struct Settings {
     std::array<VinRecord, 9> g_Vin{};
     std::array<FanCtrlRecord, 3> g_DefaultFanCtrl{};
     std::array<FanCtrlRecord, 3> g_FanCtrl{};
+    // Section "Export": the fleet's metrics file (empty: none) and whether events are logged.
+    std::string g_ExportTextFile;
+    i16 g_ExportEventLog = kTrue;
 };
 
 }  // namespace kelvane

@@ -72,7 +72,10 @@ LoadResult Form1_Form_Load(Form1& f, AppShell& shell) {
 
     bool gate_passed = true;
     SkipOnError([&] { gate_passed = SetFileGatePasses(f); });
-    if (!gate_passed) return {false, {}};
+    if (!gate_passed) {
+        f.findings.gate_handed_over = true;
+        return {false, {}};
+    }
 
     SkipOnError([&] { ReadAddress(f); });
     TakeRegisterSnapshot(f);
@@ -132,6 +135,8 @@ void Form1_Form_Resize(Form1& f) {
 }
 
 void Form1_Form_Unload(Form1& f, AppShell& shell) {
+    for (TickListener* listener : f.tick_listeners)
+        ContainErrors([&] { listener->BeforeUnload(f); });
     ContainErrors([&] { f.sys.windows.UnloadAll(); });
     if (f.HotKeyShowRegistered) shell.UnregisterHotKey(kHotKeyShow);
     if (f.HotKeyHideRegistered) shell.UnregisterHotKey(kHotKeyHide);

@@ -53,6 +53,8 @@ void DrawFanSpeed(Form1& f, Surface& dest, std::int32_t speed) {
         CopyCell(dest, k * kCellWidth, strip, static_cast<int>(rest % 10));
     if (f.g_Cur_i == 0) f.SystemTempFan = shown;
     if (f.g_Cur_i == 1) f.CPUTempFan = shown;
+    if (f.g_Cur_i >= 0 && f.g_Cur_i < 3)
+        f.monitor.fan_speeds[static_cast<std::size_t>(f.g_Cur_i)] = shown;
 }
 
 }  // namespace kelvane

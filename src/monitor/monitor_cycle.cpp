@@ -91,6 +91,7 @@ void ClassifySystem(Form1& f, std::int32_t t) {
 
 void ReadChannel(Form1& f, int n, bool& sound) {
     const i16 t = ReadTemperature(f, n);
+    f.monitor.temps[static_cast<std::size_t>(n)] = t;
     const bool alert = AlertFlag(f, n, t);
     if (f.window.LedPic[n].visible) DrawTemperature(f, f.sys.surfaces.LedPic(n), t, Flag(alert));
     sound = sound || alert;

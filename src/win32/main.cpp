@@ -7,7 +7,10 @@
 
 #include "app/form1.h"
 #include "app/startup.h"
+#include "export/fleet_events.h"
+#include "export/textfile_export.h"
 #include "win32/driver_library.h"
+#include "win32/fleet_services.h"
 #include "win32/handles.h"
 #include "win32/main_window.h"
 #include "win32/other_windows.h"
@@ -46,12 +49,21 @@ int RunKelvane(HINSTANCE instance) {
     } windows;
     kelvane::Services services{driver, profile, files, processes, clock,
                                registry, sound, view, windows, view};
+    // The fleet exports follow the ticks; declared before the window so they outlive it.
+    kelvane::win32::AtomicFileReplacer export_files;
+    kelvane::win32::SystemWallClock wall_clock;
+    kelvane::win32::EventLogSink event_log;
+    kelvane::TextFileExport textfile(export_files, wall_clock);
+    kelvane::FleetEvents fleet_events(event_log);
     kelvane::Form1 form(services, folder, kelvane::win32::ExecutableBaseName());
+    form.tick_listeners.push_back(&textfile);
+    form.tick_listeners.push_back(&fleet_events);
     kelvane::win32::WindowSet others(instance, form);
     windows.target = &others;
 
     view.Create(form);
     const kelvane::LoadResult loaded = kelvane::Form1_Form_Load(form, view);
+    fleet_events.AfterLoad(form, loaded.keep_running);
     if (!loaded.keep_running) {
         if (!loaded.fatal_message.empty())
             MessageBoxA(nullptr, loaded.fatal_message.c_str(), "Kelvane", MB_OK | MB_ICONERROR);

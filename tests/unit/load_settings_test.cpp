@@ -66,6 +66,13 @@ TEST(LoadSettings, EmptyFileGivesTheDesignLayoutAndShippedDefaults) {
         EXPECT_EQ(l.f.AlarmTune[i].duration, tune[i].duration);
     }
     EXPECT_EQ(l.f.AlarmTune[4].duration, 300);
+    EXPECT_EQ(l.g.g_ExportTextFile, "");
+    EXPECT_EQ(l.g.g_ExportEventLog, 1);
+
+    Loaded exports("[Export]\nTextFile = C:\\metrics\\kelvane.prom \nEventLog=0\n");
+    ASSERT_EQ(exports.Load(), std::nullopt);
+    EXPECT_EQ(exports.g.g_ExportTextFile, "C:\\metrics\\kelvane.prom");
+    EXPECT_EQ(exports.g.g_ExportEventLog, 0);
 }
 
 TEST(LoadSettings, AddressOutOfRangeEndsLoadingBeforeAnyControlMoves) {
@@ -83,7 +90,8 @@ TEST(LoadSettings, BadKeyEndsLoadingThereAndKeepsWhatCameBefore) {
     // VIN2's Percent does not fit 16 bits: its Enable was read, Percent and all after not.
     Loaded l(
         "[Image Option 1]\nLeft=777\nVisible=0\n[VIN1]\nEnable=0\n"
-        "[VIN2]\nEnable=0\nPercent=40000\n[VIN3]\nTop=1\n[Option]\nBeepWaitTimes=9\n");
+        "[VIN2]\nEnable=0\nPercent=40000\n[VIN3]\nTop=1\n[Option]\nBeepWaitTimes=9\n"
+        "[Export]\nTextFile=C:\\m.prom\nEventLog=0\n");
     EXPECT_EQ(l.Load(), ErrorKind::Overflow);
     EXPECT_EQ(l.f.window.Image1[1].left, 777);
     EXPECT_FALSE(l.f.window.Image1[1].visible);
@@ -95,6 +103,8 @@ TEST(LoadSettings, BadKeyEndsLoadingThereAndKeepsWhatCameBefore) {
     EXPECT_EQ(l.g.g_BeepWaitTimes, 0);
     EXPECT_EQ(AboutDetails(l.f).at(4),
               "Settings file: C:\\Program Files\\Kelvane\\kelvane.ini (stopped at [VIN2] Percent)");
+    EXPECT_EQ(l.g.g_ExportTextFile, "");  // the fleet keys come last: still their defaults
+    EXPECT_EQ(l.g.g_ExportEventLog, kTrue);
 }
 
 TEST(LoadSettings, ControlThatRefusesAValueEndsLoading) {

@@ -110,6 +110,7 @@ TEST_F(StartupFixture, SecondInstanceWaitsThenActivatesTheFirstAndEnds) {
     EXPECT_EQ(shell.calls, std::vector<std::string>{"Activate Kelvane Ver 5.07"});
     EXPECT_EQ(f.window.caption, "");
     EXPECT_TRUE(board.accesses().empty());
+    EXPECT_FALSE(f.findings.gate_handed_over);
 }
 
 TEST_F(StartupFixture, FailingGateEndsBeforeAnyRegisterIsRead) {
@@ -118,6 +119,7 @@ TEST_F(StartupFixture, FailingGateEndsBeforeAnyRegisterIsRead) {
     EXPECT_FALSE(r.keep_running);
     EXPECT_EQ(rig.processes.started.back(), kTool + "quick.exe");
     EXPECT_TRUE(board.accesses().empty());
+    EXPECT_TRUE(f.findings.gate_handed_over);
 }
 
 TEST_F(StartupFixture, FailingStepsAreSkippedAndStartUpGoesOn) {

@@ -1,0 +1,80 @@
+#include "export/fleet_events.h"
+
+#include <utility>
+
+#include "app/startup.h"
+#include "export/metrics_text.h"
+
+namespace kelvane {
+namespace {
+
+std::string ChipText(const Form1& f) {
+    const StartupFindings& s = f.findings;
+    if (s.chip_id < 0) return "not identified";
+    std::string text = "id " + std::to_string(s.chip_id);
+    if (s.chip_revision >= 0) text += " revision " + std::to_string(s.chip_revision);
+    return text;
+}
+
+std::string StoppedAt(const Form1& f) {
+    const StartupFindings& s = f.findings;
+    if (s.stopped_key.empty()) return "the port program " + s.stopped_section;
+    return "key " + s.stopped_key + " in section [" + s.stopped_section + "]";
+}
+
+}  // namespace
+
+std::string ReadingsText(const Form1& f) {
+    std::string text;
+    for (int n = 0; n < 3; ++n) {
+        const auto i = static_cast<std::size_t>(n);
+        if (n > 0) text += "; ";
+        text += ChannelName(f, n) + " " + std::to_string(f.monitor.temps[i]) + " C, fan " +
+                std::to_string(f.monitor.fan_speeds[i]) + " rpm";
+    }
+    return text;
+}
+
+void FleetEvents::Report(const Form1& f, int id, EventKind kind, std::vector<std::string> strings) {
+    if (!IsTrue(f.settings.g_ExportEventLog)) return;
+    sink_.Report(FleetEvent{id, kind, std::move(strings)});
+}
+
+void FleetEvents::AfterLoad(const Form1& f, bool running) {
+    if (f.findings.gate_handed_over) {
+        Report(f, event_id::kGateHandedOver, EventKind::Warning,
+               {f.g_ProgramRoot + kToolFolder + "quick.exe"});
+        return;
+    }
+    if (!running) return;
+    if (!f.findings.settings_read_to_end)
+        Report(f, event_id::kSettingsStopped, EventKind::Warning, {StoppedAt(f)});
+    Report(f, event_id::kStarted, EventKind::Information,
+           {kKelvaneVersion, ChipText(f), LayoutName(f)});
+}
+
+void FleetEvents::AfterTick(const Form1& f) {
+    const MonitorState& m = f.monitor;
+    if (m.hardware_unreachable != unreachable_) {
+        unreachable_ = m.hardware_unreachable;
+        if (unreachable_)
+            Report(f, event_id::kUnreachable, EventKind::Error, {});
+        else
+            Report(f, event_id::kReachedAgain, EventKind::Information, {});
+    }
+    if (m.alarm_lasting != lasting_) {
+        lasting_ = m.alarm_lasting;
+        if (lasting_)
+            Report(f, event_id::kFaultBegins, EventKind::Warning, {m.g_ErrorMsg, ReadingsText(f)});
+        else
+            Report(f, event_id::kBackToNormal, EventKind::Information, {ReadingsText(f)});
+    }
+}
+
+void FleetEvents::BeforeUnload(const Form1& f) {
+    if (ended_) return;
+    ended_ = true;
+    Report(f, event_id::kEnded, EventKind::Information, {kKelvaneVersion});
+}
+
+}  // namespace kelvane

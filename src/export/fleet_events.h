@@ -1,0 +1,44 @@
+#pragma once
+// The events the fleet's event log receives: start and end, a settings file that stopped
+// at a key, the set-file gate handing over, and the transitions of the machine's state after
+// a tick. Each transition is reported once, never once per tick.
+#include "app/form1.h"
+#include "export/export_services.h"
+
+namespace kelvane {
+
+// Fixed ids, the same as the message table compiled into kelvane.exe.
+namespace event_id {
+inline constexpr int kStarted = 1;
+inline constexpr int kEnded = 2;
+inline constexpr int kSettingsStopped = 3;
+inline constexpr int kGateHandedOver = 4;
+inline constexpr int kFaultBegins = 10;
+inline constexpr int kBackToNormal = 11;
+inline constexpr int kUnreachable = 20;
+inline constexpr int kReachedAgain = 21;
+}  // namespace event_id
+
+// "CPU 45 C, fan 2500 rpm; System ..." for the three channels, by their headings.
+std::string ReadingsText(const Form1& f);
+
+class FleetEvents : public TickListener {
+  public:
+    explicit FleetEvents(EventSink& sink) : sink_(sink) {}
+
+    // After the start-up sequence: the gate's hand-over when it ended the start, otherwise a
+    // settings file read only in part, then the start itself.
+    void AfterLoad(const Form1& f, bool running);
+    void AfterTick(const Form1& f) override;
+    void BeforeUnload(const Form1& f) override;
+
+  private:
+    void Report(const Form1& f, int id, EventKind kind, std::vector<std::string> strings);
+
+    EventSink& sink_;
+    bool lasting_ = false;
+    bool unreachable_ = false;
+    bool ended_ = false;
+};
+
+}  // namespace kelvane

@@ -1,0 +1,335 @@
+#include "export/metrics_text.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string_view>
+
+#include "chip/expression.h"
+#include "monitor/monitor_cycle.h"
+
+namespace kelvane {
+namespace {
+
+// Backslash, quote and line feed escaped as the format asks; anything else outside printable
+// ASCII becomes '?' so the file stays ASCII whatever code page a caption came from.
+void AppendEscaped(std::string& out, std::string_view value) {
+    for (const char c : value) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\\' || c == '"') {
+            out += '\\';
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out += u < 0x20 || u > 0x7E ? '?' : c;
+        }
+    }
+}
+
+// Numbers are written straight into the file's buffer by hand, digits from the end once
+// their count is known: the library's conversions and appends cost more than the whole file.
+template <typename Unsigned>
+char* PutDigits(char* out, Unsigned u) {
+    constexpr int kMost = std::numeric_limits<Unsigned>::digits10 + 1;
+    int n = 1;
+    for (Unsigned power = 10; n < kMost && u >= power; power *= 10) ++n;  // wraps only at the end
+    char* const end = out + n;
+    out = end;
+    do {
+        *--out = static_cast<char>('0' + u % 10);
+        u /= 10;
+    } while (u != 0);
+    return end;
+}
+
+char* PutInt(char* out, long long v) {
+    const unsigned long long u =
+        v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+    if (v < 0) *out++ = '-';
+    // Readings fit 32 bits, whose division is the cheaper one.
+    if (u <= 0xFFFFFFFFULL) return PutDigits(out, static_cast<std::uint32_t>(u));
+    return PutDigits(out, u);
+}
+
+char* PutText(char* out, const char* text) {
+    while (*text != '\0') *out++ = *text++;
+    return out;
+}
+
+// Digits of `thousandths` with a point before the last three ("0.005", "3.200").
+template <typename Unsigned>
+char* PutPointed(char* out, Unsigned thousandths) {
+    constexpr int kMost = std::numeric_limits<Unsigned>::digits10 + 1;
+    int n = 4;
+    for (Unsigned power = 10000; n < kMost && thousandths >= power; power *= 10) ++n;
+    char* const end = out + n + 1;
+    out = end;
+    for (int k = 0; k < n; ++k) {
+        if (k == 3) *--out = '.';
+        *--out = static_cast<char>('0' + thousandths % 10);
+        thousandths /= 10;
+    }
+    return end;
+}
+
+// Three decimals, halves away from zero.
+char* PutThousandths(char* out, double v) {
+    if (!(std::fabs(v) < 1e15))
+        return PutText(out, std::isnan(v) ? "NaN" : v > 0 ? "+Inf" : "-Inf");
+    const auto m = static_cast<long long>(v * 1000.0 + (v < 0 ? -0.5 : 0.5));
+    if (m < 0) *out++ = '-';
+    const auto a = static_cast<unsigned long long>(m < 0 ? -m : m);
+    if (a <= 0xFFFFFFFFULL) return PutPointed(out, static_cast<std::uint32_t>(a));
+    return PutPointed(out, a);
+}
+
+// The longest a number can be written, sign and decimals included.
+constexpr std::size_t kNumberRoom = 32;
+
+std::string ChipIdText(int id) {
+    if (id < 0) return "unknown";
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(id) & 0xFFu);
+    return text;
+}
+
+// Help and type lines, then samples whose labels are escaped once, here.
+class Writer {
+  public:
+    explicit Writer(std::string& out) : out_(out) {}
+
+    void Family(const char* name, const char* help) {
+        out_ += "# HELP ";
+        out_ += name;
+        out_ += ' ';
+        out_ += help;
+        out_ += "\n# TYPE ";
+        out_ += name;
+        out_ += " gauge\n";
+    }
+    Writer& Sample(const char* name) {
+        out_ += name;
+        labels_ = 0;
+        return *this;
+    }
+    Writer& Label(const char* key, std::string_view value) {
+        out_ += labels_++ == 0 ? '{' : ',';
+        out_ += key;
+        out_ += "=\"";
+        AppendEscaped(out_, value);
+        out_ += '"';
+        return *this;
+    }
+    Writer& Label(const char* key, int value) { return Label(key, std::to_string(value)); }
+    void BeforeValue() {
+        if (labels_ > 0) out_ += '}';
+        out_ += ' ';
+    }
+
+  private:
+    std::string& out_;
+    int labels_ = 0;
+};
+
+}  // namespace
+
+std::string EscapeLabelValue(const std::string& value) {
+    std::string out;
+    AppendEscaped(out, value);
+    return out;
+}
+
+const std::string& ChannelName(const Form1& f, int n) {
+    const std::optional<int> k = ChannelRecord(f, n);
+    return f.window.KelvaneLabel[static_cast<std::size_t>(k.value_or(n))].caption;
+}
+
+const char* LayoutName(const Form1& f) {
+    if (!IsTrue(f.KelvaneFanFlag)) return "older";
+    return IsTrue(f.KelvaneFanSpecialFlag) ? "newer-delta" : "newer";
+}
+
+bool MetricsFile::SameShape(const Form1& f) const {
+    const Shape& s = shape_;
+    const MonitorState& m = f.monitor;
+    if (!laid_out_ || s.reachable == m.hardware_unreachable || s.checked != m.volt_checked ||
+        s.chip_id != f.findings.chip_id || s.chip_revision != f.findings.chip_revision ||
+        s.fan_flag != f.KelvaneFanFlag || s.special_flag != f.KelvaneFanSpecialFlag)
+        return false;
+    for (std::size_t n = 0; n < 3; ++n)
+        if (s.tags[n] != f.window.LedPic[n].tag ||
+            s.headings[n] != f.window.KelvaneLabel[n].caption)
+            return false;
+    for (std::size_t v = 0; v < 9; ++v)
+        if (s.shown[v] != f.window.TempLabel[v].visible ||
+            s.input_names[v] != f.window.KelvaneLabel[3 + v].caption)
+            return false;
+    return true;
+}
+
+void MetricsFile::TakeShape(const Form1& f) {
+    Shape& s = shape_;
+    for (std::size_t n = 0; n < 3; ++n) {
+        s.tags[n] = f.window.LedPic[n].tag;
+        s.headings[n] = f.window.KelvaneLabel[n].caption;
+    }
+    for (std::size_t v = 0; v < 9; ++v) {
+        s.input_names[v] = f.window.KelvaneLabel[3 + v].caption;
+        s.shown[v] = f.window.TempLabel[v].visible;
+    }
+    s.checked = f.monitor.volt_checked;
+    s.reachable = !f.monitor.hardware_unreachable;
+    s.chip_id = f.findings.chip_id;
+    s.chip_revision = f.findings.chip_revision;
+    s.fan_flag = f.KelvaneFanFlag;
+    s.special_flag = f.KelvaneFanSpecialFlag;
+}
+
+void MetricsFile::Layout(const Form1& f) {
+    pieces_.clear();
+    std::string text;
+    Writer w(text);
+    auto number = [&](Slot slot, int index) {
+        w.BeforeValue();
+        pieces_.push_back({std::move(text), slot, index});
+        text.clear();
+    };
+    const Shape& s = shape_;
+    std::array<std::string, 3> names;
+    for (int n = 0; n < 3; ++n) names[static_cast<std::size_t>(n)] = ChannelName(f, n);
+
+    // Readings of a tick that could not reach the chip would be stale: their families stay
+    // empty until the chip answers again.
+    w.Family("kelvane_temperature_celsius", "Temperature of a channel in degrees Celsius.");
+    for (int n = 0; s.reachable && n < 3; ++n) {
+        w.Sample("kelvane_temperature_celsius")
+            .Label("channel", n)
+            .Label("name", names[static_cast<std::size_t>(n)]);
+        number(Slot::Temperature, n);
+    }
+    w.Family("kelvane_fan_speed_rpm",
+             "Fan speed of a channel as displayed, in revolutions per minute.");
+    for (int n = 0; s.reachable && n < 3; ++n) {
+        w.Sample("kelvane_fan_speed_rpm")
+            .Label("channel", n)
+            .Label("name", names[static_cast<std::size_t>(n)]);
+        number(Slot::FanSpeed, n);
+    }
+    w.Family("kelvane_temperature_limit_celsius",
+             "Limit the monitor compares a channel's temperature with, in degrees Celsius.");
+    for (int n = 0; s.reachable && n < 2; ++n) {
+        w.Sample("kelvane_temperature_limit_celsius")
+            .Label("channel", n)
+            .Label("name", names[static_cast<std::size_t>(n)]);
+        number(Slot::Limit, n);
+    }
+    w.Family("kelvane_voltage_volts", "Value of a shown voltage input, in volts.");
+    for (int v = 0; s.reachable && v < 9; ++v) {
+        if (!s.shown[static_cast<std::size_t>(v)]) continue;
+        w.Sample("kelvane_voltage_volts")
+            .Label("input", v)
+            .Label("name", s.input_names[static_cast<std::size_t>(v)]);
+        number(Slot::Volts, v);
+    }
+    w.Family("kelvane_voltage_in_tolerance",
+             "1 when a voltage input whose alarm applies is within its tolerance, else 0.");
+    for (int v = 0; s.reachable && v < 9; ++v) {
+        if (!s.checked[static_cast<std::size_t>(v)]) continue;
+        w.Sample("kelvane_voltage_in_tolerance")
+            .Label("input", v)
+            .Label("name", s.input_names[static_cast<std::size_t>(v)]);
+        number(Slot::InTolerance, v);
+    }
+    w.Family("kelvane_status_code",
+             "0 normal, 1 CPU temperature over, 2 CPU fan out of order, 3 system temperature "
+             "over, 4 system fan out of order.");
+    w.Sample("kelvane_status_code");
+    number(Slot::Status, 0);
+    w.Family("kelvane_alarm_lasting", "1 while the status label shows a lasting fault.");
+    w.Sample("kelvane_alarm_lasting");
+    number(Slot::Lasting, 0);
+    w.Family("kelvane_critical",
+             "1 while a fault is critical (alarm log present, limit +10 passed).");
+    w.Sample("kelvane_critical");
+    number(Slot::Critical, 0);
+    w.Family("kelvane_hardware_reachable", "1 when the last tick reached the hardware monitor.");
+    w.Sample("kelvane_hardware_reachable");
+    number(Slot::Reachable, 0);
+    w.Family("kelvane_last_tick_timestamp_seconds", "Time of the last tick, seconds since 1970.");
+    w.Sample("kelvane_last_tick_timestamp_seconds");
+    number(Slot::Timestamp, 0);
+    w.Family("kelvane_info", "Version, chip and fan-control register layout of this terminal.");
+    w.Sample("kelvane_info")
+        .Label("version", kKelvaneVersion)
+        .Label("chip_id", ChipIdText(s.chip_id))
+        .Label("revision",
+               s.chip_revision < 0 ? std::string("unknown") : std::to_string(s.chip_revision))
+        .Label("layout", LayoutName(f));
+    w.BeforeValue();
+    text += "1\n";
+    // Each number's line ends at the start of the text after it.
+    after_ = '\n' + text;
+    for (std::size_t i = 1; i < pieces_.size(); ++i) pieces_[i].before.insert(0, 1, '\n');
+    room_ = after_.size();
+    for (const Piece& p : pieces_) room_ += p.before.size() + kNumberRoom;
+    text_.resize(room_);
+    laid_out_ = true;
+}
+
+std::string_view MetricsFile::Fill(const Form1& f, double unix_seconds) {
+    const MonitorState& m = f.monitor;
+    char* const start = text_.data();
+    char* out = start;
+    for (const Piece& p : pieces_) {
+        std::memcpy(out, p.before.data(), p.before.size());
+        out += p.before.size();
+        const auto i = static_cast<std::size_t>(p.index);
+        switch (p.slot) {
+            case Slot::Temperature:
+                out = PutInt(out, m.temps[i]);
+                break;
+            case Slot::FanSpeed:
+                out = PutInt(out, m.fan_speeds[i]);
+                break;
+            case Slot::Limit:
+                out = PutInt(out, TemperatureLimit(f, p.index));
+                break;
+            case Slot::Volts:
+                out = PutThousandths(out, m.volts[i]);
+                break;
+            case Slot::InTolerance:
+                *out++ = m.volt_in_tolerance[i] ? '1' : '0';
+                break;
+            case Slot::Status:
+                out = PutInt(out, m.g_ErrorCode);
+                break;
+            case Slot::Lasting:
+                *out++ = m.alarm_lasting ? '1' : '0';
+                break;
+            case Slot::Critical:
+                out = PutInt(out, m.g_Critical);
+                break;
+            case Slot::Reachable:
+                *out++ = m.hardware_unreachable ? '0' : '1';
+                break;
+            case Slot::Timestamp:  // whole seconds: plenty for telling a silent terminal
+                out = PutInt(out, static_cast<long long>(std::floor(unix_seconds)));
+                break;
+        }
+    }
+    std::memcpy(out, after_.data(), after_.size());
+    out += after_.size();
+    return {start, static_cast<std::size_t>(out - start)};
+}
+
+std::string_view MetricsFile::Text(const Form1& f, double unix_seconds) {
+    if (!SameShape(f)) {
+        TakeShape(f);
+        Layout(f);
+    }
+    return Fill(f, unix_seconds);
+}
+
+}  // namespace kelvane

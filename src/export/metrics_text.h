@@ -1,0 +1,76 @@
+#pragma once
+// The machine's state after a tick as a Prometheus text exposition (format 0.0.4): all
+// gauges, ASCII, ending with a line feed, as a textfile collector reads it.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/form1.h"
+
+namespace kelvane {
+
+inline constexpr const char* kKelvaneVersion = "5.07";
+
+// A label value as the format writes it between quotes: backslash, quote and line feed
+// escaped; bytes outside printable ASCII become '?'.
+std::string EscapeLabelValue(const std::string& value);
+
+// The name of temperature channel n: the caption of the heading its display is paired with.
+const std::string& ChannelName(const Form1& f, int n);
+
+// "older", "newer" or "newer-delta": the fan-control register layout identification chose.
+const char* LayoutName(const Form1& f);
+
+// Builds the file after each tick. Everything but the numbers (help lines, names, labels)
+// only changes with the captions, the shown inputs or the chip, so it is laid out once and
+// then only the numbers are filled in: the file costs the tick little.
+class MetricsFile {
+  public:
+    // The whole file; valid until the next call.
+    std::string_view Text(const Form1& f, double unix_seconds);
+
+  private:
+    enum class Slot : std::uint8_t {
+        Temperature,
+        FanSpeed,
+        Limit,
+        Volts,
+        InTolerance,
+        Status,
+        Lasting,
+        Critical,
+        Reachable,
+        Timestamp
+    };
+    struct Piece {
+        std::string before;  // constant text up to the number
+        Slot slot;
+        int index;
+    };
+    // What the constant text depends on.
+    struct Shape {
+        std::array<std::string, 3> tags;  // of the temperature displays: their headings
+        std::array<std::string, 3> headings;
+        std::array<std::string, 9> input_names;
+        std::array<bool, 9> shown{};
+        std::array<bool, 9> checked{};
+        bool reachable = false;
+        int chip_id = -2, chip_revision = -2;
+        i16 fan_flag = 0, special_flag = 0;
+    };
+    bool SameShape(const Form1& f) const;
+    void TakeShape(const Form1& f);
+    void Layout(const Form1& f);
+    std::string_view Fill(const Form1& f, double unix_seconds);
+
+    bool laid_out_ = false;
+    Shape shape_;
+    std::vector<Piece> pieces_;
+    std::string after_;     // constant text after the last number
+    std::size_t room_ = 0;  // the longest the file can be with this layout
+    std::string text_;      // room_ long; the file is its first part
+};
+
+}  // namespace kelvane

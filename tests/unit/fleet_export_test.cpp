@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/about_details.h"
+#include "app/startup.h"
+#include "board/board.h"
+#include "export/fleet_events.h"
+#include "export/metrics_text.h"
+#include "export/textfile_export.h"
+#include "monitor/monitor_cycle.h"
+#include "monitor/readout.h"
+#include "support/fakes.h"
+
+namespace kelvane {
+namespace {
+
+// The healthy board of the monitor tests: 38 / 42 / 36 degrees, fans 5000 / 4500 / 3750 rpm,
+// limits R64 = R6C = 70.
+constexpr int kCpuTemp = 0x2A;
+
+struct FakeReplacer : FileReplacer {
+    std::vector<std::string> paths, texts;
+    bool works = true;
+    bool Replace(const std::string& path, std::string_view data) override {
+        paths.push_back(path);
+        if (works) texts.emplace_back(data);
+        return works;
+    }
+};
+
+struct FixedClock : WallClock {
+    double UnixSeconds() override { return 1765000000.25; }
+};
+
+struct FakeSink : EventSink {
+    std::vector<FleetEvent> events;
+    void Report(const FleetEvent& e) override { events.push_back(e); }
+    std::vector<int> Ids() const {
+        std::vector<int> ids;
+        for (const FleetEvent& e : events) ids.push_back(e.id);
+        return ids;
+    }
+};
+
+struct Terminal {
+    board::Board board;
+    testing::Rig rig{board};
+    Form1& f = rig.form;
+    FakeReplacer files;
+    FixedClock clock;
+    FakeSink sink;
+    TextFileExport textfile{files, clock};
+    FleetEvents events{sink};
+
+    Terminal() {
+        for (int n = 0; n < 3; ++n) {
+            f.window.LedPic[n].tag = f.window.FanLed[n].tag = std::to_string(n);
+            f.settings.g_FanCtrl[n].Mode = 1;
+            f.settings.g_FanCtrl[n].TmpAlarm = 127;
+        }
+        f.findings.chip_id = 0x12;
+        f.findings.chip_revision = 8;
+        f.findings.settings_read_to_end = true;
+        f.KelvaneFanFlag = kTrue;
+        InitFanDivisors(f);
+        f.tick_listeners = {&textfile, &events};
+    }
+    void Tick(int count = 1) {
+        for (int i = 0; i < count; ++i) Form1_Timer1_Timer(f);
+    }
+    MetricsFile metrics;  // apart from the export's own, so each text is laid out afresh
+    std::string Text() { return std::string(MetricsFile().Text(f, clock.UnixSeconds())); }
+    std::string Cached() { return std::string(metrics.Text(f, clock.UnixSeconds())); }
+};
+
+struct NullShell : AppShell {
+    bool PreviousInstanceRunning() override { return false; }
+    void ActivatePreviousInstance(const std::string&) override {}
+    void PrepareTrayRecord() override {}
+    bool RegisterHotKey(int, unsigned, unsigned) override { return true; }
+    void UnregisterHotKey(int) override {}
+    void SubclassMainWindow() override {}
+    void AddTrayIcon() override {}
+    void DeleteTrayIcon() override {}
+    void PopupTrayMenu() override {}
+    void CloseMainWindow() override {}
+};
+
+bool Has(const std::string& text, const std::string& line) {
+    return text.find("\n" + line + "\n") != std::string::npos;
+}
+
+TEST(FleetExport, MetricsFileShowsTheTicksReadingsStatusAndChip) {
+    Terminal t;
+    t.f.window.KelvaneLabel[2].caption = "Pa\"nel\\2\xB0";  // quote, backslash, ANSI degree
+    t.f.window.TempLabel[4].visible = false;
+    t.f.monitor.volt_checked[1] = true;
+    t.f.monitor.volt_in_tolerance[1] = false;
+    t.Tick();
+    t.f.monitor.volts[3] = -11.9996;
+    t.f.monitor.volts[5] = -0.0004;
+    const std::string text = t.Text();
+    EXPECT_EQ(t.Cached(), text);
+    EXPECT_EQ(text.rfind("# HELP kelvane_temperature_celsius ", 0), 0u);
+    EXPECT_EQ(text.back(), '\n');
+    for (const char c : text) ASSERT_TRUE(c == '\n' || (c >= 0x20 && c <= 0x7E)) << int(c);
+    EXPECT_TRUE(Has(text, "# TYPE kelvane_temperature_celsius gauge"));
+    EXPECT_TRUE(Has(text, "kelvane_temperature_celsius{channel=\"0\",name=\"CPU\"} 38"));
+    EXPECT_TRUE(Has(text, "kelvane_temperature_celsius{channel=\"1\",name=\"System\"} 42"));
+    EXPECT_TRUE(
+        Has(text, "kelvane_temperature_celsius{channel=\"2\",name=\"Pa\\\"nel\\\\2?\"} 36"));
+    EXPECT_TRUE(Has(text, "kelvane_fan_speed_rpm{channel=\"0\",name=\"CPU\"} 5000"));
+    EXPECT_TRUE(Has(text, "kelvane_fan_speed_rpm{channel=\"2\",name=\"Pa\\\"nel\\\\2?\"} 3750"));
+    EXPECT_TRUE(Has(text, "kelvane_temperature_limit_celsius{channel=\"1\",name=\"System\"} 70"));
+    EXPECT_EQ(text.find("kelvane_temperature_limit_celsius{channel=\"2\""), std::string::npos);
+    EXPECT_TRUE(Has(text, "kelvane_voltage_volts{input=\"3\",name=\"VIN3\"} -12.000"));
+    EXPECT_TRUE(Has(text, "kelvane_voltage_volts{input=\"5\",name=\"VIN5\"} 0.000"));
+    EXPECT_EQ(text.find("kelvane_voltage_volts{input=\"4\""), std::string::npos);
+    EXPECT_TRUE(Has(text, "kelvane_voltage_in_tolerance{input=\"1\",name=\"VIN1\"} 0"));
+    EXPECT_EQ(text.find("kelvane_voltage_in_tolerance{input=\"0\""), std::string::npos);
+    EXPECT_TRUE(Has(text, "kelvane_status_code 0"));
+    EXPECT_TRUE(Has(text, "kelvane_alarm_lasting 0"));
+    EXPECT_TRUE(Has(text, "kelvane_hardware_reachable 1"));
+    EXPECT_TRUE(Has(text, "kelvane_last_tick_timestamp_seconds 1765000000"));
+    EXPECT_TRUE(Has(
+        text, "kelvane_info{version=\"5.07\",chip_id=\"0x12\",revision=\"8\",layout=\"newer\"} 1"));
+    EXPECT_EQ(EscapeLabelValue("a\nb"), "a\\nb");
+
+    // A lasting CPU over-temperature: code, label state and the limit it passed.
+    t.board.set_reg(kCpuTemp, 90);
+    t.Tick(30);
+    t.f.window.KelvaneLabel[1].caption = "Core";  // the laid-out text follows a new caption
+    const std::string hot = t.Text();
+    EXPECT_EQ(t.Cached(), hot);
+    EXPECT_TRUE(Has(hot, "kelvane_temperature_celsius{channel=\"1\",name=\"Core\"} 90"));
+    EXPECT_TRUE(Has(hot, "kelvane_status_code 1"));
+    EXPECT_TRUE(Has(hot, "kelvane_alarm_lasting 1"));
+
+    // An unreachable chip: no stale readings, only the state.
+    t.board.set_failing(true);
+    t.Tick();
+    const std::string lost = t.Text();
+    EXPECT_EQ(t.Cached(), lost);
+    EXPECT_TRUE(Has(lost, "kelvane_hardware_reachable 0"));
+    EXPECT_EQ(lost.find("kelvane_temperature_celsius{"), std::string::npos);
+    EXPECT_EQ(lost.find("kelvane_voltage_volts{"), std::string::npos);
+    EXPECT_TRUE(Has(lost, "# TYPE kelvane_fan_speed_rpm gauge"));
+}
+
+TEST(FleetExport, TextFileIsWrittenEveryTickAndFailuresOnlyCounted) {
+    Terminal t;
+    t.Tick(2);
+    EXPECT_TRUE(t.files.paths.empty());  // no path: off
+
+    t.f.settings.g_ExportTextFile = "C:\\metrics\\kelvane.prom";
+    t.Tick(2);
+    ASSERT_EQ(t.files.texts.size(), 2u);
+    EXPECT_EQ(t.files.texts[1], t.Text());
+    EXPECT_EQ(t.textfile.failures().count, 0);
+
+    t.files.works = false;
+    t.Tick(3);
+    EXPECT_EQ(t.files.paths.size(), 5u);  // tried again on every tick
+    EXPECT_EQ(t.textfile.failures().count, 3);
+    EXPECT_EQ(t.textfile.failures().path, "C:\\metrics\\kelvane.prom");
+    EXPECT_EQ(t.f.g_Delay, 7);  // the monitor went on
+    // The technician sees it in the About details, and sees it end.
+    EXPECT_EQ(AboutDetails(t.f).back(),
+              "Metrics file: C:\\metrics\\kelvane.prom (cannot be written; 3 writes failed)");
+    t.files.works = true;
+    t.Tick();
+    EXPECT_EQ(AboutDetails(t.f).back(),
+              "Metrics file: C:\\metrics\\kelvane.prom (written; 3 writes failed earlier)");
+}
+
+TEST(FleetEvents, EachTransitionIsReportedOnce) {
+    Terminal t;
+    NullShell shell;
+    t.events.AfterLoad(t.f, true);
+    t.Tick(8);
+    t.board.set_reg(kCpuTemp, 90);
+    t.Tick(30);  // the label turns red on the 17th tick of the episode, then stays
+    t.board.set_reg(kCpuTemp, 40);
+    t.Tick(5);
+    t.board.set_failing(true);
+    t.Tick(4);
+    t.board.set_failing(false);
+    t.Tick(3);
+    Form1_Form_Unload(t.f, shell);
+    Form1_Form_Unload(t.f, shell);
+    using namespace event_id;
+    EXPECT_EQ(t.sink.Ids(), (std::vector<int>{kStarted, kFaultBegins, kBackToNormal, kUnreachable,
+                                              kReachedAgain, kEnded}));
+    const auto& e = t.sink.events;
+    ASSERT_EQ(e.size(), 6u);
+    EXPECT_EQ(e[0].strings, (std::vector<std::string>{"5.07", "id 18 revision 8", "newer"}));
+    EXPECT_EQ(e[1].kind, EventKind::Warning);
+    EXPECT_EQ(e[1].strings,
+              (std::vector<std::string>{"CPU Temperature Over...",
+                                        "CPU 38 C, fan 5000 rpm; System 90 C, fan 4500 rpm; "
+                                        "Panel 36 C, fan 3750 rpm"}));
+    EXPECT_EQ(e[2].kind, EventKind::Information);
+    EXPECT_EQ(e[3].kind, EventKind::Error);
+
+    Terminal partly;  // a settings file that stopped, with the log switched off in memory
+    partly.f.findings.settings_read_to_end = false;
+    partly.f.findings.stopped_section = "VIN2";
+    partly.f.findings.stopped_key = "Percent";
+    partly.events.AfterLoad(partly.f, true);
+    partly.f.findings.stopped_section = "kelvane.dat";
+    partly.f.findings.stopped_key.clear();
+    partly.events.AfterLoad(partly.f, true);
+    ASSERT_EQ(partly.sink.Ids(),
+              (std::vector<int>{kSettingsStopped, kStarted, kSettingsStopped, kStarted}));
+    EXPECT_EQ(partly.sink.events[0].strings[0], "key Percent in section [VIN2]");
+    EXPECT_EQ(partly.sink.events[2].strings[0], "the port program kelvane.dat");
+    partly.f.settings.g_ExportEventLog = 0;
+    partly.Tick(4);
+    partly.board.set_failing(true);
+    partly.Tick();
+    Form1_Form_Unload(partly.f, shell);
+    EXPECT_EQ(partly.sink.events.size(), 4u);
+
+    Terminal gated;  // the gate ends the start before anything else
+    gated.f.g_ProgramRoot = "C:\\POS";
+    gated.f.findings.gate_handed_over = true;
+    gated.events.AfterLoad(gated.f, false);
+    EXPECT_EQ(gated.sink.Ids(), std::vector<int>{kGateHandedOver});
+    EXPECT_EQ(gated.sink.events[0].strings[0],
+              "C:\\POS\\Vorlind\\Vorlind Fan control Tool\\quick.exe");
+}
+
+}  // namespace
+}  // namespace kelvane
