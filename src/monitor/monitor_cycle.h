@@ -7,7 +7,8 @@
 namespace kelvane {
 
 // Shown in Label1 while the driver library cannot be loaded or a driver call fails.
-inline constexpr const char* kUnreachableText = "Hardware monitor not reachable";
+// Names the library it looked for, so a technician knows what is missing.
+inline constexpr const char* kUnreachableText = "Hardware monitor not reachable: brantelvio.dll";
 
 // The temperature limit the cycle compares channel n (0 system, 1 CPU) with, from the
 // registers as last read; channel 2 has none (-1).

@@ -87,9 +87,10 @@ void MainView::Create(Form1& form) {
     AddChild(w.Label3, Kind::Label, ids::kLabel1 + 2);
     for (int i = 0; i < 12; ++i) AddChild(w.Text[i], Kind::Edit, ids::kText1 + i);
     BuildTrayMenu();
-    SetTimer(hwnd_, ids::kMonitorTimer, 1000, nullptr);  // Timer1 runs from load
     Sync();
 }
+
+void MainView::StartMonitorTimer() { SetTimer(hwnd_, ids::kMonitorTimer, 1000, nullptr); }
 
 void MainView::AddChild(Control& model, Kind kind, int id, int label_index, int item_index) {
     auto child = std::make_unique<Child>();
@@ -482,10 +483,17 @@ void MainView::Invalidate() {
 
 void MainView::ActivatePreviousInstance(const std::string& title) {
     SetWindowTextA(hwnd_, "");
-    if (HWND other = FindWindowA(kMainClass, title.c_str())) {
-        if (IsIconic(other)) ShowWindow(other, SW_RESTORE);
-        SetForegroundWindow(other);
+    // On a terminal the running window is usually hidden, and a hidden window cannot be
+    // activated from outside: the running instance is asked to run its own show hot key.
+    HWND other = FindWindowA(kMainClass, title.c_str());
+    while (!other || other == hwnd_) {
+        other = FindWindowExA(nullptr, other, kMainClass, nullptr);
+        if (!other) return;
     }
+    DWORD process = 0;
+    GetWindowThreadProcessId(other, &process);
+    AllowSetForegroundWindow(process);  // this process was started by the user: it may pass it on
+    PostMessageA(other, kHotKeyMessage, kHotKeyShow, MAKELPARAM(kHotKeyModifiers, kVkF11));
 }
 
 void MainView::PrepareTrayRecord() {

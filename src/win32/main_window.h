@@ -27,6 +27,9 @@ public:
 
     // Creates the hidden window from the form's design model.
     void Create(Form1& form);
+    // Timer1 starts only once start-up has passed: a fatal start-up message box pumps
+    // messages, and no tick may touch the chip of a program that never started.
+    void StartMonitorTimer();
     HWND hwnd() const { return hwnd_; }
     // Runs after every event: the real window follows the model, the tray follows visibility.
     void AfterEvent();

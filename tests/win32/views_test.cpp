@@ -240,12 +240,32 @@ TEST(OptionsWindow, OkAppliesAndUnloadsOnlyAfterItsHandlerReturned) {
     EXPECT_EQ(d.view->model().CtrSlider[4].value(), 76);
 }
 
-TEST(OptionsWindow, TheCloseBoxCancels) {
+TEST(OptionsWindow, TheCloseBoxAndEscapeCancelAndEnterCommitsABox) {
     Dialog d;
     SendMessageA(d.Get(ids::kCtrSlider + 4), WM_KEYDOWN, VK_DOWN, 1);
     SendMessageA(d.view->hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(d.unloads, 1);
     EXPECT_EQ(d.rig.g.g_FanCtrl[0].S[4], 75);
+
+    // Keys as the message loop hands them to the dialog manager.
+    Dialog k;
+    HWND box = k.Get(ids::kCtrText + 4);
+    SetFocus(box);
+    SendMessageA(box, EM_SETSEL, 0, -1);
+    Type(box, "180");
+    MSG enter{box, WM_KEYDOWN, VK_RETURN, 1, 0, {}};
+    EXPECT_TRUE(k.view->PreTranslate(enter));
+    Pump();
+    EXPECT_EQ(k.view->model().CtrSlider[4].value(), 100);
+    EXPECT_EQ(Text(box), "100");  // shown what the commit made of it, focus kept
+    EXPECT_EQ(GetFocus(), box);
+    EXPECT_EQ(k.unloads, 0);
+    EXPECT_TRUE(k.view->model().ApplyCmdButon.enabled);
+    MSG escape{box, WM_KEYDOWN, VK_ESCAPE, 1, 0, {}};
+    EXPECT_TRUE(k.view->PreTranslate(escape));
+    EXPECT_EQ(k.unloads, 1);
+    EXPECT_EQ(k.rig.g.g_FanCtrl[0].S[4], 75);
+    EXPECT_EQ(k.rig.rig.profile.Text(), "");
 }
 
 struct Notice {
