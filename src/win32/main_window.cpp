@@ -279,7 +279,21 @@ void MainView::PaintChild(Child& c, HDC target) {
             SetBkMode(dc.get(), TRANSPARENT);
             SetTextColor(dc.get(), ToColorRef(m.fore_color));
             HGDIOBJ old_font = SelectObject(dc.get(), c.font.get());
-            const UINT align = &m == &form_->window.Label1 ? DT_CENTER : DT_LEFT;
+            const bool status = &m == &form_->window.Label1;
+            OwnedFont fitted;
+            SIZE size{};
+            if (status && GetTextExtentPoint32A(dc.get(), m.caption.c_str(),
+                                                static_cast<int>(m.caption.size()), &size) &&
+                size.cx > r.right) {
+                // The status line has room for one line: a longer status (the name of the
+                // driver library that cannot be reached) is drawn smaller, not cut off.
+                LOGFONTA look{};
+                GetObjectA(c.font.get(), sizeof look, &look);
+                look.lfHeight = MulDiv(look.lfHeight, r.right, size.cx);
+                fitted.reset(CreateFontIndirectA(&look));
+                SelectObject(dc.get(), fitted.get());
+            }
+            const UINT align = status ? DT_CENTER : DT_LEFT;
             DrawTextA(dc.get(), m.caption.c_str(), -1, &r, align | DT_WORDBREAK | DT_NOPREFIX);
             SelectObject(dc.get(), old_font);
         } else if (c.kind == Kind::Image) {
