@@ -601,6 +601,14 @@ LRESULT OptionsWindow::OnControlMessage(Binding& b, HWND hwnd, UINT message, WPA
         }
         if (message == WM_CHAR && wparam == '\r') return 0;
     }
+    if (b.kind == Kind::Option && message == WM_SETFOCUS) {
+        // An option button that takes the focus is chosen, as the arrows within a group
+        // choose (Tab only ever stops at the chosen one). Some button controls leave this
+        // to the dialog; choosing twice changes nothing.
+        const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
+        if (!b.option->value && IsWindowEnabled(hwnd) && b.click) Dispatch(b.click);
+        return result;
+    }
     const bool mode_button = b.option != nullptr && (b.option == &dialog_.FanCtrlMode[0] ||
                                                      b.option == &dialog_.FanCtrlMode[1]);
     if (mode_button) {

@@ -219,6 +219,20 @@ TEST(OptionsWindow, GeneralOptionsFollowTheLogicsExclusion) {
     SendMessageA(card, BM_CLICK, 0, 0);
     EXPECT_EQ(d.view->model().working_sound_warnning(), 3);
     EXPECT_EQ(SendMessageA(d.Get(ids::kSoundStyle), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    // One tab stop per pair, on the chosen button; the arrows choose within the pair.
+    HWND speaker = d.Get(ids::kSoundStyle);
+    EXPECT_TRUE(GetWindowLongA(card, GWL_STYLE) & WS_TABSTOP);
+    EXPECT_FALSE(GetWindowLongA(speaker, GWL_STYLE) & WS_TABSTOP);
+    SetFocus(card);
+    MSG up{card, WM_KEYDOWN, VK_UP, 1, 0, {}};
+    EXPECT_TRUE(d.view->PreTranslate(up));
+    Pump();
+    EXPECT_EQ(GetFocus(), speaker);
+    EXPECT_EQ(d.view->model().working_sound_warnning(), 2);
+    MSG down{speaker, WM_KEYDOWN, VK_DOWN, 1, 0, {}};
+    EXPECT_TRUE(d.view->PreTranslate(down));
+    Pump();
+    EXPECT_EQ(d.view->model().working_sound_warnning(), 3);
     SendMessageA(sound, BM_CLICK, 0, 0);
     EXPECT_EQ(d.view->model().working_sound_warnning(), 1);
     EXPECT_FALSE(IsWindowEnabled(card));
