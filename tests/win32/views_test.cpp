@@ -280,6 +280,18 @@ TEST(OptionsWindow, TheCloseBoxAndEscapeCancelAndEnterCommitsABox) {
     EXPECT_EQ(k.unloads, 1);
     EXPECT_EQ(k.rig.g.g_FanCtrl[0].S[4], 75);
     EXPECT_EQ(k.rig.rig.profile.Text(), "");
+
+    // Enter on a focused button presses that button, not the default "Ok".
+    Dialog b;
+    SendMessageA(b.Get(ids::kCtrSlider + 4), WM_KEYDOWN, VK_DOWN, 1);  // 75 -> 76
+    HWND apply = b.Get(ids::kApplyCmdButon);
+    SendMessageA(b.view->hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(apply), TRUE);  // as Tab
+    MSG press{apply, WM_KEYDOWN, VK_RETURN, 1, 0, {}};
+    EXPECT_TRUE(b.view->PreTranslate(press));
+    Pump();
+    EXPECT_EQ(b.unloads, 0);
+    EXPECT_EQ(b.rig.g.g_FanCtrl[0].S[4], 76);
+    EXPECT_FALSE(b.view->model().ApplyCmdButon.enabled);
 }
 
 struct Notice {
