@@ -23,17 +23,31 @@ bool SameName(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::int64_t ProfileInteger(const std::string& value) {
+std::int64_t ProfileInteger(const std::string& text) {
+    // The integer function reads the value into a 30-character buffer.
+    const std::string value = text.substr(0, kMaxIntegerText);
     size_t i = 0;
-    while (i < value.size() && (value[i] == ' ' || value[i] == '\t')) ++i;
+    while (i < value.size() && static_cast<unsigned char>(value[i]) <= ' ') ++i;
     bool negative = false;
     if (i < value.size() && (value[i] == '-' || value[i] == '+')) negative = value[i++] == '-';
-    std::int64_t n = 0;
-    for (; i < value.size() && std::isdigit(static_cast<unsigned char>(value[i])); ++i) {
-        n = n * 10 + (value[i] - '0');
-        if (n > 0xFFFFFFFFLL) n = 0xFFFFFFFFLL;  // saturate: far beyond every field
+    std::uint32_t base = 10;
+    if (i + 1 < value.size() && value[i] == '0') {
+        const char prefix = value[i + 1];
+        base = prefix == 'x' ? 16 : prefix == 'o' ? 8 : prefix == 'b' ? 2 : 10;
+        if (base != 10) i += 2;
     }
-    return negative ? -n : n;
+    std::uint32_t n = 0;  // wraps like the function's 32-bit total
+    for (; i < value.size(); ++i) {
+        const char c = value[i];
+        const std::uint32_t digit =
+            c >= '0' && c <= '9'   ? static_cast<std::uint32_t>(c - '0')
+            : c >= 'a' && c <= 'z' ? static_cast<std::uint32_t>(c - 'a' + 10)
+            : c >= 'A' && c <= 'Z' ? static_cast<std::uint32_t>(c - 'A' + 10)
+                                   : 99;
+        if (digit >= base) break;
+        n = n * base + digit;
+    }
+    return static_cast<std::int32_t>(negative ? 0u - n : n);
 }
 
 IniText::IniText(const std::string& text) {
@@ -84,11 +98,9 @@ bool IniText::Has(const std::string& section, const std::string& key) const {
 std::int64_t IniText::GetInt(const std::string& section, const std::string& key,
                              std::int64_t default_value) {
     const Entry* e = Find(section, key);
-    if (e == nullptr) return default_value;
-    // The Windows function hands back a 32-bit unsigned value; as a signed number it reads
-    // like this.
-    const std::int64_t n = ProfileInteger(e->value);
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(n & 0xFFFFFFFF));
+    // An empty value gives the default, as a missing key does.
+    if (e == nullptr || e->value.empty()) return default_value;
+    return ProfileInteger(e->value);
 }
 
 std::string IniText::GetString(const std::string& section, const std::string& key,
@@ -99,8 +111,9 @@ std::string IniText::GetString(const std::string& section, const std::string& ke
     return v;
 }
 
-void IniText::WriteString(const std::string& section, const std::string& key,
+bool IniText::WriteString(const std::string& section, const std::string& key,
                           const std::string& value) {
+    if (read_only_) return false;
     auto it = std::find_if(sections_.begin(), sections_.end(),
                            [&](const Section& s) { return SameName(s.name, section); });
     if (it == sections_.end()) {
@@ -110,10 +123,11 @@ void IniText::WriteString(const std::string& section, const std::string& key,
     for (Entry& e : it->entries) {
         if (SameName(e.key, key)) {
             e.value = value;
-            return;
+            return true;
         }
     }
     it->entries.push_back({key, value});
+    return true;
 }
 
 std::vector<std::string> IniText::Keys(const std::string& section) const {

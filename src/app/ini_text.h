@@ -1,7 +1,7 @@
 #pragma once
 // An INI text held in memory with the value rules of the Windows private-profile functions:
 // section and key names match without regard to case, values lose surrounding blanks and
-// are cut to 1023 characters, integers are leading digits after an optional minus sign.
+// are cut to 1023 characters; integers as ProfileInteger reads them.
 // Tests use it as the settings file; the simulated board reads its description with it.
 #include <string>
 #include <vector>
@@ -18,13 +18,15 @@ public:
                         std::int64_t default_value) override;
     std::string GetString(const std::string& section, const std::string& key,
                           const std::string& default_value) override;
-    void WriteString(const std::string& section, const std::string& key,
+    bool WriteString(const std::string& section, const std::string& key,
                      const std::string& value) override;
 
     bool Has(const std::string& section, const std::string& key) const;
     // Keys of a section in file order (for tables such as the board's [Registers]).
     std::vector<std::string> Keys(const std::string& section) const;
     std::string Text() const;
+    // A file the user may not write: every write fails and changes nothing.
+    void SetReadOnly(bool read_only) { read_only_ = read_only; }
 
     static constexpr size_t kMaxValue = 1023;
 
@@ -38,9 +40,14 @@ private:
     };
     const Entry* Find(const std::string& section, const std::string& key) const;
     std::vector<Section> sections_;
+    bool read_only_ = false;
 };
 
-// The integer rule on its own: leading blanks skipped, optional minus, leading digits.
+// The integer rule on its own, as GetPrivateProfileIntA applies it: the first 29 characters,
+// leading blanks skipped, an optional sign, a base prefix "0x", "0o" or "0b" (lower case;
+// otherwise decimal), then the digits of that base; the total wraps at 32 bits and is handed
+// back as a signed 32-bit number ("4294967297" reads 1, "4294967295" reads -1).
 std::int64_t ProfileInteger(const std::string& value);
+inline constexpr size_t kMaxIntegerText = 29;
 
 }  // namespace kelvane

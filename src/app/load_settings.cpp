@@ -31,6 +31,10 @@ class Section {
         Reached(key);
         return p_.GetString(name_, key, def);
     }
+    std::string MarkedText(const char* key, const std::string& def) {
+        Reached(key);
+        return p_.GetMarkedText(name_, key, def);
+    }
 
   private:
     // Each key is noted before it is read, so a failure names the key it stopped at.
@@ -115,7 +119,7 @@ void ReadWindowKeys(Form1& f) {
 void ReadOptionKeys(Form1& f) {
     Settings& g = f.settings;
     Section s(f, kOption);
-    g.g_AboutText = AboutLineBreaks(s.Text("strAbout", DefaultAboutText()));
+    g.g_AboutText = AboutLineBreaks(s.MarkedText("strAbout", DefaultAboutText()));
     g.g_BeepWaitTimes = s.Int16("BeepWaitTimes", 3);
     f.BeepCountDown = g.g_BeepWaitTimes;
     g.g_UserScroll = s.Int16("UserScroll", 1);

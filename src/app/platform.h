@@ -11,6 +11,10 @@ public:
     virtual ~FileSystem() = default;
     // The whole content, or nothing when the file cannot be opened for reading.
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+    // The whole content, or nothing when the file does not exist; a file that exists but
+    // cannot be read (a folder of that name, access denied, held by another program) raises
+    // RuntimeError(FileError).
+    virtual std::optional<std::string> ReadIfPresent(const std::string& path) = 0;
     // Opens for reading and closes at once: whether the file is there and readable.
     virtual bool CanOpen(const std::string& path) = 0;
     // Appends, creating the file when absent; raises RuntimeError(FileError) on failure.
@@ -39,9 +43,10 @@ public:
 class Registry {
 public:
     virtual ~Registry() = default;
-    // HKLM SOFTWARE\Microsoft\Windows\CurrentVersion\Run; failures are silent.
-    virtual void SetRunValue(const std::string& name, const std::string& data) = 0;
-    virtual void DeleteRunValue(const std::string& name) = 0;
+    // HKLM SOFTWARE\Microsoft\Windows\CurrentVersion\Run. Each says whether the Run key
+    // ends as asked (a value already absent counts as removed).
+    virtual bool SetRunValue(const std::string& name, const std::string& data) = 0;
+    virtual bool DeleteRunValue(const std::string& name) = 0;
 };
 
 class SoundPlayer {

@@ -17,7 +17,16 @@ public:
     // Text after "=", without surrounding blanks, cut to 1023 characters.
     virtual std::string GetString(const std::string& section, const std::string& key,
                                   const std::string& default_value) = 0;
-    virtual void WriteString(const std::string& section, const std::string& key,
+    // A text in which "∞" marks line breaks: as GetString, but each "∞" arrives as the UTF-8
+    // bytes E2 88 9E however the file holds it (the ANSI code page's own character, or a file
+    // saved as UTF-8 with a byte-order mark or as UTF-16, where the ANSI function would give
+    // the code page's best fit, "8").
+    virtual std::string GetMarkedText(const std::string& section, const std::string& key,
+                                      const std::string& default_value) {
+        return GetString(section, key, default_value);
+    }
+    // Whether the value reached the file.
+    virtual bool WriteString(const std::string& section, const std::string& key,
                              const std::string& value) = 0;
 };
 

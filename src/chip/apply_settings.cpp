@@ -12,11 +12,13 @@ namespace {
 
 constexpr const char* kRunValueName = "Kelvane";
 
-void SaveSettings(Form1& f) {
+// Whether every key reached the file.
+bool SaveSettings(Form1& f) {
     Profile& p = f.sys.profile;
     const Settings& g = f.settings;
-    auto put = [&p](const std::string& section, const char* key, long long v) {
-        p.WriteString(section, key, std::to_string(v));
+    bool saved = true;
+    auto put = [&p, &saved](const std::string& section, const char* key, long long v) {
+        saved = p.WriteString(section, key, std::to_string(v)) && saved;
     };
     put("Option", "DisplayScale", g.g_DisplayScale);
     put("Option", "DisplayOnTop", g.g_DisplayOnTop);
@@ -31,12 +33,13 @@ void SaveSettings(Form1& f) {
     for (int n = 0; n < 3; ++n) {
         const std::string section = "Fan Ctrl Option " + std::to_string(n);
         FanCtrlRecord r = g.g_FanCtrl[n];
-        p.WriteString(section, "Caption", r.Caption);
+        saved = p.WriteString(section, "Caption", r.Caption) && saved;
         put(section, "Mode", r.Mode);
         put(section, "SwFan", r.SwFan);
         put(section, "TmpAlarm", r.TmpAlarm);
         for (const FanSetPointKey& k : keys) put(section, k.key, FanSetPointField(r, k));
     }
+    return saved;
 }
 
 std::optional<long long> TagNumber(const Control& c) {
@@ -110,8 +113,10 @@ int SlopeCode(int slope) {
     return 0xBF;
 }
 
-void ApplySettings(Form1& f, i16 save) {
-    if (IsTrue(save)) SaveSettings(f);
+void ApplySettings(Form1& f, i16 save, ApplyOutcome* outcome) {
+    ApplyOutcome ignored;
+    ApplyOutcome& result = outcome != nullptr ? *outcome : ignored;
+    if (IsTrue(save)) result.settings_saved = SaveSettings(f);
     for (int i = 0; i < 3; ++i) {
         const Control& heading = f.window.KelvaneLabel[i];
         if (!heading.visible) continue;
@@ -123,9 +128,9 @@ void ApplySettings(Form1& f, i16 save) {
     if (f.settings.g_ExecuteAtStartup & 2) {
         // Quoted: the program folder usually holds a blank.
         const std::string path = f.program_folder + "\\" + f.exe_name + ".exe";
-        f.sys.registry.SetRunValue(kRunValueName, "\"" + path + "\"");
+        result.run_value_set = f.sys.registry.SetRunValue(kRunValueName, "\"" + path + "\"");
     } else {
-        f.sys.registry.DeleteRunValue(kRunValueName);
+        result.run_value_set = f.sys.registry.DeleteRunValue(kRunValueName);
     }
 }
 

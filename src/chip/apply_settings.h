@@ -8,7 +8,14 @@
 
 namespace kelvane {
 
-void ApplySettings(Form1& f, i16 save);
+// What an apply could not do, for the options dialog to tell; start-up passes none. A
+// run-time error still propagates: the caller counts it as the chip not programmed.
+struct ApplyOutcome {
+    bool settings_saved = true;  // every key reached kelvane.ini
+    bool run_value_set = true;   // the Run value was set or removed as asked
+};
+
+void ApplySettings(Form1& f, i16 save, ApplyOutcome* outcome = nullptr);
 
 // The newer layout's slope code when the chip has no delta-temperature field.
 int SlopeCode(int slope);

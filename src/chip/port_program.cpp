@@ -73,7 +73,8 @@ void InterpretPortProgram(PortDriver& driver, std::string_view program) {
 }
 
 void RunPortProgram(Form1& f) {
-    const auto program = f.sys.files.ReadFile(f.ProgramFile("kelvane.dat"));
+    // Only a missing program is skipped; one that is there but cannot be read stops the loader.
+    const auto program = f.sys.files.ReadIfPresent(f.ProgramFile("kelvane.dat"));
     if (program) InterpretPortProgram(f.sys.driver, *program);
 }
 

@@ -29,12 +29,9 @@ void SetSpeakerFrequency(Form1& f, std::int32_t& frequency) {
     const std::int32_t divisor = RoundToInt32(Divide(kTimerClockHz, frequency));
     frequency = divisor;
     f.chip.Outb(kTimerControlPort, kTimer2SquareWave);
-    // Both bytes are checked before the first goes out: a counter left waiting for its
-    // high byte would keep the timer half programmed.
-    const u8 low = ToByte(divisor % 256);
-    const u8 high = ToByte(divisor / 256);
-    f.chip.Outb(kTimer2Port, low);
-    f.chip.Outb(kTimer2Port, high);
+    // Each byte is checked as it goes out: a divisor above 65535 leaves the low byte written.
+    f.chip.Outb(kTimer2Port, divisor % 256);
+    f.chip.Outb(kTimer2Port, divisor / 256);
 }
 
 void PlayNote(Form1& f, NoteRecord& note) {

@@ -7,7 +7,8 @@
 namespace kelvane {
 
 // Shown in Label1 while the driver library cannot be loaded or a driver call fails.
-inline constexpr const char* kUnreachableText = "Hardware monitor not reachable";
+// Names the library it looked for, so a technician knows what is missing.
+inline constexpr const char* kUnreachableText = "Hardware monitor not reachable: brantelvio.dll";
 
 // Shown in Label1 during the warm-up ticks, before the cycle acts on the status.
 inline constexpr const char* kStartingText = "Kelvane is starting...";

@@ -2,9 +2,9 @@
 // fan to its defaults.
 #include "options/form2.h"
 
-#include "app/failure_policy.h"
 #include "app/rounding.h"
 #include "chip/apply_settings.h"
+#include "options/apply_failure.h"
 
 namespace kelvane {
 namespace {
@@ -56,6 +56,7 @@ void Form2::Form_Load(std::int32_t screen_width_twips, std::int32_t screen_heigh
         m_Vin[i].Enable = g.g_Vin[i].Enable;
         m_Vin[i].Percent = g.g_Vin[i].Percent;
     }
+    TakeShownTolerances();
 
     for (int n = 1; n <= 3; ++n) {
         TabStrip1.tabs[n - 1].caption = f_.window.KelvaneLabel[n - 1].caption + " Fan";
@@ -147,8 +148,20 @@ bool Form2::ApplyWorkingCopies() {
     g.g_DisplayOnTop = m_DisplayOnTop;
     g.g_SoundWarnning = m_SoundWarnning;
     g.g_ExecuteAtStartup = m_ExecuteAtStartup;
-    // A failure leaves "&Apply" enabled: the settings are not in force and may be retried.
-    if (!ContainErrors([this] { ApplySettings(f_, kTrue); })) return false;
+    // A failure is told and leaves "&Apply" enabled: the settings are not (all) in force or
+    // not saved, and may be retried, for example after starting Kelvane as administrator.
+    ApplyOutcome outcome;
+    std::optional<ErrorKind> chip_error;
+    try {
+        ApplySettings(f_, kTrue, &outcome);
+    } catch (const RuntimeError& e) {
+        chip_error = e.kind();
+    }
+    const std::string failure = ApplyFailureMessage(outcome, g.g_ExecuteAtStartup, chip_error);
+    if (!failure.empty()) {
+        host_.ReportApplyFailure(failure);
+        return false;
+    }
     ApplyCmdButon.enabled = false;
     return true;
 }
@@ -156,7 +169,7 @@ bool Form2::ApplyWorkingCopies() {
 void Form2::ApplyCmdButon_Click() { ApplyWorkingCopies(); }
 
 void Form2::Command1_Click() {
-    // A failed apply keeps the dialog open, so the user sees the edits were not taken.
+    // A failed apply is told and keeps the dialog open, so the edits are not lost unseen.
     if (ApplyCmdButon.enabled && !ApplyWorkingCopies()) return;
     closed = true;
     host_.Close();

@@ -23,6 +23,8 @@ class Form2Host {
     virtual void SetTopmost() = 0;  // HWND_TOPMOST, neither moved nor sized
     // Unload the dialog once the running handler has returned; the Form2 must outlive it.
     virtual void Close() = 0;
+    // One message box over the dialog: what an Apply could not do and what to do about it.
+    virtual void ReportApplyFailure(const std::string& message) = 0;
 };
 
 // Values of the dialog that outlive one opening; the caller keeps it for the process.
@@ -118,6 +120,7 @@ class Form2 {
     // Opening steps of the pages.
     void AdaptToChipLayout();
     void BuildVoltageRows();
+    void TakeShownTolerances();
     void SetGeneralOptions();
     void SetScaleCaptions();
 

@@ -59,7 +59,8 @@ void Form2::DesignLayout() {
     }
     Place(Label9, 1080, 2760, 600, 255, "Low");
     Place(Label10, 5520, 2760, 600, 255, "High");
-    Place(ResetDefault, 5400, 3480, 1560, 375, "Reset To Default");
+    // Clear of the frame's etched border on the right.
+    Place(ResetDefault, 5280, 3480, 1560, 375, "Reset To Default");
 
     Place(Label7, 240, 480, 3000, 255, "Fan Speed Control");
     Place(Slider1, 1080, 720, 3600, 330);

@@ -90,6 +90,17 @@ void Form2::BuildVoltageRows() {
     }
 }
 
+// A stored tolerance outside the list's 0..100 shows clamped; the working copy takes what the
+// row shows, so Apply never writes back a value the page did not show. Inputs without a
+// row keep theirs.
+void Form2::TakeShownTolerances() {
+    for (int i = 0; i < 9; ++i) {
+        if (!MyList[i].visible || (i > 0 && !row_exists[i])) continue;
+        if (const int k = RowRecord(MyLabel[i]); k >= 0)
+            m_Vin[k].Percent = static_cast<i16>(100 - MyList[i].top_index());
+    }
+}
+
 void Form2::MyList_Scroll(int index) {
     if (index < 0 || index > 8 || !row_exists[index]) return;
     if (const int k = RowRecord(MyLabel[index]); k >= 0)

@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 
 #include "win32/window_basics.h"
@@ -60,37 +59,6 @@ void RegisterContainerClass(HINSTANCE instance) {
                         {reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), false});
 }
 
-struct MnemonicSearch {
-    char key;
-    HWND found;
-};
-
-// The letter after a single '&' of a caption, lower case; 0 when there is none.
-char MnemonicOf(const char* text) {
-    for (const char* p = text; *p; ++p) {
-        if (*p != '&') continue;
-        if (p[1] == '&') {
-            ++p;
-            continue;
-        }
-        return static_cast<char>(std::tolower(static_cast<unsigned char>(p[1])));
-    }
-    return 0;
-}
-
-BOOL CALLBACK FindMnemonic(HWND child, LPARAM lparam) {
-    auto* search = reinterpret_cast<MnemonicSearch*>(lparam);
-    char cls[16] = {};
-    GetClassNameA(child, cls, sizeof cls);
-    if (lstrcmpiA(cls, "Button") != 0 || !IsWindowVisible(child) || !IsWindowEnabled(child))
-        return TRUE;
-    char text[128] = {};
-    GetWindowTextA(child, text, sizeof text);
-    if (MnemonicOf(text) != search->key) return TRUE;
-    search->found = child;
-    return FALSE;
-}
-
 LRESULT CALLBACK EnterClickProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
                                 DWORD_PTR) {
     if (message == WM_KEYDOWN && wparam == VK_RETURN) {
@@ -145,33 +113,6 @@ HWND CreateContainer(HINSTANCE instance, HWND parent, int id, const std::string&
                               WS_EX_CONTROLPARENT, id);
     if (hwnd) SetWindowLongPtrA(hwnd, GWLP_USERDATA, look == FrameLook::Border ? 1 : 0);
     return hwnd;
-}
-
-bool HandleDialogKey(HWND control, UINT message, WPARAM wparam) {
-    HWND root = GetAncestor(control, GA_ROOT);
-    switch (message) {
-        case WM_KEYDOWN:
-            if (wparam != VK_TAB) return false;
-            // With the window itself focused, Tab starts at the first stop.
-            if (HWND next = GetNextDlgTabItem(root, control == root ? nullptr : control,
-                                              GetKeyState(VK_SHIFT) < 0))
-                SetFocus(next);
-            return true;
-        case WM_CHAR:
-            return wparam == '\t';  // already handled as a key
-        case WM_SYSCHAR: {
-            MnemonicSearch search{
-                static_cast<char>(std::tolower(static_cast<unsigned char>(wparam))), nullptr};
-            if (search.key == 0) return false;
-            EnumChildWindows(root, FindMnemonic, reinterpret_cast<LPARAM>(&search));
-            if (!search.found) return false;
-            // A click takes the focus first, so an edited box is left before the button acts.
-            SendMessageA(search.found, BM_CLICK, 0, 0);
-            return true;
-        }
-        default:
-            return false;
-    }
 }
 
 bool FocusKeeper::OnActivate(HWND dialog, WPARAM wparam) {

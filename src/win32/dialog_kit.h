@@ -1,7 +1,7 @@
 #pragma once
 // What the dialog views share: twips to pixels, child controls in the dialog font,
-// containers that pass their controls' notifications up to the top-level window, and the
-// keyboard handling a dialog manager would give (the message loop is not ours to change).
+// containers that pass their controls' notifications up to the top-level window, and Enter
+// for the small windows that have a single button.
 #include <windows.h>
 
 #include <cstdint>
@@ -27,10 +27,6 @@ enum class FrameLook { Plain, Border };
 // A container for controls; its caption, when not empty, is drawn into the border.
 HWND CreateContainer(HINSTANCE instance, HWND parent, int id, const std::string& caption,
                      FrameLook look);
-
-// Tab and Shift+Tab between the tab stops of the control's top-level window, and Alt+letter
-// for its buttons. Returns true when the key was taken.
-bool HandleDialogKey(HWND control, UINT message, WPARAM wparam);
 
 // Enter clicks the button even without a dialog manager around it.
 void ClickOnEnter(HWND button);

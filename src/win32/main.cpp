@@ -72,10 +72,12 @@ int RunKelvane(HINSTANCE instance) {
         return 1;
     }
     kelvane::ShowStartupWindow(form);
+    view.StartMonitorTimer();
     view.AfterEvent();
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (others.PreTranslate(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }

@@ -85,9 +85,10 @@ void MainView::Create(Form1& form) {
     for (int i = 0; i < 12; ++i) AddChild(w.Text[i], Kind::Edit, ids::kText1 + i);
     BuildTrayMenu();
     form.tick_listeners.push_back(&tray_status_);
-    SetTimer(hwnd_, ids::kMonitorTimer, 1000, nullptr);  // Timer1 runs from load
     Sync();
 }
+
+void MainView::StartMonitorTimer() { SetTimer(hwnd_, ids::kMonitorTimer, 1000, nullptr); }
 
 void MainView::AddChild(Control& model, Kind kind, int id, int label_index, int item_index) {
     auto child = std::make_unique<Child>();
@@ -277,7 +278,21 @@ void MainView::PaintChild(Child& c, HDC target) {
             SetBkMode(dc.get(), TRANSPARENT);
             SetTextColor(dc.get(), ToColorRef(m.fore_color));
             HGDIOBJ old_font = SelectObject(dc.get(), c.font.get());
-            const UINT align = &m == &form_->window.Label1 ? DT_CENTER : DT_LEFT;
+            const bool status = &m == &form_->window.Label1;
+            OwnedFont fitted;
+            SIZE size{};
+            if (status && GetTextExtentPoint32A(dc.get(), m.caption.c_str(),
+                                                static_cast<int>(m.caption.size()), &size) &&
+                size.cx > r.right) {
+                // The status line has room for one line: a longer status (the name of the
+                // driver library that cannot be reached) is drawn smaller, not cut off.
+                LOGFONTA look{};
+                GetObjectA(c.font.get(), sizeof look, &look);
+                look.lfHeight = MulDiv(look.lfHeight, r.right, size.cx);
+                fitted.reset(CreateFontIndirectA(&look));
+                SelectObject(dc.get(), fitted.get());
+            }
+            const UINT align = status ? DT_CENTER : DT_LEFT;
             DrawTextA(dc.get(), m.caption.c_str(), -1, &r, align | DT_WORDBREAK | DT_NOPREFIX);
             SelectObject(dc.get(), old_font);
         } else if (c.kind == Kind::Image) {
@@ -481,10 +496,17 @@ void MainView::Invalidate() {
 
 void MainView::ActivatePreviousInstance(const std::string& title) {
     SetWindowTextA(hwnd_, "");
-    if (HWND other = FindWindowA(kMainClass, title.c_str())) {
-        if (IsIconic(other)) ShowWindow(other, SW_RESTORE);
-        SetForegroundWindow(other);
+    // On a terminal the running window is usually hidden, and a hidden window cannot be
+    // activated from outside: the running instance is asked to run its own show hot key.
+    HWND other = FindWindowA(kMainClass, title.c_str());
+    while (!other || other == hwnd_) {
+        other = FindWindowExA(nullptr, other, kMainClass, nullptr);
+        if (!other) return;
     }
+    DWORD process = 0;
+    GetWindowThreadProcessId(other, &process);
+    AllowSetForegroundWindow(process);  // this process was started by the user: it may pass it on
+    PostMessageA(other, kHotKeyMessage, kHotKeyShow, MAKELPARAM(kHotKeyModifiers, kVkF11));
 }
 
 void MainView::PrepareTrayRecord() {

@@ -32,6 +32,9 @@ public:
     // Creates the hidden window from the form's design model; from then on the tray icon
     // follows the form's state after every tick.
     void Create(Form1& form);
+    // Timer1 starts only once start-up has passed: a fatal start-up message box pumps
+    // messages, and no tick may touch the chip of a program that never started.
+    void StartMonitorTimer();
     HWND hwnd() const { return hwnd_; }
     // Runs after every event: the real window follows the model, and the tray icon is there.
     void AfterEvent();

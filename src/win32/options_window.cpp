@@ -27,9 +27,11 @@ std::string WindowText(HWND hwnd) {
 
 bool HasVisibleStyle(HWND hwnd) { return (GetWindowLongA(hwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
 
+// A private dialog class: the window's own procedure falls back on DefDlgProc, so the
+// platform's dialog manager (IsDialogMessage in the message loop) runs its keyboard.
 void RegisterOptionsClass(HINSTANCE instance, WNDPROC proc) {
     RegisterWindowClass(instance, kOptionsClass, proc,
-                        {reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), true});
+                        {reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), true, true});
 }
 
 // How far a key moves a tolerance list's top item; 0 for other keys. The list runs from
@@ -59,7 +61,10 @@ OptionsWindow::OptionsWindow(HINSTANCE instance, Form1& form, OptionsShared& sha
                              std::function<void()> on_unload)
     : instance_(instance), dialog_(form, shared, *this), on_unload_(std::move(on_unload)) {
     RegisterOptionsClass(instance_, &OptionsWindow::Proc);
-    hwnd_ = CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kOptionsClass,
+    // Topmost from the start (Form_Load asks for it again): made topmost only after the
+    // sliders' value tips exist, the dialog would be placed under its own tips instead.
+    hwnd_ = CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | WS_EX_TOPMOST,
+                            kOptionsClass,
                             dialog_.caption.c_str(), kOptionsStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                             scale_.ToX(dialog_.width), scale_.ToY(dialog_.height), nullptr, nullptr,
                             instance_, nullptr);
@@ -95,6 +100,11 @@ void OptionsWindow::SetTopmost() {
 // The handler that asked is still running; AfterEvent hides and reports once it is done.
 void OptionsWindow::Close() { close_requested_ = true; }
 
+void OptionsWindow::ReportApplyFailure(const std::string& message) {
+    // Over the dialog, and modal to it, so the dialog cannot be applied again meanwhile.
+    MessageBoxA(hwnd_, message.c_str(), "Kelvane", MB_OK | MB_ICONWARNING);
+}
+
 OptionsWindow::Binding& OptionsWindow::Add(Kind kind, options::DialogControl& control, HWND parent,
                                            int id, DWORD style, DWORD ex_style) {
     const char* cls = "STATIC";
@@ -122,7 +132,9 @@ OptionsWindow::Binding& OptionsWindow::Add(Kind kind, options::DialogControl& co
     auto b = std::make_unique<Binding>();
     b->kind = kind;
     b->control = &control;
-    b->hwnd = CreateControl(instance_, parent, cls, "", style, ex_style, id);
+    // Each control is a group of its own, but for the option pairs: the arrows move within a
+    // group, Tab between groups.
+    b->hwnd = CreateControl(instance_, parent, cls, "", style | WS_GROUP, ex_style, id);
     if (kind != Kind::Label)
         SetWindowSubclass(b->hwnd, &OptionsWindow::ControlProc, 1,
                           reinterpret_cast<DWORD_PTR>(this));
@@ -162,7 +174,9 @@ OptionsWindow::Binding& OptionsWindow::AddOption(options::OptionButton& button, 
 
 OptionsWindow::Binding& OptionsWindow::AddSlider(options::Slider& slider, HWND parent, int id) {
     const DWORD look = slider.vertical ? TBS_VERT | TBS_BOTH : TBS_HORZ | TBS_BOTTOM;
-    Binding& b = Add(Kind::Slider, slider, parent, id, WS_TABSTOP | TBS_AUTOTICKS | look);
+    // The tooltip shows the value while the thumb is dragged.
+    Binding& b =
+        Add(Kind::Slider, slider, parent, id, WS_TABSTOP | TBS_AUTOTICKS | TBS_TOOLTIPS | look);
     b.slider = &slider;
     return b;
 }
@@ -172,6 +186,8 @@ HWND OptionsWindow::AddFrame(options::DialogControl& frame, HWND parent, int id,
     b->kind = Kind::Frame;
     b->control = &frame;
     b->hwnd = CreateContainer(instance_, parent, id, frame.caption, look);
+    // A container ends the option group before it, as every control does.
+    SetWindowLongA(b->hwnd, GWL_STYLE, GetWindowLongA(b->hwnd, GWL_STYLE) | WS_GROUP);
     by_hwnd_[b->hwnd] = b.get();
     bindings_.push_back(std::move(b));
     return bindings_.back()->hwnd;
@@ -247,9 +263,13 @@ void OptionsWindow::CreateControls() {
     HWND general = AddFrame(d.Frame3, hwnd_, ids::kFrame3, FrameLook::Plain);
     HWND scale = AddFrame(d.Frame4, general, ids::kFrame4, FrameLook::Border);
     auto add_pair = [&](options::OptionPair& pair, HWND parent, int id) {
-        for (int i = 0; i < 2; ++i)
-            AddOption(pair.buttons[static_cast<size_t>(i)], parent, id + i,
-                      [&pair, i] { pair.Select(i); });
+        for (int i = 0; i < 2; ++i) {
+            HWND button = AddOption(pair.buttons[static_cast<size_t>(i)], parent, id + i,
+                                    [&pair, i] { pair.Select(i); })
+                              .hwnd;
+            if (i == 1)
+                SetWindowLongA(button, GWL_STYLE, GetWindowLongA(button, GWL_STYLE) & ~WS_GROUP);
+        }
     };
     add_pair(d.DisplayScaleOpt, scale, ids::kDisplayScaleOpt);
     AddCheck(d.Check1, general, ids::kCheck1);
@@ -262,6 +282,9 @@ void OptionsWindow::CreateControls() {
     AddButton(d.Command3, hwnd_, ids::kCommand3, [this] { dialog_.Command3_Click(); });
     AddButton(d.ApplyCmdButon, hwnd_, ids::kApplyCmdButon,
               [this] { dialog_.ApplyCmdButon_Click(); });
+    // Enter presses "Ok" unless the focus is on another button (which Enter then presses)
+    // or in a temperature box (which Enter commits).
+    SendMessageA(hwnd_, DM_SETDEFID, ids::kCommand1, 0);
 
     // The pages lie over the tab strip: it goes below them, so it never paints over them.
     // Its tab stop comes last, right after "&Apply", as in any tabbed dialog.
@@ -413,10 +436,15 @@ void OptionsWindow::SyncBinding(Binding& b) {
                 SendMessageA(b.hwnd, BM_SETCHECK, b.check->value() ? BST_CHECKED : BST_UNCHECKED,
                              0);
             break;
-        case Kind::Option:
+        case Kind::Option: {
             if ((SendMessageA(b.hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED) != b.option->value)
                 SendMessageA(b.hwnd, BM_SETCHECK, b.option->value ? BST_CHECKED : BST_UNCHECKED, 0);
+            // One tab stop per group, on its chosen button: the arrows do the rest.
+            const LONG style = GetWindowLongA(b.hwnd, GWL_STYLE);
+            const LONG wanted = b.option->value ? style | WS_TABSTOP : style & ~WS_TABSTOP;
+            if (wanted != style) SetWindowLongA(b.hwnd, GWL_STYLE, wanted);
             break;
+        }
         default:
             break;
     }
@@ -436,6 +464,21 @@ void OptionsWindow::SyncBinding(Binding& b) {
         if (b.spin) ShowWindow(b.spin, visible ? SW_SHOWNA : SW_HIDE);
     }
     b.first = false;
+}
+
+void OptionsWindow::CommitText(Binding& b) {
+    const std::string typed = WindowText(b.hwnd);
+    const int index = b.index;
+    options::TextBox& box = *b.text;
+    Dispatch([&] {
+        box.text = typed;
+        dialog_.CtrText_LostFocus(index);
+    });
+    // The box keeps the focus, so it is shown what the commit made of the text.
+    if (!close_requested_ && WindowText(b.hwnd) != box.text) {
+        SetWindowTextA(b.hwnd, box.text.c_str());
+        SendMessageA(b.hwnd, EM_SETSEL, 0, -1);
+    }
 }
 
 void OptionsWindow::OnScroll(HWND control) {
@@ -461,24 +504,23 @@ void OptionsWindow::OnTabChange() {
 
 LRESULT CALLBACK OptionsWindow::Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     auto* self = reinterpret_cast<OptionsWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (!self || self->destroying_) return DefWindowProcA(hwnd, message, wparam, lparam);
+    if (!self || self->destroying_) return DefDlgProcA(hwnd, message, wparam, lparam);
     return self->OnMessage(message, wparam, lparam);
 }
 
 LRESULT OptionsWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_COMMAND: {
+            if (LOWORD(wparam) == IDCANCEL && lparam == 0) {
+                // Escape, from the dialog manager: Cancel.
+                Dispatch([&] { dialog_.Command3_Click(); });
+                return 0;
+            }
             Binding* b = Find(reinterpret_cast<HWND>(lparam));
             if (!b) return 0;
             const UINT code = HIWORD(wparam);
             if (b->kind == Kind::Text && code == EN_KILLFOCUS) {
-                const std::string typed = WindowText(b->hwnd);
-                const int index = b->index;
-                options::TextBox& box = *b->text;
-                Dispatch([&] {
-                    box.text = typed;
-                    dialog_.CtrText_LostFocus(index);
-                });
+                CommitText(*b);
             } else if (code == BN_CLICKED && b->click) {
                 Dispatch(b->click);
             }
@@ -508,10 +550,6 @@ LRESULT OptionsWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_ACTIVATE:
             if (focus_.OnActivate(hwnd_, wparam)) return 0;
             break;
-        case WM_KEYDOWN:
-        case WM_SYSCHAR:
-            if (HandleDialogKey(hwnd_, message, wparam)) return 0;
-            break;
         case WM_CLOSE:
             // The caption's close box leaves the dialog as Cancel does.
             Dispatch([&] { dialog_.Command3_Click(); });
@@ -519,7 +557,23 @@ LRESULT OptionsWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         default:
             break;
     }
-    return DefWindowProcA(hwnd_, message, wparam, lparam);
+    return DefDlgProcA(hwnd_, message, wparam, lparam);
+}
+
+bool OptionsWindow::PreTranslate(MSG& msg) {
+    if (destroying_ || close_requested_ || !IsWindowVisible(hwnd_)) return false;
+    if (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)) return false;
+    // Ctrl+Tab and Ctrl+Shift+Tab turn the pages, as in any tabbed dialog.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) < 0) {
+        const int count = TabCtrl_GetItemCount(tabs_);
+        if (count > 0) {
+            const int step = GetKeyState(VK_SHIFT) < 0 ? count - 1 : 1;
+            TabCtrl_SetCurSel(tabs_, (TabCtrl_GetCurSel(tabs_) + step) % count);
+            OnTabChange();
+        }
+        return true;
+    }
+    return IsDialogMessageA(hwnd_, &msg) != FALSE;
 }
 
 LRESULT CALLBACK OptionsWindow::ControlProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
@@ -532,7 +586,47 @@ LRESULT CALLBACK OptionsWindow::ControlProc(HWND hwnd, UINT message, WPARAM wpar
 
 LRESULT OptionsWindow::OnControlMessage(Binding& b, HWND hwnd, UINT message, WPARAM wparam,
                                         LPARAM lparam) {
-    if (HandleDialogKey(hwnd, message, wparam)) return 0;
+    if (b.kind == Kind::Text) {
+        // Enter commits the box by the rules of leaving it, and the dialog stays open.
+        if (message == WM_GETDLGCODE) {
+            const auto* msg = reinterpret_cast<const MSG*>(lparam);
+            const LRESULT code = DefSubclassProc(hwnd, message, wparam, lparam);
+            if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN)
+                return code | DLGC_WANTMESSAGE;
+            return code;
+        }
+        if (message == WM_KEYDOWN && wparam == VK_RETURN) {
+            CommitText(b);
+            return 0;
+        }
+        if (message == WM_CHAR && wparam == '\r') return 0;
+    }
+    if (b.kind == Kind::Option && message == WM_SETFOCUS) {
+        // An option button that takes the focus is chosen, as the arrows within a group
+        // choose (Tab only ever stops at the chosen one). Some button controls leave this
+        // to the dialog; choosing twice changes nothing.
+        const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
+        if (!b.option->value && IsWindowEnabled(hwnd) && b.click) Dispatch(b.click);
+        return result;
+    }
+    const bool mode_button = b.option != nullptr && (b.option == &dialog_.FanCtrlMode[0] ||
+                                                     b.option == &dialog_.FanCtrlMode[1]);
+    if (mode_button) {
+        // The two mode buttons sit in two frames but are one group: the arrows move between
+        // them, and the button that takes the focus is chosen, as in any group.
+        if (message == WM_GETDLGCODE)
+            return DefSubclassProc(hwnd, message, wparam, lparam) | DLGC_WANTARROWS;
+        const bool arrow =
+            wparam == VK_UP || wparam == VK_DOWN || wparam == VK_LEFT || wparam == VK_RIGHT;
+        if (message == WM_KEYDOWN && arrow) {
+            const options::OptionButton* other =
+                &dialog_.FanCtrlMode[b.option == &dialog_.FanCtrlMode[0] ? 1 : 0];
+            for (auto& c : bindings_)
+                if (c->option == other && IsWindowEnabled(c->hwnd) && IsWindowVisible(c->hwnd))
+                    SetFocus(c->hwnd);
+            return 0;
+        }
+    }
     if (b.kind == Kind::Text && message == WM_CHAR) {
         auto key = static_cast<i16>(wparam & 0xFFFF);
         const int index = b.index;

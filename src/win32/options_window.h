@@ -32,10 +32,14 @@ class OptionsWindow final : public Form2Host {
     bool Busy() const { return depth_ > 0; }  // a handler of ours is running
     bool Closing() const { return close_requested_; }
     Form2& model() { return dialog_; }
+    // The message loop offers each message here first: the dialog manager's keyboard and
+    // Ctrl+Tab between pages. True when the message was taken.
+    bool PreTranslate(MSG& msg);
 
     // Form2Host
     void SetTopmost() override;
     void Close() override;
+    void ReportApplyFailure(const std::string& message) override;
 
   private:
     enum class Kind { Label, Button, Check, Option, Slider, Text, List, Frame, Tabs };
@@ -86,6 +90,7 @@ class OptionsWindow final : public Form2Host {
     void SyncTabs();
     void SyncBinding(Binding& b);
 
+    void CommitText(Binding& b);  // the box's text, by the rules of leaving it
     void OnScroll(HWND control);
     void OnListKey(Binding& b, int step);
     void OnTabChange();

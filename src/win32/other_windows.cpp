@@ -165,6 +165,10 @@ void WindowSet::UnloadAll() {
     for (auto it = order.rbegin(); it != order.rend(); ++it) impl_->Unload(*it);
 }
 
+bool WindowSet::PreTranslate(MSG& msg) {
+    return impl_->options && impl_->options->PreTranslate(msg);
+}
+
 OptionsWindow* WindowSet::options() const { return impl_->options.get(); }
 ErrorWindowView* WindowSet::error_window() const { return impl_->error.get(); }
 AboutWindow* WindowSet::about() const { return impl_->about.get(); }

@@ -26,6 +26,10 @@ class WindowSet final : public OtherWindows {
     void LoadAndHideAll() override;
     void UnloadAll() override;
 
+    // The message loop offers every message here first: the options dialog's keyboard
+    // belongs to the dialog manager. True when the message was taken.
+    bool PreTranslate(MSG& msg);
+
     // The loaded windows, null while not loaded (for the shell's own tests).
     OptionsWindow* options() const;
     ErrorWindowView* error_window() const;

@@ -3,8 +3,10 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <vector>
 
+#include "app/about_text.h"
 #include "app/runtime_error.h"
 #include "win32/handles.h"
 
@@ -55,16 +57,101 @@ std::string PrivateProfile::GetString(const std::string& section, const std::str
     return std::string(buffer.data(), n);
 }
 
-void PrivateProfile::WriteString(const std::string& section, const std::string& key,
-                                 const std::string& value) {
-    WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str());
-}
+namespace {
 
-std::optional<std::string> Files::ReadFile(const std::string& path) {
+// Whether the file starts with a byte-order mark (UTF-8 or UTF-16): the profile functions
+// then decode it, and the ANSI ones hand on a best fit for characters the code page lacks.
+bool IsUnicodeFile(const std::string& path) {
     OwnedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
         file.release();
+        return false;
+    }
+    unsigned char head[3] = {};
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), head, sizeof head, &got, nullptr)) return false;
+    if (got >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF)))
+        return true;
+    return got == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
+}
+
+std::string ToAnsi(const wchar_t* text, int length) {
+    if (length <= 0) return {};
+    const int n = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(std::max(n, 0)), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, length, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring ToWide(const std::string& text) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0);
+    std::wstring out(static_cast<size_t>(std::max(n, 0)), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+// The ANSI code page's own "∞", or nothing when it has none (best fits do not count).
+std::string CodePageInfinity() {
+    const wchar_t infinity = 0x221E;
+    char bytes[8] = {};
+    BOOL defaulted = FALSE;
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &infinity, 1, bytes,
+                                      sizeof bytes, nullptr, &defaulted);
+    if (n <= 0 || defaulted) return {};
+    return std::string(bytes, static_cast<size_t>(n));
+}
+
+bool IsAnsiLeadByte(unsigned char b) { return IsDBCSLeadByte(b) != FALSE; }
+
+}  // namespace
+
+std::string PrivateProfile::GetMarkedText(const std::string& section, const std::string& key,
+                                          const std::string& default_value) {
+    if (!IsUnicodeFile(path_))
+        return CodePageInfinityToMarker(GetString(section, key, default_value), CodePageInfinity(),
+                                        IsAnsiLeadByte);
+    // The default is the program's own (ANSI, marker included): a missing key answers with a
+    // control character no value can hold, and the default is used as it is.
+    const wchar_t missing[] = L"\x01";
+    std::vector<wchar_t> buffer(kProfileBuffer, L'\0');
+    const DWORD n = GetPrivateProfileStringW(ToWide(section).c_str(), ToWide(key).c_str(), missing,
+                                             buffer.data(), kProfileBuffer, ToWide(path_).c_str());
+    if (n == 1 && buffer[0] == missing[0]) return default_value;
+    // Each "∞" becomes the marker; everything else reads as the ANSI function gives it.
+    std::string out;
+    const wchar_t* text = buffer.data();
+    int run = 0;
+    for (DWORD i = 0; i < n; ++i) {
+        if (text[i] != 0x221E) {
+            ++run;
+            continue;
+        }
+        out += ToAnsi(text + i - run, run);
+        out += kAboutLineBreak;
+        run = 0;
+    }
+    out += ToAnsi(text + n - run, run);
+    return out;
+}
+
+bool PrivateProfile::WriteString(const std::string& section, const std::string& key,
+                                 const std::string& value) {
+    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
+                                      path_.c_str()) != FALSE;
+}
+
+namespace {
+
+std::optional<std::string> ReadWhole(const std::string& path, bool raise_unless_missing) {
+    OwnedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        file.release();
+        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        if (raise_unless_missing && !missing) Raise(ErrorKind::FileError, path);
         return std::nullopt;
     }
     std::string content;
@@ -73,6 +160,16 @@ std::optional<std::string> Files::ReadFile(const std::string& path) {
     while (::ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0)
         content.append(chunk, got);
     return content;
+}
+
+}  // namespace
+
+std::optional<std::string> Files::ReadFile(const std::string& path) {
+    return ReadWhole(path, false);
+}
+
+std::optional<std::string> Files::ReadIfPresent(const std::string& path) {
+    return ReadWhole(path, true);
 }
 
 bool Files::CanOpen(const std::string& path) {
@@ -136,19 +233,21 @@ std::string SystemClock::LongTime() {
     return n > 0 ? std::string(buffer) : std::string();
 }
 
-void RunKey::SetRunValue(const std::string& name, const std::string& data) {
+bool RunKey::SetRunValue(const std::string& name, const std::string& data) {
     HKEY raw = nullptr;
-    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kRunKey, &raw) != ERROR_SUCCESS) return;
+    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kRunKey, &raw) != ERROR_SUCCESS) return false;
     OwnedKey key(raw);
-    RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                   static_cast<DWORD>(data.size() + 1));
+    return RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(data.c_str()),
+                          static_cast<DWORD>(data.size() + 1)) == ERROR_SUCCESS;
 }
 
-void RunKey::DeleteRunValue(const std::string& name) {
+bool RunKey::DeleteRunValue(const std::string& name) {
     HKEY raw = nullptr;
-    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kRunKey, &raw) != ERROR_SUCCESS) return;
+    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kRunKey, &raw) != ERROR_SUCCESS) return false;
     OwnedKey key(raw);
-    RegDeleteValueA(key.get(), name.c_str());
+    const LONG result = RegDeleteValueA(key.get(), name.c_str());
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
 void WaveSound::PlayWave(const std::string& path) {

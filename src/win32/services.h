@@ -15,7 +15,9 @@ public:
                         std::int64_t default_value) override;
     std::string GetString(const std::string& section, const std::string& key,
                           const std::string& default_value) override;
-    void WriteString(const std::string& section, const std::string& key,
+    std::string GetMarkedText(const std::string& section, const std::string& key,
+                              const std::string& default_value) override;
+    bool WriteString(const std::string& section, const std::string& key,
                      const std::string& value) override;
 
 private:
@@ -25,6 +27,7 @@ private:
 class Files : public FileSystem {
 public:
     std::optional<std::string> ReadFile(const std::string& path) override;
+    std::optional<std::string> ReadIfPresent(const std::string& path) override;
     bool CanOpen(const std::string& path) override;
     void AppendFile(const std::string& path, const std::string& data) override;
     std::optional<std::string> SearchPathIn(const std::string& folder, const std::string& name,
@@ -45,8 +48,8 @@ public:
 
 class RunKey : public Registry {
 public:
-    void SetRunValue(const std::string& name, const std::string& data) override;
-    void DeleteRunValue(const std::string& name) override;
+    bool SetRunValue(const std::string& name, const std::string& data) override;
+    bool DeleteRunValue(const std::string& name) override;
 };
 
 class WaveSound : public SoundPlayer {

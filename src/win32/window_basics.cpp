@@ -10,6 +10,7 @@ void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC proc, Cla
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     if (look.program_icon) wc.hIcon = LoadIcon(instance, MAKEINTRESOURCE(1));
     wc.hbrBackground = look.background;
+    if (look.dialog) wc.cbWndExtra = DLGWINDOWEXTRA;
     wc.lpszClassName = name;
     RegisterClassExA(&wc);
 }

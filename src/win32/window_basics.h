@@ -7,6 +7,7 @@ namespace kelvane::win32 {
 struct ClassLook {
     HBRUSH background = nullptr;  // nullptr: the window paints its own background
     bool program_icon = false;    // the icon resource of kelvane.exe
+    bool dialog = false;          // room for the dialog manager (DefDlgProc) in the window
 };
 
 // Registers a window class; registering the same class again fails harmlessly.

@@ -9,7 +9,7 @@ import time
 
 from harness import MAIN_TITLE, check
 
-UNREACHABLE = "Hardware monitor not reachable"
+UNREACHABLE = "Hardware monitor not reachable: brantelvio.dll"
 NORMAL = "Normal..."
 ERROR_WINDOW = "Warning Message Ver 5.07"
 QUICK_TITLE = "Fan control set-up"

@@ -1,9 +1,10 @@
 """The Option dialog driven as a user would: opening it from the main window, moving a fan's
 temperature points with the keyboard, the Advanced page, and what Apply and Cancel leave in
 kelvane.ini, on the board and in the registry."""
+import os
 import re
 
-from harness import MAIN_TITLE, check, tick_count, trace_ops
+from harness import MAIN_TITLE, check, children, tick_count, trace_ops
 
 OPTIONS_TITLE = "Option (Kelvane Ver 5.07)"
 INI = "C:\\Program Files\\Kelvane\\kelvane.ini"
@@ -19,7 +20,7 @@ AUTOSTART = 3312
 AP_NORMAL, AP_MINIMIZED = 3330, 3331
 LABEL = 3100  # + n for Label1..Label14
 
-VK_DOWN, VK_NEXT = 0x28, 0x22
+VK_DOWN, VK_NEXT, VK_RETURN, VK_END = 0x28, 0x22, 0x0D, 0x23
 
 
 def W(reg, value):
@@ -81,6 +82,13 @@ def press(k, id_, vk, times=1):
     check(focus == "focused=1", "control %d did not take the keyboard: %r" % (id_, focus))
     for _ in range(times):
         k.probe("key", OPTIONS_TITLE, id_, vk)
+
+
+def retype(k, id_, text):
+    """Replaces a two-digit temperature box from the keyboard: caret to the end, two
+    backspaces, then the new digits."""
+    press(k, id_, VK_END)
+    k.probe("type", OPTIONS_TITLE, id_, "\b\b" + text)
 
 
 def click_apply(k):
@@ -224,21 +232,32 @@ def test_option_keyboard_slider_apply_writes_ini_and_board(k):
     check(k.wait_for(lambda: slider(k, CTR_SLIDER + 2) == 65, timeout=5),
           "Down did not move Full to 65: %s" % slider(k, CTR_SLIDER + 2))
     check(control(k, CTR_TEXT + 2).get("text") == "65", "Full's box: %s" % control(k, CTR_TEXT + 2))
+    # A point typed and committed with Enter: the slider follows, the dialog stays open.
+    retype(k, CTR_TEXT, "35")
+    k.probe("key", OPTIONS_TITLE, CTR_TEXT, VK_RETURN)
+    check(k.wait_for(lambda: slider(k, CTR_SLIDER) == 35, timeout=5),
+          "Enter did not commit the typed 35: %s" % slider(k, CTR_SLIDER))
+    check(visible(k, CTR_TEXT) and enabled(k, APPLY), "Enter in a box closed or applied the dialog")
 
-    select_tab(k, 0, FRAME_AUTO)
+    # Ctrl+Shift+Tab turns back to the CPU page.
+    k.key("ctrl+shift+Tab")
     check(k.wait_for(lambda: slider(k, CTR_SLIDER + 1) == 70, timeout=5),
-          "the CPU Fan edit was lost by the page switch")
+          "Ctrl+Shift+Tab did not turn back to the CPU Fan page with its edit: %s" % tabs(k))
 
     before_ini = ini_sections(k)
     check("Fan Ctrl Option 0" not in before_ini, "the installed file already has fan records")
     mark = len(trace_ops(k))
-    click_apply(k)
+    # Typed, then applied with Alt+A at once: leaving the box for the button commits it.
+    retype(k, CTR_TEXT, "33")
+    k.key("alt+a")
+    check(k.wait_for(lambda: not enabled(k, APPLY), timeout=10), "Alt+A did not apply")
+    check(slider(k, CTR_SLIDER) == 33, "the typed 33 was lost: %s" % slider(k, CTR_SLIDER))
 
     ini = ini_sections(k)
     want = {
-        "Fan Ctrl Option 0": dict(Mode="0", S0="30", S1="70", S2="70", DeltaTemp="2",
+        "Fan Ctrl Option 0": dict(Mode="0", S0="33", S1="70", S2="70", DeltaTemp="2",
                                   Speed0="40"),
-        "Fan Ctrl Option 1": dict(Mode="0", S0="30", S1="40", S2="65", DeltaTemp="2",
+        "Fan Ctrl Option 1": dict(Mode="0", S0="35", S1="40", S2="65", DeltaTemp="2",
                                   Speed0="40"),
         "Fan Ctrl Option 2": dict(Mode="0", S0="30", S1="40", S2="55", DeltaTemp="2",
                                   Speed0="40", TmpAlarm="60"),
@@ -256,9 +275,9 @@ def test_option_keyboard_slider_apply_writes_ini_and_board(k):
                      timeout=5)
     check(ops, "no fan-controller writes after &Apply")
     got = apply_writes(ops)
-    expected = (newer_fan_block(0, [30, 70, 70], 2, 40, read_answer(got, 0x65),
+    expected = (newer_fan_block(0, [33, 70, 70], 2, 40, read_answer(got, 0x65),
                                 read_answer(got, 0x63))
-                + newer_fan_block(1, [30, 40, 65], 2, 40, read_answer(got, 0x6d),
+                + newer_fan_block(1, [35, 40, 65], 2, 40, read_answer(got, 0x6d),
                                   read_answer(got, 0x6b))
                 + newer_fan_block(2, [30, 40, 55], 2, 40, read_answer(got, 0x75),
                                   read_answer(got, 0x73)))
@@ -326,7 +345,7 @@ def test_option_advanced_scale_and_autostart(k):
     check(writes == [], "Ok without edits programmed the fan controller: %s" % writes)
 
 
-def test_option_cancel_after_edits_writes_nothing(k):
+def test_option_escape_after_edits_writes_nothing(k):
     open_options(k)
     before = k.read(INI)
     mark = len(trace_ops(k))
@@ -343,15 +362,15 @@ def test_option_cancel_after_edits_writes_nothing(k):
           "the Advanced edits did not take")
     check(enabled(k, APPLY), "edits did not enable &Apply")
 
-    k.probe("click", OPTIONS_TITLE, CANCEL)
-    check(k.wait_gone(OPTIONS_TITLE, timeout=10), "Cancel did not close the dialog")
+    k.key("Escape")
+    check(k.wait_gone(OPTIONS_TITLE, timeout=10), "Escape did not close the dialog")
     # Two more ticks: an apply would have happened well before them.
     ticks = tick_count(k)
     check(k.wait_for(lambda: tick_count(k) >= ticks + 2, timeout=10), "the monitor stopped")
-    check(k.read(INI) == before, "Cancel changed kelvane.ini:\n%r" % k.read(INI))
+    check(k.read(INI) == before, "Escape changed kelvane.ini:\n%r" % k.read(INI))
     writes = fan_register_writes(trace_ops(k)[mark:])
-    check(writes == [], "Cancel programmed the fan controller: %s" % writes)
-    check(run_value(k) is None, "Cancel wrote the Run value %r" % run_value(k))
+    check(writes == [], "Escape programmed the fan controller: %s" % writes)
+    check(run_value(k) is None, "Escape wrote the Run value %r" % run_value(k))
 
     reopen(k)
     check(slider(k, CTR_SLIDER) == 30 and control(k, CTR_TEXT).get("text") == "30",
@@ -362,9 +381,32 @@ def test_option_cancel_after_edits_writes_nothing(k):
     check(not enabled(k, APPLY), "&Apply is enabled on reopening")
 
 
+def test_option_apply_that_cannot_save_is_told(k):
+    # A settings file that cannot be written, as for a user without administrator rights.
+    ini = k.program_file("kelvane.ini")
+    os.remove(ini)
+    os.makedirs(ini)
+    open_options(k)
+    press(k, CTR_SLIDER, VK_DOWN)
+    check(k.wait_for(lambda: enabled(k, APPLY), timeout=5), "the edit did not enable &Apply")
+    mark = len(trace_ops(k))
+    k.probe("click", OPTIONS_TITLE, APPLY)
+    check(k.wait_window("Kelvane", timeout=15), "a failed apply showed no message")
+    told = " ".join(c["text"] for c in children(k, "Kelvane"))
+    check("kelvane.ini" in told and "Start Kelvane as administrator" in told,
+          "the message does not say what failed and what to do: %r" % told)
+    check(fan_register_writes(trace_ops(k)[mark:]), "the chip was not programmed")
+    k.probe("command", "Kelvane", 2)
+    k.probe("command", "Kelvane", 1)
+    check(k.wait_gone("Kelvane", timeout=10), "the message stayed up")
+    check(enabled(k, APPLY), "&Apply greyed after an apply that could not save")
+    check(k.window(OPTIONS_TITLE).get("visible") == "1", "the dialog closed")
+
+
 CASES = [
     test_option_opens_topmost_with_its_five_tabs,
     test_option_keyboard_slider_apply_writes_ini_and_board,
     test_option_advanced_scale_and_autostart,
-    test_option_cancel_after_edits_writes_nothing,
+    test_option_escape_after_edits_writes_nothing,
+    test_option_apply_that_cannot_save_is_told,
 ]

@@ -57,6 +57,9 @@ def test_skin_background_shows(k):
 def test_second_start_activates_the_first_and_ends(k):
     first = k.start()
     check(k.wait_window(timeout=40), "main window did not appear")
+    # Hidden, as on a terminal: the second start must bring it back.
+    k.probe("click", MAIN_TITLE, 1013)  # "Exit" only hides
+    check(k.wait_for(lambda: k.window().get("visible") == "0", timeout=10), "Exit did not hide")
     second = k.start()
     end = time.time() + 30
     while second.poll() is None and time.time() < end:
@@ -65,13 +68,23 @@ def test_second_start_activates_the_first_and_ends(k):
     check(first.poll() is None, "first instance ended")
     count = k.probe("count", MAIN_TITLE).stdout.strip()
     check(count == "1", "expected one main window, found %s" % count)
+    info = k.window()
+    check(info.get("visible") == "1" and info.get("iconic") == "0",
+          "the first instance was not shown: %s" % info)
 
 
 def test_missing_prog_txt_is_fatal_without_chip_access(k):
     import os
     os.remove(k.c_path("C:\\prog.txt"))
+    # A hot board and the history file: a monitor tick would act at once.
+    k.describe_board("[Chip]\nId=0x12\nRevision=8\n[Registers]\n2A=0x50\n[Hold]\n6C=0x28\n")
+    k.write("C:\\hwm.txt", b"history\r\n")
     proc = k.start()
     check(k.wait_window("Kelvane", timeout=30), "no message box")
+    time.sleep(6)  # the box left up, as a technician reading it would
+    check(k.trace_lines() == [], "the driver was called behind the box: %s" % k.trace_lines()[:3])
+    check(k.read("C:\\hwm.txt") == b"history\r\n", "the history file was appended to")
+    check(k.window().get("visible") != "1", "a main window came up: %s" % k.window())
     k.probe("command", "Kelvane", 2)  # the box's OK button
     k.probe("command", "Kelvane", 1)
     end = time.time() + 20

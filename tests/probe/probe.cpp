@@ -3,6 +3,7 @@
 // click child controls, so the tests check window state rather than guess from pixels.
 #include <windows.h>
 #include <commctrl.h>
+#include <psapi.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -97,6 +98,88 @@ BOOL CALLBACK ListTop(HWND hwnd, LPARAM) {
     return TRUE;
 }
 
+struct ProcessWindows {
+    DWORD process;
+    int count;
+};
+
+BOOL CALLBACK CountChild(HWND, LPARAM lparam) {
+    ++reinterpret_cast<ProcessWindows*>(lparam)->count;
+    return TRUE;
+}
+
+BOOL CALLBACK CountTop(HWND hwnd, LPARAM lparam) {
+    auto* windows = reinterpret_cast<ProcessWindows*>(lparam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner != windows->process) return TRUE;
+    ++windows->count;
+    EnumChildWindows(hwnd, CountChild, lparam);
+    return TRUE;
+}
+
+// GDI objects in use by a process, counted in the GDI handle table that Wine shares with each
+// process through its PEB (its GetGuiResources reports nothing): entries with a type are in
+// use. -1 when the table cannot be read.
+long CountGdiTableEntries(HANDLE process) {
+    using QueryProcess = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    auto query = reinterpret_cast<QueryProcess>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    struct {
+        void* reserved1;
+        void* peb;
+        void* reserved2[4];
+    } basic{};
+    if (!query || query(process, 0, &basic, sizeof basic, nullptr) != 0 || !basic.peb) return -1;
+    void* table = nullptr;
+    SIZE_T got = 0;
+    constexpr size_t kGdiSharedHandleTable = 0x94;  // in a 32-bit PEB
+    if (!ReadProcessMemory(process, static_cast<char*>(basic.peb) + kGdiSharedHandleTable, &table,
+                           sizeof table, &got) || !table)
+        return -1;
+#pragma pack(push, 1)
+    struct Entry {
+        unsigned long long object;
+        unsigned long owner;
+        unsigned short instance;
+        unsigned char type, flags;
+        unsigned long long user;
+    };
+#pragma pack(pop)
+    static_assert(sizeof(Entry) == 24);
+    std::vector<Entry> entries(0x10000);
+    if (!ReadProcessMemory(process, table, entries.data(), entries.size() * sizeof(Entry), &got))
+        return -1;
+    long used = 0;
+    for (const Entry& e : entries)
+        if (e.type != 0) ++used;
+    return used;
+}
+
+int Resources(HWND window) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
+    if (!process) {
+        std::printf("found=0\n");
+        return 1;
+    }
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                         sizeof memory);
+    ProcessWindows windows{id, 0};
+    EnumWindows(CountTop, reinterpret_cast<LPARAM>(&windows));
+    std::printf("private=%lu\nworking_set=%lu\ngui_gdi=%lu\ngui_user=%lu\ngdi_table=%ld\n"
+                "windows=%d\n",
+                static_cast<unsigned long>(memory.PrivateUsage),
+                static_cast<unsigned long>(memory.WorkingSetSize),
+                GetGuiResources(process, GR_GDIOBJECTS), GetGuiResources(process, GR_USEROBJECTS),
+                CountGdiTableEntries(process), windows.count);
+    CloseHandle(process);
+    return 0;
+}
+
 int Usage() {
     std::fputs(
         "probe list | count TITLE | window TITLE | wait TITLE MS | gone TITLE MS | children TITLE\n"
@@ -104,7 +187,8 @@ int Usage() {
         "      settrackbar TITLE ID POS | tabs TITLE | selecttab TITLE INDEX | hotkeys-free\n"
         "      pixel TITLE ID X Y | button TITLE ID | listbox TITLE ID | focus TITLE ID\n"
         "      key TITLE ID VK | type TITLE ID TEXT\n"
-        "      class CLASS | trayicon TITLE ID [UID] | above TITLE OTHER | lock PATH SECONDS\n",
+        "      class CLASS | trayicon TITLE ID [UID] | above TITLE OTHER | lock PATH SECONDS\n"
+        "      resources TITLE\n",
         stderr);
     return 2;
 }
@@ -224,6 +308,14 @@ int main(int argc, char** argv) {
         nid.uID = argc > 4 ? static_cast<UINT>(std::atoi(argv[4])) : 1;
         std::printf("present=%d\n", Shell_NotifyIconA(NIM_MODIFY, &nid) ? 1 : 0);
         return 0;
+    }
+    if (verb == "resources") {
+        HWND h = WindowTitled(title);
+        if (!h) {
+            std::printf("found=0\n");
+            return 1;
+        }
+        return Resources(h);
     }
     if (verb == "count") {
         std::printf("%zu\n", WindowsTitled(title).size());

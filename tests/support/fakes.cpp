@@ -8,8 +8,13 @@ namespace kelvane::testing {
 
 std::optional<std::string> FakeFiles::ReadFile(const std::string& path) {
     auto it = files.find(path);
-    if (it == files.end()) return std::nullopt;
+    if (it == files.end() || unreadable[path]) return std::nullopt;
     return it->second;
+}
+
+std::optional<std::string> FakeFiles::ReadIfPresent(const std::string& path) {
+    if (unreadable[path]) Raise(ErrorKind::FileError, path);
+    return ReadFile(path);
 }
 
 void FakeFiles::AppendFile(const std::string& path, const std::string& data) {
@@ -33,14 +38,18 @@ bool FakeProcesses::StartMinimized(const std::string& path) {
     return can_start;
 }
 
-void FakeRegistry::SetRunValue(const std::string& name, const std::string& data) {
+bool FakeRegistry::SetRunValue(const std::string& name, const std::string& data) {
+    if (refuse) return false;
     run[name] = data;
     ++writes;
+    return true;
 }
 
-void FakeRegistry::DeleteRunValue(const std::string& name) {
+bool FakeRegistry::DeleteRunValue(const std::string& name) {
+    if (refuse) return false;
     run.erase(name);
     ++deletes;
+    return true;
 }
 
 bool FakeHost::LoadPicture(const std::string& path) {

@@ -17,9 +17,11 @@ class FakeFiles : public FileSystem {
 public:
     std::map<std::string, std::string> files;  // path -> content
     std::map<std::string, bool> unwritable;    // path -> append fails
+    std::map<std::string, bool> unreadable;    // path -> exists but cannot be opened
     std::vector<std::string> appended_paths;
 
     std::optional<std::string> ReadFile(const std::string& path) override;
+    std::optional<std::string> ReadIfPresent(const std::string& path) override;
     bool CanOpen(const std::string& path) override { return files.count(path) != 0; }
     void AppendFile(const std::string& path, const std::string& data) override;
     std::optional<std::string> SearchPathIn(const std::string& folder, const std::string& name,
@@ -47,8 +49,9 @@ class FakeRegistry : public Registry {
 public:
     std::map<std::string, std::string> run;
     int writes = 0, deletes = 0;
-    void SetRunValue(const std::string& name, const std::string& data) override;
-    void DeleteRunValue(const std::string& name) override;
+    bool refuse = false;  // the Run key needs rights this user lacks
+    bool SetRunValue(const std::string& name, const std::string& data) override;
+    bool DeleteRunValue(const std::string& name) override;
 };
 
 class FakeSound : public SoundPlayer {

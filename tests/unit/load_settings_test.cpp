@@ -1,5 +1,7 @@
 #include "app/load_settings.h"
 
+#include "app/about_text.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -238,6 +240,14 @@ TEST(LoadSettings, AboutTextBreaksLinesAtTheInfinitySign) {
     ASSERT_EQ(l.Load(), std::nullopt);
     // A broken sequence stays as it is.
     EXPECT_EQ(l.g.g_AboutText, "Till Systems,\r\nVersion 5\r\n\xE2\x88 x");
+
+    // The Japanese code page's own sign (81 87), found only where a character starts: in
+    // "\x88\x81" + "\x87\x40" the bytes 81 87 straddle two characters.
+    auto sjis_lead = [](unsigned char b) { return (b >= 0x81 && b <= 0x9F) || b >= 0xE0; };
+    const std::string marked = CodePageInfinityToMarker(
+        "A\x81\x87" "B\x88\x81\x87\x40\x81\x87", "\x81\x87", sjis_lead);
+    EXPECT_EQ(AboutLineBreaks(marked), "A\r\nB\x88\x81\x87\x40\r\n");
+    EXPECT_EQ(CodePageInfinityToMarker("A\x81\x87", "", sjis_lead), "A\x81\x87");
 }
 
 TEST(LoadSettings, OnlyExecuteAtStartupThreeStartsMinimised) {
@@ -270,6 +280,17 @@ TEST(LoadSettings, PortProgramRunsFirstAndItsFailureEndsLoadingBeforeTheFirstKey
     EXPECT_EQ(AboutDetails(failing.f).at(4),
               "Settings file: C:\\Program Files\\Kelvane\\kelvane.ini (not read: the port "
               "program kelvane.dat failed)");
+
+    // A program that is there but cannot be opened (a folder of that name, no access, held
+    // by another program) is a failure too; only a missing one is skipped.
+    Loaded locked("[Option]\nBeepWaitTimes=8\n");
+    const std::string dat = locked.f.ProgramFile("kelvane.dat");
+    locked.rig.files.files[dat] = std::string("\x80\x80\x00\x5A", 4);
+    locked.rig.files.unreadable[dat] = true;
+    EXPECT_EQ(locked.Load(), ErrorKind::FileError);
+    EXPECT_TRUE(locked.board.accesses().empty());
+    EXPECT_EQ(locked.g.g_BeepWaitTimes, 0);
+    EXPECT_EQ(locked.f.findings.stopped_section, "kelvane.dat");
 }
 
 // The design skin's frames take in what they group, wherever the settings put it, and
@@ -316,6 +337,14 @@ TEST(StartupReads, AddressKeepsTheDefaultPortWhenItDoesNotFit) {
     Loaded moved("[Option]\naddress=0800\n");
     ReadAddress(moved.f);
     EXPECT_EQ(moved.g.g_Address, 800);
+    // The profile function's own integer rules: a lower-case base prefix, a 32-bit total that
+    // wraps, an empty value that gives the default.
+    for (const auto& [text, port] : {std::pair{"0x2A5", 0x2A5}, {"0X2A5", 0}, {"0o17", 15},
+                                     {"0b101", 5}, {"+7", 7}, {"4294967957", 661}, {"", 0x295}}) {
+        Loaded l2(std::string("[Option]\nAddress=") + text + "\n");
+        ReadAddress(l2.f);
+        EXPECT_EQ(l2.g.g_Address, port) << text;
+    }
 }
 
 TEST(StartupReads, BackColorGoesToTheWindow) {

@@ -13,8 +13,10 @@ namespace kelvane::testing {
 class FakeForm2Host : public Form2Host {
   public:
     int topmost = 0, closes = 0;
+    std::vector<std::string> reports;
     void SetTopmost() override { ++topmost; }
     void Close() override { ++closes; }
+    void ReportApplyFailure(const std::string& message) override { reports.push_back(message); }
 };
 
 struct OptionsRig {

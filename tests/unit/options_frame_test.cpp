@@ -29,6 +29,8 @@ TEST(OptionsDialog, OpensCentredOnTheFirstFanWithApplyDisabled) {
                                                         "Advanced", "Voltage"}));
     EXPECT_TRUE(d.Frame1[0].visible && d.Frame1[1].visible);
     EXPECT_FALSE(d.Frame2.visible || d.Frame3.visible);
+    // "Reset To Default" lies inside its frame, clear of the border (about 2 pixels).
+    EXPECT_LE(d.ResetDefault.left + d.ResetDefault.width, d.Frame1[0].width - 60);
     EXPECT_EQ(o.shared.g_CurFanPage, 0);
     EXPECT_EQ(Values(d.CtrSlider), (Ints5{35, 45, 55, 65, 75}));
     EXPECT_EQ(d.CtrText[0].text, "35");
@@ -149,20 +151,47 @@ TEST(OptionsDialog, ResetWithTheDeltaFieldLeavesTheSharedDeltaToApply) {
     EXPECT_EQ(o.g.g_FanCtrl[0].S, (std::array<i16, 5>{30, 40, 50, 65, 2}));
 }
 
-TEST(OptionsDialog, AFailedApplyIsContainedAndCanBeRetried) {
+TEST(OptionsDialog, AFailedApplyIsToldAndCanBeRetried) {
     OptionsRig o;
     Form2& d = o.Open();
     d.CtrSlider[0].SetValue(20);
     o.board.set_failing(true);
     EXPECT_NO_THROW(d.ApplyCmdButon_Click());
     EXPECT_TRUE(d.ApplyCmdButon.enabled);
-    d.Command1_Click();
+    ASSERT_EQ(o.host.reports.size(), 1u);
+    EXPECT_NE(o.host.reports[0].find("brantelvio.dll"), std::string::npos) << o.host.reports[0];
+    EXPECT_EQ(o.host.reports[0].find("kelvane.ini"), std::string::npos) << o.host.reports[0];
+    d.Command1_Click();  // Ok applies again, tells again and stays open
     EXPECT_FALSE(d.closed);
     EXPECT_EQ(o.host.closes, 0);
+    EXPECT_EQ(o.host.reports.size(), 2u);
     o.board.set_failing(false);
     d.Command1_Click();
     EXPECT_TRUE(d.closed);
+    EXPECT_EQ(o.host.reports.size(), 2u);
     EXPECT_EQ(o.board.writes_to(0x60).back(), 20);
+
+    // A standard user: neither the settings file nor the Run key can be written. The chip
+    // is still programmed; one message names both failures and the way out.
+    OptionsRig user;
+    Form2& u = user.Open();
+    u.CtrSlider[0].SetValue(25);
+    u.Check3.SetValue(1);
+    user.rig.profile.SetReadOnly(true);
+    user.rig.registry.refuse = true;
+    u.ApplyCmdButon_Click();
+    EXPECT_TRUE(u.ApplyCmdButon.enabled);
+    EXPECT_EQ(user.board.writes_to(0x60).back(), 25);
+    ASSERT_EQ(user.host.reports.size(), 1u);
+    const std::string& told = user.host.reports[0];
+    EXPECT_NE(told.find("kelvane.ini"), std::string::npos) << told;
+    EXPECT_NE(told.find("start with Windows"), std::string::npos) << told;
+    EXPECT_NE(told.find("Start Kelvane as administrator"), std::string::npos) << told;
+    EXPECT_EQ(told.find("fan controller"), std::string::npos) << told;
+    // Cancel still just closes.
+    u.Command3_Click();
+    EXPECT_TRUE(u.closed);
+    EXPECT_EQ(user.host.reports.size(), 1u);
 }
 
 TEST(OptionsDialog, EachFanTabEditsItsOwnFan) {

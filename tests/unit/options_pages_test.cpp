@@ -51,6 +51,8 @@ TEST(VoltagePage, ARowEditsTheRecordOfTheNearestValueLabel) {
     w.TempLabel[0].top = w.KelvaneLabel[8].top;
     w.TempLabel[3].visible = false;  // input 3's name then pairs with a far label
     o.g.g_Vin[4].Percent = 25;
+    o.g.g_Vin[6].Percent = 150;  // hand-edited beyond what the list offers
+    o.g.g_Vin[7].Percent = -5;
     Form2& d = o.Open();
     EXPECT_EQ(d.MyLabel[5].tag, "0");
     EXPECT_EQ(d.MyLabel[1].tag, "1");
@@ -69,6 +71,12 @@ TEST(VoltagePage, ARowEditsTheRecordOfTheNearestValueLabel) {
     d.ApplyCmdButon_Click();
     EXPECT_EQ(o.rig.profile.GetString("VIN1", "Percent", ""), "11");
     EXPECT_EQ(o.rig.profile.GetString("VIN0", "Enable", ""), "0");
+    // Apply stores what the page shows: out-of-range tolerances are clamped to the list.
+    EXPECT_EQ(d.MyLabel[6].tag, "6");
+    EXPECT_EQ(d.MyList[6].TopItem(), "100");
+    EXPECT_EQ(d.MyList[7].TopItem(), "0");
+    EXPECT_EQ(o.rig.profile.GetString("VIN6", "Percent", ""), "100");
+    EXPECT_EQ(o.rig.profile.GetString("VIN7", "Percent", ""), "0");
 }
 
 TEST(AdvancedPage, OpeningShowsTheStoredBitsWithoutChangingThem) {

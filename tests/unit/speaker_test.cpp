@@ -81,11 +81,13 @@ TEST(Speaker, FrequencyToDivisorAndItsFailures) {
     EXPECT_EQ(FailureOf(r.f, 0), ErrorKind::DivisionByZero);
     EXPECT_TRUE(r.board.accesses().empty());
 
-    // Below about 18.2 Hz the divisor needs 17 bits; a negative one has no bytes at all.
-    // Neither byte goes out, so the counter is never left half loaded.
+    // Below about 18.2 Hz the divisor needs 17 bits: the control word and the low byte go
+    // out before the high byte fails its range check. A negative divisor's low byte fails.
+    r.board.clear_accesses();
     frequency = 18;
     EXPECT_THROW(SetSpeakerFrequency(r.f, frequency), RuntimeError);
     EXPECT_EQ(frequency, 66288);
+    EXPECT_EQ(PortTrace(r.board), (std::vector<std::string>{"43=B6", "42=F0"}));
     for (std::int32_t negative : {-400, -5000}) {  // -5000 Hz: -239, high byte 0, low not
         r.board.clear_accesses();
         EXPECT_EQ(FailureOf(r.f, negative), ErrorKind::Overflow);
@@ -101,7 +103,8 @@ TEST(Speaker, AFailedNoteSilencesTheSpeaker) {
     NoteRecord low{-60, 150};  // 12.5 Hz rounds to 12: divisor 99432
     EXPECT_THROW(PlayNote(r.f, low), RuntimeError);
     EXPECT_EQ(PortTrace(r.board),
-              (std::vector<std::string>{"in 61=A4", "61=A7", "43=B6", "in 61=A7", "61=A4"}));
+              (std::vector<std::string>{"in 61=A4", "61=A7", "43=B6", "42=68", "in 61=A7",
+                                        "61=A4"}));
     EXPECT_TRUE(r.rig.clock.sleeps.empty());
 }
 

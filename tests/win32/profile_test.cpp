@@ -2,12 +2,19 @@
 #include <windows.h>
 
 #include <fstream>
+#include <iterator>
 #include <string>
 
+#include "app/ini_text.h"
 #include "win32/services.h"
 
 namespace kelvane::win32 {
 namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 class PrivateProfileTest : public ::testing::Test {
 protected:
@@ -17,7 +24,9 @@ protected:
         path_ = std::string(dir) + "kelvane_profile_test.ini";
         std::ofstream out(path_, std::ios::binary);
         out << "[Option]\r\nAddress=70000\r\nbeepwaittimes = 12abc\r\nUserScroll=-5\r\n"
-               "DisplayScale=abc\r\nstrAbout=  padded text  \r\nLong="
+               "DisplayScale=abc\r\nHex=0x2A5\r\nUpperHex=0X2A5\r\nOctal=0o17\r\n"
+               "Binary=0b101\r\nPlus=+7\r\nWrapped=4294967297\r\nEmpty=\r\nDigits30="
+            << std::string(29, '0') << "9\r\nstrAbout=  padded text  \r\nLong="
             << std::string(1500, 'x') << "\r\n[Label Option 12]\r\nCaption=About it\r\n";
     }
     void TearDown() override { DeleteFileA(path_.c_str()); }
@@ -33,6 +42,20 @@ TEST_F(PrivateProfileTest, IntegerRules) {
     EXPECT_EQ(p.GetInt("Option", "DisplayScale", 7), 0);  // no digits reads 0
     EXPECT_EQ(p.GetInt("Option", "Missing", 42), 42);
     EXPECT_EQ(p.GetInt("No Such Section", "Address", 661), 661);
+    // What the function really does beyond decimal digits; the in-memory double follows it.
+    IniText twin(ReadAll(path_));
+    for (const char* key : {"Address", "BeepWaitTimes", "UserScroll", "DisplayScale", "Hex",
+                            "UpperHex", "Octal", "Binary", "Plus", "Wrapped", "Empty",
+                            "Digits30", "Missing"})
+        EXPECT_EQ(p.GetInt("Option", key, 42), twin.GetInt("Option", key, 42)) << key;
+    EXPECT_EQ(p.GetInt("Option", "Hex", 0), 0x2A5);
+    EXPECT_EQ(p.GetInt("Option", "UpperHex", 0), 0);
+    EXPECT_EQ(p.GetInt("Option", "Octal", 0), 15);
+    EXPECT_EQ(p.GetInt("Option", "Binary", 0), 5);
+    EXPECT_EQ(p.GetInt("Option", "Plus", 0), 7);
+    EXPECT_EQ(p.GetInt("Option", "Wrapped", 0), 1);
+    EXPECT_EQ(p.GetInt("Option", "Empty", 42), 42);
+    EXPECT_EQ(p.GetInt("Option", "Digits30", 42), 0);  // only 29 characters are read
 }
 
 TEST_F(PrivateProfileTest, StringRules) {
@@ -41,6 +64,24 @@ TEST_F(PrivateProfileTest, StringRules) {
     EXPECT_EQ(p.GetString("label option 12", "caption", "d"), "About it");
     EXPECT_EQ(p.GetString("Option", "Missing", "default"), "default");
     EXPECT_EQ(p.GetString("Option", "Long", "").size(), 1023u);
+}
+
+// However Notepad saved the file, each "∞" of a marked text arrives as the UTF-8 marker.
+TEST_F(PrivateProfileTest, InfinityArrivesAsTheMarkerInEveryEncoding) {
+    const std::string marker = "\xE2\x88\x9E";
+    const std::string utf8 = "[Option]\r\nstrAbout=Till" + marker + "Ver 5" + marker + "\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : std::string("[Option]\r\nstrAbout=Till\x01Ver 5\x01\r\n")) {
+        utf16 += c == '\x01' ? '\x1E' : c;
+        utf16 += c == '\x01' ? '\x22' : '\0';
+    }
+    for (const std::string& content : {utf8, "\xEF\xBB\xBF" + utf8, utf16}) {
+        std::ofstream(path_, std::ios::binary | std::ios::trunc) << content;
+        PrivateProfile p(path_);
+        EXPECT_EQ(p.GetMarkedText("Option", "strAbout", "d"), "Till" + marker + "Ver 5" + marker)
+            << content.substr(0, 3);
+        EXPECT_EQ(p.GetMarkedText("Option", "Missing", "a" + marker), "a" + marker);
+    }
 }
 
 TEST_F(PrivateProfileTest, WrittenValuesReadBack) {

@@ -219,6 +219,20 @@ TEST(OptionsWindow, GeneralOptionsFollowTheLogicsExclusion) {
     SendMessageA(card, BM_CLICK, 0, 0);
     EXPECT_EQ(d.view->model().working_sound_warnning(), 3);
     EXPECT_EQ(SendMessageA(d.Get(ids::kSoundStyle), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    // One tab stop per pair, on the chosen button; the arrows choose within the pair.
+    HWND speaker = d.Get(ids::kSoundStyle);
+    EXPECT_TRUE(GetWindowLongA(card, GWL_STYLE) & WS_TABSTOP);
+    EXPECT_FALSE(GetWindowLongA(speaker, GWL_STYLE) & WS_TABSTOP);
+    SetFocus(card);
+    MSG up{card, WM_KEYDOWN, VK_UP, 1, 0, {}};
+    EXPECT_TRUE(d.view->PreTranslate(up));
+    Pump();
+    EXPECT_EQ(GetFocus(), speaker);
+    EXPECT_EQ(d.view->model().working_sound_warnning(), 2);
+    MSG down{speaker, WM_KEYDOWN, VK_DOWN, 1, 0, {}};
+    EXPECT_TRUE(d.view->PreTranslate(down));
+    Pump();
+    EXPECT_EQ(d.view->model().working_sound_warnning(), 3);
     SendMessageA(sound, BM_CLICK, 0, 0);
     EXPECT_EQ(d.view->model().working_sound_warnning(), 1);
     EXPECT_FALSE(IsWindowEnabled(card));
@@ -240,12 +254,44 @@ TEST(OptionsWindow, OkAppliesAndUnloadsOnlyAfterItsHandlerReturned) {
     EXPECT_EQ(d.view->model().CtrSlider[4].value(), 76);
 }
 
-TEST(OptionsWindow, TheCloseBoxCancels) {
+TEST(OptionsWindow, TheCloseBoxAndEscapeCancelAndEnterCommitsABox) {
     Dialog d;
     SendMessageA(d.Get(ids::kCtrSlider + 4), WM_KEYDOWN, VK_DOWN, 1);
     SendMessageA(d.view->hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(d.unloads, 1);
     EXPECT_EQ(d.rig.g.g_FanCtrl[0].S[4], 75);
+
+    // Keys as the message loop hands them to the dialog manager.
+    Dialog k;
+    HWND box = k.Get(ids::kCtrText + 4);
+    SetFocus(box);
+    SendMessageA(box, EM_SETSEL, 0, -1);
+    Type(box, "180");
+    MSG enter{box, WM_KEYDOWN, VK_RETURN, 1, 0, {}};
+    EXPECT_TRUE(k.view->PreTranslate(enter));
+    Pump();
+    EXPECT_EQ(k.view->model().CtrSlider[4].value(), 100);
+    EXPECT_EQ(Text(box), "100");  // shown what the commit made of it, focus kept
+    EXPECT_EQ(GetFocus(), box);
+    EXPECT_EQ(k.unloads, 0);
+    EXPECT_TRUE(k.view->model().ApplyCmdButon.enabled);
+    MSG escape{box, WM_KEYDOWN, VK_ESCAPE, 1, 0, {}};
+    EXPECT_TRUE(k.view->PreTranslate(escape));
+    EXPECT_EQ(k.unloads, 1);
+    EXPECT_EQ(k.rig.g.g_FanCtrl[0].S[4], 75);
+    EXPECT_EQ(k.rig.rig.profile.Text(), "");
+
+    // Enter on a focused button presses that button, not the default "Ok".
+    Dialog b;
+    SendMessageA(b.Get(ids::kCtrSlider + 4), WM_KEYDOWN, VK_DOWN, 1);  // 75 -> 76
+    HWND apply = b.Get(ids::kApplyCmdButon);
+    SendMessageA(b.view->hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(apply), TRUE);  // as Tab
+    MSG press{apply, WM_KEYDOWN, VK_RETURN, 1, 0, {}};
+    EXPECT_TRUE(b.view->PreTranslate(press));
+    Pump();
+    EXPECT_EQ(b.unloads, 0);
+    EXPECT_EQ(b.rig.g.g_FanCtrl[0].S[4], 76);
+    EXPECT_FALSE(b.view->model().ApplyCmdButon.enabled);
 }
 
 struct Notice {
