@@ -3,10 +3,10 @@
 namespace kelvane::board {
 namespace {
 
-// A program switches the gate on and then loads the next note's count a few port accesses
-// later. A tone younger than this that gets a new count is the same note, not a short blip
-// of the previous one.
-constexpr long long kSettleMs = 5;
+// A program switches the gate on and then loads the next note's count: control word, low
+// byte, high byte. A count completed within these writes after the gate is the same note,
+// not a short blip of the previous one, however long a busy machine took between them.
+constexpr int kSettleWrites = 3;
 
 }  // namespace
 
@@ -16,6 +16,7 @@ void SpeakerTimer::WritePort61(std::uint8_t value, long long now_ms) {
 }
 
 void SpeakerTimer::WriteControl(std::uint8_t control_word) {
+    ++writes_since_start_;
     if ((control_word >> 6) != 2) return;  // another channel, or read-back
     const int access = (control_word >> 4) & 3;
     if (access == 0) return;  // counter latch: the count is unchanged
@@ -24,6 +25,7 @@ void SpeakerTimer::WriteControl(std::uint8_t control_word) {
 }
 
 void SpeakerTimer::WriteCounter(std::uint8_t value, long long now_ms) {
+    ++writes_since_start_;
     int count = -1;
     if (access_mode_ == 1) {
         count = value;
@@ -49,14 +51,16 @@ void SpeakerTimer::Update(long long now_ms) {
         sounding_ = true;
         tone_divisor_ = divisor_;
         tone_start_ = now_ms;
+        writes_since_start_ = 0;
     } else if (sounding_ && divisor_ != tone_divisor_) {
-        if (now_ms - tone_start_ < kSettleMs) {
+        if (writes_since_start_ <= kSettleWrites) {
             tone_divisor_ = divisor_;
         } else {
             Finish(now_ms);
             sounding_ = true;
             tone_divisor_ = divisor_;
             tone_start_ = now_ms;
+            writes_since_start_ = kSettleWrites;
         }
     }
 }

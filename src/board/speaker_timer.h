@@ -43,6 +43,7 @@ class SpeakerTimer {
     bool sounding_ = false;
     int tone_divisor_ = 0;
     long long tone_start_ = 0;
+    int writes_since_start_ = 0;  // timer writes since the sounding tone began
     std::vector<Tone> tones_;
     Listener listener_;
 };
