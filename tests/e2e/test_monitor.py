@@ -184,7 +184,7 @@ def critical_cpu_over_temperature(k, revision):
               "%s on the wrong tick: seen at %s, not yet at %s, want %d"
               % (what, seen[what], unseen.get(what), tick))
 
-    shot = k.screenshot("alarm.png")
+    shot = k.screenshot("alarm.png" if revision >= 6 else "alarm-older-controller.png")
     main = k.window()
     check(main.get("visible") == "1" and main.get("iconic") == "0" and main.get("topmost") == "1",
           "the critical alarm did not bring the main window up: %s" % main)
@@ -262,10 +262,46 @@ def test_over_temperature_without_hwm_txt_stays_quiet(k):
           "no full speed for the CPU fan: %s" % last)
 
 
+# The shipped nominals of VIN0..VIN8, in volts.
+NOMINALS = [1.2, 3.3, 5.0, 12.0, -12.0, -5.0, 3.0, 3.3, 3.0]
+
+
+def reddish_pixels(png, rect):
+    data = region_pixels(png, *rect)
+    rgb = [data[i:i + 3] for i in range(0, len(data) - 2, 3)]
+    return sum(1 for r, g, b in rgb if r > 150 and g < 90 and b < 90)
+
+
+def test_low_rail_shows_its_value_in_red(k):
+    # +5 V (VIN2) held at raw 100: 2.69 V, far outside 5 V +- 10 %; every other input reads
+    # what the healthy board gives.
+    k.describe_board("[Chip]\nId=0x12\nRevision=8\n[Hold]\n22=100\n")
+    k.start()
+    check(k.wait_window(timeout=40), "main window did not appear")
+    wait_ticks(k, 8)
+    texts = [k.child(1100 + v).get("text") for v in range(9)]
+    check(texts[2] == "2.69 V", "+5 V reads %r" % texts[2])
+    for v, (text, nominal) in enumerate(zip(texts, NOMINALS)):
+        if v != 2:
+            volts = float(text.split()[0])
+            check(abs(volts - nominal) <= abs(nominal) * 0.02,
+                  "VIN%d reads %s, nominal %.2f V" % (v, text, nominal))
+    time.sleep(0.5)
+    shot = k.screenshot("low-rail.png")
+    low = reddish_pixels(shot, child_screen_rect(k, 1102))
+    normal = [reddish_pixels(shot, child_screen_rect(k, 1100 + v)) for v in (1, 3, 4)]
+    check(low >= 10 and normal == [0, 0, 0],
+          "red pixels: low rail %d, healthy rails %s" % (low, normal))
+    # A voltage alarm colours the value only: the status stays normal.
+    check(k.child(1301).get("text") == "Normal..." and k.child(1303).get("text") == "",
+          "status: %s %s" % (k.child(1301), k.child(1303)))
+
+
 CASES = [
     test_translated_readings_reach_text_fields_and_leds,
     test_normal_board_steps_the_fans_after_warm_up,
     test_critical_cpu_over_temperature,
     test_critical_cpu_over_temperature_older_controller,
     test_over_temperature_without_hwm_txt_stays_quiet,
+    test_low_rail_shows_its_value_in_red,
 ]
