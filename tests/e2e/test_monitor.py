@@ -130,6 +130,7 @@ def check_record(rec):
 
 def shipped_ini_with_sound(k):
     shipped = k.read(INI)
+    check(b"\n" not in shipped.replace(b"\r\n", b""), "the shipped kelvane.ini has bare LFs")
     check(b"SoundWarnning=0\r\n" in shipped, "the shipped kelvane.ini changed its sound key")
     k.write(INI, shipped.replace(b"SoundWarnning=0\r\n", b"SoundWarnning=2\r\n"))
 
