@@ -10,7 +10,6 @@ namespace {
 
 constexpr std::uint32_t kHeadingColor = 0x00FFD27A;  // light azure
 constexpr std::uint32_t kTitleColor = 0x0000C8FF;    // amber
-constexpr std::uint32_t kTextColor = 0x00E0E0E0;     // light grey
 constexpr std::uint32_t kCommandColor = 0x0080FF80;  // soft green
 
 Control Label(const char* caption, int left, int top, int width, int height, std::uint32_t color,

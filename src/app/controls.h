@@ -44,6 +44,9 @@ std::uint32_t CheckedColor(long long color);
 // as negative numbers and mean their bit pattern.
 long long ColorFromProfile(long long value);
 
+// Design colour of plain text, such as the voltage values.
+inline constexpr std::uint32_t kTextColor = 0x00E0E0E0;  // light grey
+
 enum class WindowState { Normal, Minimized, Maximized };
 
 inline constexpr const char* kMainCaption = "Kelvane Ver 5.07";

@@ -99,7 +99,7 @@ LoadResult Form1_Form_Load(Form1& f, AppShell& shell) {
     SkipOnError([&] { ReadBackColor(f); });
     LoadSkin(f);
     SkipOnError([&] { ReadVoltageFactors(f); });
-    SkipOnError([&] { ApplySettings(f, kFalse); });
+    SkipOnError([&] { ApplySettings(f, kFalse, ScopeOfLoadedSettings(f.findings)); });
     SkipOnError([&] { CenterFormOnScreen(f); });
     SkipOnError([&] { BuildReadingTables(f); });
 

@@ -35,8 +35,13 @@ class Reader {
     explicit Reader(const std::string& text) : ini_(text) {}
 
     std::vector<std::string> Keys(const std::string& section) const { return ini_.Keys(section); }
+    // A ";" after a value starts a comment, so a description copied with its notes still
+    // describes what it says.
     std::string Value(const std::string& section, const std::string& key) {
-        return ini_.GetString(section, key, {});
+        std::string v = ini_.GetString(section, key, {});
+        v = v.substr(0, v.find(';'));
+        while (!v.empty() && (v.back() == ' ' || v.back() == '\t')) v.pop_back();
+        return v;
     }
 
     // A number within [lo, hi], or nothing with a problem noted.

@@ -1,6 +1,7 @@
 #pragma once
 // The text that sets up a simulated machine. Numbers are decimal or 0x hex; register names
-// in [Registers] and [Hold] are hex with or without 0x.
+// in [Registers] and [Hold] are hex with or without 0x. A ";" starts a comment, also after a
+// value.
 //   [Chip]      Id (0x12), Revision (8), Address (0x295): what 0x21/0x22 of the configuration
 //               pair answer, and the monitor's index port
 //   [Registers] 29=45 ...: starting values of monitor registers

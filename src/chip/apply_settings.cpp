@@ -50,29 +50,49 @@ std::optional<long long> TagNumber(const Control& c) {
     return n;
 }
 
-// A value bound for a field narrower than its register: a wider value would spill into the
-// neighbouring bits, so it is refused like any other value that does not fit.
+// A value bound for a register or a field narrower than one: a wider value would spill into
+// the neighbouring bits, so it is refused like any other value that does not fit.
 long long Field(long long v, long long max) {
     if (v < 0 || v > max) Raise(ErrorKind::Overflow, "register field");
     return v;
 }
+
+// Checks every value the fan's programming will write before the first write, so a bad
+// one leaves the fan as the board had it rather than half programmed.
+void CheckFanValues(const Form1& f, const FanCtrlRecord& r, long long selector) {
+    if (r.Mode != 0) {
+        Field(r.SwFan, 0x7F);
+        return;
+    }
+    Field(selector | 0x80, 0xFF);
+    if (!IsTrue(f.KelvaneFanFlag)) {
+        for (const i16 s : r.S) Field(s, 0xFF);
+        for (const i16 speed : r.Speed) Field(speed, 0xFF);
+        return;
+    }
+    for (int k = 0; k < 3; ++k) Field(r.S[k], 0xFF);
+    Field(r.Speed[0], 0x7F);
+    if (IsTrue(f.KelvaneFanSpecialFlag)) Field(r.S[4], 0x1F);
+}
+
+// The delta-temperature chip's slope has seven bits (B+4 bits 0..5, B+3 bit 7); a steeper or
+// falling ramp would wrap into a flat or wrong one, so it gets the steepest.
+int SevenBitSlope(i16 slope) { return slope >= 0 && slope <= 0x7F ? slope : 0x7F; }
 
 void ProgramNewerLayout(Form1& f, FanCtrlRecord& r, int b) {
     ChipAccess& chip = f.chip;
     const bool delta_temp = IsTrue(f.KelvaneFanSpecialFlag);
     for (int k = 0; k < 3; ++k) chip.WriteReg(b + k, r.S[k]);
     if (delta_temp) {
-        const long long delta = Field(r.S[4], 0x1F);
         const int x = chip.ReadReg(b + 5);
-        chip.WriteReg(b + 5, (x & 0xE0) + delta);
+        chip.WriteReg(b + 5, (x & 0xE0) + r.S[4]);
     }
-    const long long speed = Field(r.Speed[0], 0x7F);
-    chip.WriteReg(b + 3, speed);
+    chip.WriteReg(b + 3, r.Speed[0]);
     if (r.S[2] == r.S[1]) r.S[2] = Add16(r.S[2], 1);  // kept, and saved by the next apply
     const double rise = Sub16(127, r.Speed[0]);
     const double span = Sub16(r.S[2], r.S[1]);
     if (delta_temp) {
-        const i16 slope = RoundToInt16(Divide(rise, span) * 8);
+        const int slope = SevenBitSlope(RoundToInt16(Divide(rise, span) * 8));
         chip.WriteReg(b + 4, (slope & 0x3F) + 0xC0);
         const int x = chip.ReadReg(b + 3);
         chip.WriteReg(b + 3, (slope & 0x40) * 2 + (x & 0x7F));
@@ -84,12 +104,13 @@ void ProgramNewerLayout(Form1& f, FanCtrlRecord& r, int b) {
 void ProgramFan(Form1& f, long long n) {
     ChipAccess& chip = f.chip;
     FanCtrlRecord& r = f.settings.g_FanCtrl[static_cast<size_t>(n)];
+    const auto selector = TagNumber(f.window.FanLed[static_cast<size_t>(n)]);
+    if (r.Mode == 0 && !selector) Raise(ErrorKind::Overflow, "fan selector");
+    CheckFanValues(f, r, selector.value_or(0));
     if (r.Mode != 0) {
-        chip.WriteReg(0x15 + n, Field(r.SwFan, 0x7F));
+        chip.WriteReg(0x15 + n, r.SwFan);
         return;
     }
-    const auto selector = TagNumber(f.window.FanLed[static_cast<size_t>(n)]);
-    if (!selector) Raise(ErrorKind::Overflow, "fan selector");
     chip.WriteReg(0x15 + n, *selector | 0x80);
     const int b = static_cast<int>(0x60 + 8 * n);
     if (IsTrue(f.KelvaneFanFlag)) {
@@ -113,7 +134,15 @@ int SlopeCode(int slope) {
     return 0xBF;
 }
 
+ApplyScope ScopeOfLoadedSettings(const StartupFindings& found) {
+    return {found.fan_ctrl_read, found.display_on_top_read, found.execute_at_startup_read};
+}
+
 void ApplySettings(Form1& f, i16 save, ApplyOutcome* outcome) {
+    ApplySettings(f, save, ApplyScope{}, outcome);
+}
+
+void ApplySettings(Form1& f, i16 save, const ApplyScope& scope, ApplyOutcome* outcome) {
     ApplyOutcome ignored;
     ApplyOutcome& result = outcome != nullptr ? *outcome : ignored;
     if (IsTrue(save)) result.settings_saved = SaveSettings(f);
@@ -122,9 +151,10 @@ void ApplySettings(Form1& f, i16 save, ApplyOutcome* outcome) {
         if (!heading.visible) continue;
         const auto n = TagNumber(heading);
         if (!n || *n < 0 || *n > 2) Raise(ErrorKind::Subscript, "fan of heading");
-        ProgramFan(f, *n);
+        if (scope.fans[static_cast<size_t>(*n)]) ProgramFan(f, *n);
     }
-    f.sys.host.SetTopmost(IsTrue(f.settings.g_DisplayOnTop));
+    if (scope.topmost) f.sys.host.SetTopmost(IsTrue(f.settings.g_DisplayOnTop));
+    if (!scope.autostart) return;
     if (f.settings.g_ExecuteAtStartup & 2) {
         // Quoted: the program folder usually holds a blank.
         const std::string path = f.program_folder + "\\" + f.exe_name + ".exe";

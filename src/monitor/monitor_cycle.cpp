@@ -112,8 +112,13 @@ void SetLabel1(Form1& f, std::uint32_t color, const char* text) {
     f.window.Label1.caption = text;
 }
 
-void ForceFullSpeed(Form1& f, int first_register) {
-    for (int r = first_register; r < first_register + 3; ++r) f.chip.WriteReg(r, 0x7F);
+// The normal steps left the fan in software mode, where only its control register counts.
+// The older layout's automatic speeds are raised too; the newer layout keeps its delta
+// temperature and unused bytes there, which 0x7F would only corrupt.
+void ForceFullSpeed(Form1& f, int control_register, int first_speed_register) {
+    f.chip.WriteReg(control_register, 0x7F);
+    if (IsTrue(f.KelvaneFanFlag)) return;
+    for (int r = first_speed_register; r < first_speed_register + 3; ++r) f.chip.WriteReg(r, 0x7F);
 }
 
 void EpisodeSteps(Form1& f, int code, std::int32_t& count, bool& sound) {
@@ -162,14 +167,14 @@ void StatusAction(Form1& f, bool& sound) {
             : 0;
     switch (m.g_ErrorCode) {
         case 1:
-            ForceFullSpeed(f, 0x6D);
+            ForceFullSpeed(f, 0x16, 0x6D);
             EpisodeSteps(f, 1, m.g_CPUOverCnt, sound);
             break;
         case 2:
             EpisodeSteps(f, 2, f.g_CPUOrderCnt, sound);
             break;
         case 3:
-            ForceFullSpeed(f, 0x65);
+            ForceFullSpeed(f, 0x15, 0x65);
             EpisodeSteps(f, 3, m.g_SYSOverCnt, sound);
             break;
         case 4:
@@ -228,13 +233,26 @@ std::string VoltageText(double volts) {
     return s + " V";
 }
 
+// Within the nominal plus or minus Percent % of its magnitude.
+bool WithinTolerance(const VinRecord& r, double volts) {
+    const double nominal = r.DefaultTemp / 100.0;
+    return std::fabs(volts - nominal) <= std::fabs(nominal) * r.Percent / 100.0;
+}
+
 void ShowVoltages(Form1& f) {
+    MonitorState& m = f.monitor;
     for (int v = 0; v < 9; ++v) {
+        const auto i = static_cast<std::size_t>(v);
         Control& label = f.window.TempLabel[v];
+        m.volt_checked[i] = m.volt_in_tolerance[i] = false;
         if (!label.visible) continue;
         const double volts = ReadVoltage(f, v);
-        f.monitor.volts[static_cast<std::size_t>(v)] = volts;
+        m.volts[i] = volts;
         label.caption = VoltageText(volts);
+        const VinRecord& r = f.settings.g_Vin[i];
+        m.volt_checked[i] = r.Enable != 0 && r.DefaultTemp != 0;
+        m.volt_in_tolerance[i] = m.volt_checked[i] && WithinTolerance(r, volts);
+        label.fore_color = m.volt_checked[i] && !m.volt_in_tolerance[i] ? kRed : kTextColor;
     }
 }
 
@@ -281,8 +299,11 @@ void TellListeners(Form1& f) {
 }  // namespace
 
 std::int32_t TemperatureLimit(const Form1& f, int n) {
-    if (n == 0) return f.g_RegSnapshot[R64];
-    if (n == 1) return f.g_RegSnapshot[R6C];
+    // The newer layout keeps the slope in B+4; its full-speed temperature B+2 is the limit,
+    // the point at which the display already turns red.
+    const bool newer = IsTrue(f.KelvaneFanFlag);
+    if (n == 0) return f.g_RegSnapshot[newer ? R62 : R64];
+    if (n == 1) return f.g_RegSnapshot[newer ? R6A : R6C];
     return -1;
 }
 

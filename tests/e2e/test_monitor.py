@@ -20,21 +20,20 @@ FAN_RECORDS = "".join(
     "[Default Fan Ctrl %d]\nMode=0\nS0=30\nS1=40\nS2=60\nDeltaTemp=2\nSpeed0=40\n" % n
     for n in range(3))
 
-# The CPU (channel 1, register 0x2A) at 80 C against a limit of 40 in R6C. The program's own
-# writes to 0x6C must not move the limit, and the CPU fan keeps a healthy count.
+# The CPU (channel 1, register 0x2A) at 85 C, more than 10 over the shipped limit of 70, on
+# the default chip (newer fan controller) or revision 3 (older); the CPU fan keeps a healthy
+# count.
 HOT_CPU_BOARD = """[Chip]
 Id=0x12
-Revision=8
+Revision=%d
 [Registers]
-2A=0x50
-[Hold]
-6C=0x28
-0E=150
+2A=85
 """
 
 
 # The fan steps of a normal tick go to the control registers of fans 0 and 1.
 FAN_STEP = ("WriteReg 0x0295 0x15 ", "WriteReg 0x0295 0x16 ")
+CPU_BLOCK_TAIL = tuple("WriteReg 0x0295 0x%02x " % r for r in (0x6D, 0x6E, 0x6F))
 
 
 def W(reg, value):
@@ -123,15 +122,22 @@ def parse_records(text_lines):
 def check_record(rec):
     check(len(rec) == 9, "record cut short: %s" % rec)
     check(re.match(r"^Date:\S.*  Time:\S", rec[0]) is not None, "date line: %r" % rec[0])
-    expected = ["=" * 46, "CPUTemperature    => 80", "CPUFanSpeed       => 4500",
+    expected = ["=" * 46, "CPUTemperature    => 85", "CPUFanSpeed       => 4500",
                 "SystemTemperature => 38", "SystemFanSpeed    => 5000",
                 "ErrorCode         => 1", OVER, ""]
     check(rec[1:] == expected, "record body:\n got %s\nwant %s" % (rec[1:], expected))
 
 
-def test_critical_cpu_over_temperature(k):
-    k.describe_board(HOT_CPU_BOARD)
-    k.write(INI, "[Option]\nSoundWarnning=2\nBeepWaitTimes=3\n" + FAN_RECORDS)
+def shipped_ini_with_sound(k):
+    shipped = k.read(INI)
+    check(b"\n" not in shipped.replace(b"\r\n", b""), "the shipped kelvane.ini has bare LFs")
+    check(b"SoundWarnning=0\r\n" in shipped, "the shipped kelvane.ini changed its sound key")
+    k.write(INI, shipped.replace(b"SoundWarnning=0\r\n", b"SoundWarnning=2\r\n"))
+
+
+def critical_cpu_over_temperature(k, revision):
+    k.describe_board(HOT_CPU_BOARD % revision)
+    shipped_ini_with_sound(k)
     k.write("C:\\hwm.txt", b"earlier history\r\n")
     k.start()
     check(k.wait_window(timeout=40), "main window did not appear")
@@ -179,7 +185,7 @@ def test_critical_cpu_over_temperature(k):
               "%s on the wrong tick: seen at %s, not yet at %s, want %d"
               % (what, seen[what], unseen.get(what), tick))
 
-    shot = k.screenshot("alarm.png")
+    shot = k.screenshot("alarm.png" if revision >= 6 else "alarm-older-controller.png")
     main = k.window()
     check(main.get("visible") == "1" and main.get("iconic") == "0" and main.get("topmost") == "1",
           "the critical alarm did not bring the main window up: %s" % main)
@@ -214,13 +220,14 @@ def test_critical_cpu_over_temperature(k):
     check(all(abs(d - want) <= 60 for d, want in zip(durations, TUNE_MS)),
           "note lengths: %s" % durations)
 
+    # Full speed reaches the CPU fan through its control register; the automatic speeds are
+    # raised only on the older controller, where B+5..B+7 hold them.
     per_tick = ticks(trace_ops(k))
-    forced = [W(r, 0x7F) for r in (0x6D, 0x6E, 0x6F)]
+    forced = [W(0x16, 0x7F)] + ([W(r, 0x7F) for r in (0x6D, 0x6E, 0x6F)] if revision < 6 else [])
     for i, t in enumerate(per_tick[:-1]):
-        has = [op for op in t if op in forced]
+        has = [op for op in t if op.startswith(FAN_STEP) or op.startswith(CPU_BLOCK_TAIL)]
         want = forced if i >= 6 else []
-        check(has == want, "tick %d (g_Delay %d) forced writes %s" % (i + 1, i, has))
-        check(not any(op.startswith(FAN_STEP) for op in t), "a fan step on tick %d" % (i + 1))
+        check(has == want, "tick %d (g_Delay %d) fan writes %s, want %s" % (i + 1, i, has, want))
 
     # Many ticks after it opened, the user must still be able to read it.
     order = k.probe("above", WARNING_TITLE, MAIN_TITLE).stdout
@@ -228,9 +235,17 @@ def test_critical_cpu_over_temperature(k):
           "the main window covers the warning window: %s" % order.split())
 
 
+def test_critical_cpu_over_temperature(k):
+    critical_cpu_over_temperature(k, 8)
+
+
+def test_critical_cpu_over_temperature_older_controller(k):
+    critical_cpu_over_temperature(k, 3)
+
+
 def test_over_temperature_without_hwm_txt_stays_quiet(k):
-    k.describe_board(HOT_CPU_BOARD)
-    k.write(INI, "[Option]\nSoundWarnning=2\nBeepWaitTimes=3\n" + FAN_RECORDS)
+    k.describe_board(HOT_CPU_BOARD % 8)
+    shipped_ini_with_sound(k)
     k.start()
     check(k.wait_window(timeout=40), "main window did not appear")
     wait_ticks(k, 8)
@@ -243,14 +258,51 @@ def test_over_temperature_without_hwm_txt_stays_quiet(k):
     for log in ("C:\\hwm.txt", "C:\\ng.txt"):
         check(not os.path.exists(k.c_path(log)), "%s was written" % log)
     check(not os.path.exists(k.speaker) or os.path.getsize(k.speaker) == 0, "the alarm sounded")
-    forced = [W(r, 0x7F) for r in (0x6D, 0x6E, 0x6F)]
     last = ticks(trace_ops(k))[-2]
-    check([op for op in last if op in forced] == forced, "no full speed for the CPU fan")
+    check([op for op in last if op.startswith(FAN_STEP)] == [W(0x16, 0x7F)],
+          "no full speed for the CPU fan: %s" % last)
+
+
+# The shipped nominals of VIN0..VIN8, in volts.
+NOMINALS = [1.2, 3.3, 5.0, 12.0, -12.0, -5.0, 3.0, 3.3, 3.0]
+
+
+def reddish_pixels(png, rect):
+    data = region_pixels(png, *rect)
+    rgb = [data[i:i + 3] for i in range(0, len(data) - 2, 3)]
+    return sum(1 for r, g, b in rgb if r > 150 and g < 90 and b < 90)
+
+
+def test_low_rail_shows_its_value_in_red(k):
+    # +5 V (VIN2) held at raw 100: 2.69 V, far outside 5 V +- 10 %; every other input reads
+    # what the healthy board gives.
+    k.describe_board("[Chip]\nId=0x12\nRevision=8\n[Hold]\n22=100\n")
+    k.start()
+    check(k.wait_window(timeout=40), "main window did not appear")
+    wait_ticks(k, 8)
+    texts = [k.child(1100 + v).get("text") for v in range(9)]
+    check(texts[2] == "2.69 V", "+5 V reads %r" % texts[2])
+    for v, (text, nominal) in enumerate(zip(texts, NOMINALS)):
+        if v != 2:
+            volts = float(text.split()[0])
+            check(abs(volts - nominal) <= abs(nominal) * 0.02,
+                  "VIN%d reads %s, nominal %.2f V" % (v, text, nominal))
+    time.sleep(0.5)
+    shot = k.screenshot("low-rail.png")
+    low = reddish_pixels(shot, child_screen_rect(k, 1102))
+    normal = [reddish_pixels(shot, child_screen_rect(k, 1100 + v)) for v in (1, 3, 4)]
+    check(low >= 10 and normal == [0, 0, 0],
+          "red pixels: low rail %d, healthy rails %s" % (low, normal))
+    # A voltage alarm colours the value only: the status stays normal.
+    check(k.child(1301).get("text") == "Normal..." and k.child(1303).get("text") == "",
+          "status: %s %s" % (k.child(1301), k.child(1303)))
 
 
 CASES = [
     test_translated_readings_reach_text_fields_and_leds,
     test_normal_board_steps_the_fans_after_warm_up,
     test_critical_cpu_over_temperature,
+    test_critical_cpu_over_temperature_older_controller,
     test_over_temperature_without_hwm_txt_stays_quiet,
+    test_low_rail_shows_its_value_in_red,
 ]

@@ -129,6 +129,7 @@ def newer_fan_block(n, s, delta, speed0, read_b5, read_b3):
     b = 0x60 + 8 * n
     s2 = s[2] + 1 if s[2] == s[1] else s[2]
     slope = round((127 - speed0) / (s2 - s[1]) * 8)
+    slope = slope if 0 <= slope <= 127 else 127
     return [W(0x15 + n, 0x80 + n), W(b, s[0]), W(b + 1, s[1]), W(b + 2, s[2]),
             "ReadReg 0x0295 0x%02x = 0x%02x" % (b + 5, read_b5),
             W(b + 5, (read_b5 & 0xE0) + delta), W(b + 3, speed0),
@@ -174,7 +175,7 @@ def test_option_opens_topmost_with_its_five_tabs(k):
           "the dialog is not centred: %s" % info)
     strip = tabs(k)
     captions = [strip.get("tab%d" % t) for t in range(int(strip.get("count", 0)))]
-    check(captions == ["CPU Fan", "System Fan", "Panel Fan", "Advanced", "Voltage"],
+    check(captions == ["System Fan", "CPU Fan", "Panel Fan", "Advanced", "Voltage"],
           "tab captions: %s" % captions)
     check(strip.get("selected") == "0", "the first tab is not selected: %s" % strip)
     check(not enabled(k, APPLY), "&Apply is enabled on opening")
@@ -183,7 +184,7 @@ def test_option_opens_topmost_with_its_five_tabs(k):
     labels = [control(k, 3050 + i).get("text") for i in (0, 1, 2, 4)]
     check(labels == ["Off", "Start", "Full", "Delta"], "temperature point captions: %s" % labels)
     check([slider(k, CTR_SLIDER + i) for i in (0, 1, 2, 4)] == [30, 40, 60, 2],
-          "CPU fan points are not the installed ones")
+          "System fan points are not the installed ones")
     check(visible(k, FRAME_AUTO) and visible(k, FRAME_SOFT) and not visible(k, FRAME_VOLTAGE)
           and not visible(k, FRAME_ADVANCED), "the fan tab does not show the fan page only")
     k.screenshot("options-fan.png")
@@ -200,7 +201,7 @@ def test_option_opens_topmost_with_its_five_tabs(k):
     check(not visible(k, FRAME_AUTO) and not visible(k, FRAME_ADVANCED),
           "Voltage shows another page as well")
     row = control(k, 3200)
-    check(row.get("visible") == "1" and row.get("text") == "VIN0", "first voltage row: %s" % row)
+    check(row.get("visible") == "1" and row.get("text") == "Vcore", "first voltage row: %s" % row)
     k.screenshot("options-voltage.png")
 
     select_tab(k, 1, FRAME_AUTO)
@@ -214,35 +215,35 @@ def test_option_opens_topmost_with_its_five_tabs(k):
 
 def test_option_keyboard_slider_apply_writes_ini_and_board(k):
     open_options(k)
-    # CPU fan: "Start" from 40 three pages down to 70 pushes "Full" (60) along to 70.
+    # System fan: "Start" from 40 three pages down to 70 pushes "Full" (60) along to 70.
     press(k, CTR_SLIDER + 1, VK_NEXT, 3)
     check(k.wait_for(lambda: slider(k, CTR_SLIDER + 1) == 70, timeout=5),
           "Page Down did not move Start to 70: %s" % slider(k, CTR_SLIDER + 1))
     points = [slider(k, CTR_SLIDER + i) for i in (0, 1, 2, 4)]
-    check(points == [30, 70, 70, 2], "CPU points after moving Start: %s" % points)
+    check(points == [30, 70, 70, 2], "System points after moving Start: %s" % points)
     texts = [control(k, CTR_TEXT + i).get("text") for i in (0, 1, 2, 4)]
-    check(texts == ["30", "70", "70", "2"], "CPU point boxes after moving Start: %s" % texts)
+    check(texts == ["30", "70", "70", "2"], "System point boxes after moving Start: %s" % texts)
     check(enabled(k, APPLY), "moving a slider did not enable &Apply")
 
-    # System fan: "Full" five steps down, 60 to 65.
+    # CPU fan: "Full" five steps down, 70 to 75.
     select_tab(k, 1, FRAME_AUTO)
-    check(k.wait_for(lambda: slider(k, CTR_SLIDER + 1) == 40, timeout=5),
-          "the System Fan page does not show its own points")
+    check(k.wait_for(lambda: slider(k, CTR_SLIDER + 1) == 50, timeout=5),
+          "the CPU Fan page does not show its own points")
     press(k, CTR_SLIDER + 2, VK_DOWN, 5)
-    check(k.wait_for(lambda: slider(k, CTR_SLIDER + 2) == 65, timeout=5),
-          "Down did not move Full to 65: %s" % slider(k, CTR_SLIDER + 2))
-    check(control(k, CTR_TEXT + 2).get("text") == "65", "Full's box: %s" % control(k, CTR_TEXT + 2))
+    check(k.wait_for(lambda: slider(k, CTR_SLIDER + 2) == 75, timeout=5),
+          "Down did not move Full to 75: %s" % slider(k, CTR_SLIDER + 2))
+    check(control(k, CTR_TEXT + 2).get("text") == "75", "Full's box: %s" % control(k, CTR_TEXT + 2))
     # A point typed and committed with Enter: the slider follows, the dialog stays open.
-    retype(k, CTR_TEXT, "35")
+    retype(k, CTR_TEXT, "38")
     k.probe("key", OPTIONS_TITLE, CTR_TEXT, VK_RETURN)
-    check(k.wait_for(lambda: slider(k, CTR_SLIDER) == 35, timeout=5),
-          "Enter did not commit the typed 35: %s" % slider(k, CTR_SLIDER))
+    check(k.wait_for(lambda: slider(k, CTR_SLIDER) == 38, timeout=5),
+          "Enter did not commit the typed 38: %s" % slider(k, CTR_SLIDER))
     check(visible(k, CTR_TEXT) and enabled(k, APPLY), "Enter in a box closed or applied the dialog")
 
-    # Ctrl+Shift+Tab turns back to the CPU page.
+    # Ctrl+Shift+Tab turns back to the System page.
     k.key("ctrl+shift+Tab")
     check(k.wait_for(lambda: slider(k, CTR_SLIDER + 1) == 70, timeout=5),
-          "Ctrl+Shift+Tab did not turn back to the CPU Fan page with its edit: %s" % tabs(k))
+          "Ctrl+Shift+Tab did not turn back to the System Fan page with its edit: %s" % tabs(k))
 
     before_ini = ini_sections(k)
     check("Fan Ctrl Option 0" not in before_ini, "the installed file already has fan records")
@@ -257,10 +258,10 @@ def test_option_keyboard_slider_apply_writes_ini_and_board(k):
     want = {
         "Fan Ctrl Option 0": dict(Mode="0", S0="33", S1="70", S2="70", DeltaTemp="2",
                                   Speed0="40"),
-        "Fan Ctrl Option 1": dict(Mode="0", S0="35", S1="40", S2="65", DeltaTemp="2",
+        "Fan Ctrl Option 1": dict(Mode="0", S0="38", S1="50", S2="75", DeltaTemp="2",
                                   Speed0="40"),
         "Fan Ctrl Option 2": dict(Mode="0", S0="30", S1="40", S2="55", DeltaTemp="2",
-                                  Speed0="40", TmpAlarm="60"),
+                                  Speed0="40", TmpAlarm="55"),
     }
     for section, keys in want.items():
         got = ini.get(section, {})
@@ -277,7 +278,7 @@ def test_option_keyboard_slider_apply_writes_ini_and_board(k):
     got = apply_writes(ops)
     expected = (newer_fan_block(0, [33, 70, 70], 2, 40, read_answer(got, 0x65),
                                 read_answer(got, 0x63))
-                + newer_fan_block(1, [35, 40, 65], 2, 40, read_answer(got, 0x6d),
+                + newer_fan_block(1, [38, 50, 75], 2, 40, read_answer(got, 0x6d),
                                   read_answer(got, 0x6b))
                 + newer_fan_block(2, [30, 40, 55], 2, 40, read_answer(got, 0x75),
                                   read_answer(got, 0x73)))

@@ -76,7 +76,7 @@ def test_newer_layout_apply_with_delta_temperature(k):
     k.write(INI, fan_ini([
         # slope (127-47)/(50-40)*8 = 64: bit 6 lands in bit 7 of B+3
         dict(Mode=0, S0=30, S1=40, S2=50, DeltaTemp=2, Speed0=47, S3=99, S4=99, Speed1=99),
-        # S1 = S2: S2 is raised to 51 after its write, slope 64*8 = 512
+        # S1 = S2: S2 is raised to 51 after its write; slope 64*8 = 512 is too steep: 127
         dict(Mode=0, S0=20, S1=50, S2=50, DeltaTemp=5, Speed0=63),
         # slope 87/20*8 = 34.8, rounded to 35
         dict(Mode=0, S0=30, S1=40, S2=60, DeltaTemp=31, Speed0=40),
@@ -87,7 +87,7 @@ def test_newer_layout_apply_with_delta_temperature(k):
         W(0x15, 0x80), W(0x60, 30), W(0x61, 40), W(0x62, 50),
         R(0x65, 0xe5), W(0x65, 0xe2), W(0x63, 47), W(0x64, 0xc0), R(0x63, 47), W(0x63, 0xaf),
         W(0x16, 0x81), W(0x68, 20), W(0x69, 50), W(0x6a, 50),
-        R(0x6d, 0x40), W(0x6d, 0x45), W(0x6b, 63), W(0x6c, 0xc0), R(0x6b, 63), W(0x6b, 63),
+        R(0x6d, 0x40), W(0x6d, 0x45), W(0x6b, 63), W(0x6c, 0xff), R(0x6b, 63), W(0x6b, 0xbf),
         W(0x17, 0x85), W(0x70, 30), W(0x71, 40), W(0x72, 60),
         R(0x75, 0x00), W(0x75, 31), W(0x73, 40), W(0x74, 0xe3), R(0x73, 40), W(0x73, 40),
     ]

@@ -68,9 +68,9 @@ TEST(ApplySettings, NewerLayoutWithDeltaTemperatureWorkedCase) {
     EXPECT_EQ(a.board.writes_to(0x62), Bytes{50});  // written before the adjustment
     EXPECT_EQ(r.S[2], 51);
     EXPECT_EQ(a.board.writes_to(0x65), Bytes{0xE7});  // bits 5..7 kept
-    EXPECT_EQ(a.board.writes_to(0x64), Bytes{0xC0});  // slope 512
-    EXPECT_EQ(a.board.writes_to(0x63), (Bytes{63, 63}));
-    EXPECT_EQ(a.board.reg(0x63), 63);  // bit 7 (slope bit 6) clear
+    // Slope 512 does not fit the seven-bit field: the steepest ramp, 127.
+    EXPECT_EQ(a.board.writes_to(0x64), Bytes{0xFF});
+    EXPECT_EQ(a.board.writes_to(0x63), (Bytes{63, 0x80 + 63}));
     EXPECT_FALSE(a.Touched(0x66));
     EXPECT_FALSE(a.Touched(0x67));
 
@@ -96,6 +96,28 @@ TEST(ApplySettings, DeltaSlopeCarriesBitSixIntoB3AndRoundsToEven) {
     ASSERT_EQ(a.Run(), std::nullopt);
     EXPECT_EQ(a.board.writes_to(0x74), Bytes{0xC2});
     EXPECT_EQ(a.board.reg(0x73), 122);
+
+    // Slopes outside the seven bits get the steepest ramp instead of wrapping.
+    struct Case {
+        i16 s1, s2, speed0;
+        std::uint8_t b4;
+        int b3;
+    };
+    const Case cases[] = {
+        {40, 41, 111, 0xFF, 0x80 + 111},  // 16 * 8 = 128
+        {50, 51, 63, 0xFF, 0x80 + 63},    // 512: wrapped to 0, a flat ramp
+        {60, 40, 27, 0xFF, 0x80 + 27},    // S(2) below S(1): -40
+        {40, 48, 0, 0xFF, 0x80},          // 127 itself
+        {40, 48, 8, 0xF7, 0x80 + 8},      // 119
+    };
+    for (const Case& c : cases) {
+        r.S = {30, c.s1, c.s2, 0, 0};
+        r.Speed = {c.speed0, 0, 0};
+        a.board.clear_accesses();
+        ASSERT_EQ(a.Run(), std::nullopt) << c.s1 << " " << c.s2;
+        EXPECT_EQ(a.board.writes_to(0x74), Bytes{c.b4}) << c.s1 << " " << c.s2;
+        EXPECT_EQ(a.board.reg(0x73), c.b3) << c.s1 << " " << c.s2;
+    }
 }
 
 TEST(ApplySettings, NewerLayoutWithoutDeltaTemperatureWritesASlopeCode) {
@@ -151,28 +173,28 @@ TEST(ApplySettings, HeadingTagThatNamesNoFanAbandonsTheRest) {
     }
 }
 
-TEST(ApplySettings, NoTruncatedValueReachesTheChip) {
+TEST(ApplySettings, NoTruncatedValueReachesTheChipAndNoFanIsHalfProgrammed) {
     struct Case {
         const char* what;
         i16 newer, delta;
         void (*set)(Form1&);
-        int untouched;  // the register the bad value was bound for
     };
     const Case cases[] = {
-        {"set point", kFalse, kFalse, [](Form1& f) { f.settings.g_FanCtrl[0].S[3] = 256; }, 0x63},
-        {"negative speed", kFalse, kFalse, [](Form1& f) { f.settings.g_FanCtrl[0].Speed[0] = -1; },
-         0x65},
-        {"selector", kFalse, kFalse, [](Form1& f) { f.window.FanLed[0].tag = "300"; }, 0x15},
+        {"set point", kFalse, kFalse, [](Form1& f) { f.settings.g_FanCtrl[0].S[3] = 256; }},
+        {"negative speed", kFalse, kFalse, [](Form1& f) { f.settings.g_FanCtrl[0].Speed[0] = -1; }},
+        {"last speed", kFalse, kFalse, [](Form1& f) { f.settings.g_FanCtrl[0].Speed[2] = 256; }},
+        {"selector", kFalse, kFalse, [](Form1& f) { f.window.FanLed[0].tag = "300"; }},
         {"software PWM", kFalse, kFalse,
          [](Form1& f) {
              f.settings.g_FanCtrl[0].Mode = 1;
              f.settings.g_FanCtrl[0].SwFan = 128;  // would switch the fan to automatic
-         },
-         0x15},
-        {"start speed", kTrue, kTrue, [](Form1& f) { f.settings.g_FanCtrl[0].Speed[0] = 128; },
-         0x63},
-        {"delta temperature", kTrue, kTrue, [](Form1& f) { f.settings.g_FanCtrl[0].S[4] = 32; },
-         0x65},
+         }},
+        {"start speed", kTrue, kTrue, [](Form1& f) { f.settings.g_FanCtrl[0].Speed[0] = 200; }},
+        {"start speed, no delta field", kTrue, kFalse,
+         [](Form1& f) { f.settings.g_FanCtrl[0].Speed[0] = 128; }},
+        {"delta temperature", kTrue, kTrue, [](Form1& f) { f.settings.g_FanCtrl[0].S[4] = 32; }},
+        {"full-speed temperature", kTrue, kTrue,
+         [](Form1& f) { f.settings.g_FanCtrl[0].S[2] = 300; }},
     };
     for (const Case& c : cases) {
         Apply a(c.newer, c.delta);
@@ -180,11 +202,35 @@ TEST(ApplySettings, NoTruncatedValueReachesTheChip) {
         a.g.g_FanCtrl[0].S = {10, 20, 30, 0, 0};
         c.set(a.f);
         EXPECT_EQ(a.Run(), ErrorKind::Overflow) << c.what;
+        // Fan 0 keeps every register the board had; the next fan is not reached.
         for (const auto& w : a.board.accesses())
-            EXPECT_FALSE(w.kind == board::Board::Access::Kind::WriteReg && w.reg == c.untouched)
-                << c.what;
-        EXPECT_FALSE(a.Touched(0x16)) << c.what;  // the next fan is not reached
+            EXPECT_NE(w.kind, board::Board::Access::Kind::WriteReg) << c.what << " " << +w.reg;
+        EXPECT_FALSE(a.Touched(0x16)) << c.what;
     }
+}
+
+TEST(ApplySettings, StartupApplyTouchesOnlyWhatTheLoaderRead) {
+    StartupFindings found;
+    found.fan_ctrl_read = {true, false, false};
+    Apply a;
+    a.g.g_FanCtrl = {};  // zero records: automatic mode with every limit 0
+    a.g.g_DisplayOnTop = 1;
+    a.g.g_ExecuteAtStartup = 0;
+    a.rig.registry.run["Kelvane"] = "\"C:\\Program Files\\Kelvane\\kelvane.exe\"";
+    ApplySettings(a.f, kFalse, ScopeOfLoadedSettings(found));
+    EXPECT_EQ(a.board.writes_to(0x15), Bytes{0x80});
+    for (int reg : {0x16, 0x17, 0x68, 0x6C, 0x70, 0x74}) EXPECT_FALSE(a.Touched(reg)) << reg;
+    EXPECT_TRUE(a.rig.host.topmost_calls.empty());
+    EXPECT_EQ(a.rig.registry.deletes, 0);
+    EXPECT_EQ(a.rig.registry.run.count("Kelvane"), 1u);
+
+    found.fan_ctrl_read = {true, true, true};
+    found.display_on_top_read = found.execute_at_startup_read = true;
+    a.board.clear_accesses();
+    ApplySettings(a.f, kFalse, ScopeOfLoadedSettings(found));
+    EXPECT_EQ(a.board.writes_to(0x17), Bytes{0x82});
+    EXPECT_EQ(a.rig.host.topmost_calls, std::vector<bool>{true});
+    EXPECT_EQ(a.rig.registry.run.count("Kelvane"), 0u);
 }
 
 TEST(ApplySettings, StartupApplyWritesNoFile) {

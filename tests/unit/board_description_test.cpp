@@ -27,9 +27,9 @@ TEST(BoardNumbers, RegisterNamesAreHex) {
 
 TEST(BoardDescriptionParse, AllSections) {
     const BoardDescription d = ParseBoardDescription(
-        "[chip]\nid=5\nRevision=0x03\nAddress=0x290\n"
-        "[Registers]\n29=0x50\n0x2a=66\n0B=0x5B\n"
-        "[Hold]\n0e=255\n"
+        "[chip]\nid=5\nRevision=0x03 ; the older layout\nAddress=0x290\n"
+        "[Registers]    ; hex register numbers\n29=0x50\t; 80 C\n0x2a=66\n0B=0x5B\n"
+        "[Hold]\n0e=255;stalled\n"
         "[Thermal]\nEnabled=1\nAmbient=-5\nHeat1=60\nCooling=50\nMaxRpm2=2000\n"
         "[Speaker]\nPort61=0x20\n"
         "[Faults]\nOpenBus=0\n");

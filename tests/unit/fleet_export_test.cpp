@@ -17,7 +17,7 @@ namespace kelvane {
 namespace {
 
 // The healthy board of the monitor tests: 38 / 42 / 36 degrees, fans 5000 / 4500 / 3750 rpm,
-// limits R64 = R6C = 70.
+// limits R64 = R6C = 70; on this newer layout the cycle's limits are R62 = R6A, set to 70 too.
 constexpr int kCpuTemp = 0x2A;
 
 struct FakeReplacer : FileReplacer {
@@ -64,6 +64,8 @@ struct Terminal {
         f.findings.chip_revision = 8;
         f.findings.settings_read_to_end = true;
         f.KelvaneFanFlag = kTrue;
+        board.set_reg(0x62, 70);
+        board.set_reg(0x6A, 70);
         InitFanDivisors(f);
         f.tick_listeners = {&textfile, &events};
     }
@@ -96,9 +98,10 @@ TEST(FleetExport, MetricsFileShowsTheTicksReadingsStatusAndChip) {
     Terminal t;
     t.f.window.KelvaneLabel[2].caption = "Pa\"nel\\2\xB0";  // quote, backslash, ANSI degree
     t.f.window.TempLabel[4].visible = false;
+    t.Tick();
     t.f.monitor.volt_checked[1] = true;
     t.f.monitor.volt_in_tolerance[1] = false;
-    t.Tick();
+    t.f.monitor.volt_checked[0] = false;
     t.f.monitor.volts[3] = -11.9996;
     t.f.monitor.volts[5] = -0.0004;
     const std::string text = t.Text();

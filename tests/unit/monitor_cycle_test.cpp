@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -118,6 +119,91 @@ TEST(MonitorCycle, StatusCodesAndTheirOrder) {
     }
 }
 
+TEST(MonitorCycle, NewerLayoutLimitsAreTheFullSpeedTemperatures) {
+    // What the apply leaves in the newer layout: S(2) = 50 in B+2, a slope byte above any
+    // reading in B+4.
+    struct Case {
+        const char* what;
+        int system_t, cpu_t, system_count, cpu_count, code;
+        bool critical;
+    };
+    const Case cases[] = {
+        {"CPU at its full-speed temperature", 38, 50, 135, 150, 0, false},
+        {"CPU one over", 38, 51, 135, 150, 1, false},
+        {"CPU fan stopped inside the window", 38, 50, 135, 0, 2, false},
+        {"CPU fan stopped over the limit", 38, 51, 135, 0, 1, false},
+        {"CPU ten over", 38, 60, 135, 150, 1, false},
+        {"CPU eleven over", 38, 61, 135, 150, 1, true},
+        {"system one over", 51, 42, 135, 150, 3, false},
+        {"system fan stopped inside the window", 50, 42, 0, 150, 4, false},
+        {"system eleven over", 61, 42, 135, 150, 3, true},
+    };
+    for (const Case& c : cases) {
+        Machine m;
+        m.f.KelvaneFanFlag = kTrue;
+        m.CreateHistory();
+        m.Set(0x64, 0xE3);
+        m.Set(0x6C, 0xE3);
+        m.Set(kSystemTemp, c.system_t);
+        m.Set(kCpuTemp, c.cpu_t);
+        m.Set(kSystemCount, c.system_count);
+        m.Set(kCpuCount, c.cpu_count);
+        m.Tick(7);
+        EXPECT_EQ(m.f.monitor.g_ErrorCode, c.code) << c.what;
+        EXPECT_EQ(m.f.monitor.g_Critical, c.critical ? 1 : 0) << c.what;
+        EXPECT_EQ(TemperatureLimit(m.f, 0), 50);
+        EXPECT_EQ(TemperatureLimit(m.f, 1), 50);
+        EXPECT_EQ(TemperatureLimit(m.f, 2), -1);
+        EXPECT_EQ(m.f.window.Text[7].caption, "227") << "Text8 still shows R6C as read";
+    }
+    Machine older;
+    older.Set(0x6A, 20);
+    older.Set(kCpuTemp, 60);
+    older.Tick(7);
+    EXPECT_EQ(TemperatureLimit(older.f, 1), 70);
+    EXPECT_EQ(older.f.monitor.g_ErrorCode, 0);
+}
+
+TEST(MonitorCycle, FullSpeedReachesTheFanAndCoolsIt) {
+    // The newer layout: the control registers carry the full speed; B+5 keeps the delta
+    // temperature and its neighbours.
+    Machine m;
+    m.f.KelvaneFanFlag = kTrue;
+    m.Tick(6);
+    m.Set(kCpuTemp, 55);
+    m.Tick(3);
+    m.Set(kCpuTemp, 38);
+    m.Set(kSystemTemp, 55);
+    m.Tick(2);
+    EXPECT_EQ(m.board.writes_to(0x16), std::vector<std::uint8_t>(3, 0x7F));
+    EXPECT_EQ(m.board.writes_to(0x15), std::vector<std::uint8_t>(2, 0x7F));
+    for (int reg : {0x65, 0x66, 0x67, 0x6D, 0x6E, 0x6F}) EXPECT_EQ(m.Writes(reg), 0u) << reg;
+
+    // A hot CPU on the thermal board: at PWM 20 it settles at 72.6, over its limit of 65 for
+    // good; at 127 it cools below the limit, and the normal steps take the fan back.
+    board::Board hot(
+        "[Thermal]\nEnabled=1\nAmbient=30\nHeat0=10\nHeat1=60\nHeat2=10\nCooling=50\n"
+        "TimeConstant=10\nWave=0\nSpin=50\n[Registers]\n2A=80\n16=0x14\n6A=65\n");
+    long long now = 0;
+    hot.set_clock([&now] { return now; });
+    testing::Rig rig{hot};
+    Form1& f = rig.form;
+    f.KelvaneFanFlag = kTrue;
+    InitFanDivisors(f);
+    int hottest = 0, coolest = 255;
+    for (int tick = 1; tick <= 60; ++tick) {
+        now += 1000;
+        Form1_Timer1_Timer(f);
+        if (tick == 6) hottest = f.CPUTemp;
+        if (tick > 6) coolest = std::min(coolest, static_cast<int>(f.CPUTemp));
+    }
+    EXPECT_GT(hottest, 70);
+    EXPECT_LE(coolest, 65);
+    const std::vector<std::uint8_t> steps = hot.writes_to(0x16);
+    EXPECT_EQ(steps.front(), 0x7F);
+    EXPECT_NE(std::find(steps.begin(), steps.end(), 0x14), steps.end());
+}
+
 TEST(MonitorCycle, EpisodeLabelAppearsOnTheSeventeenthTickWithTheLowercaseFanText) {
     struct Case {
         int system_t, cpu_t, cpu_count;
@@ -166,7 +252,8 @@ TEST(MonitorCycle, TemperatureEpisodeForcesFullSpeedAndEndsOnTheFirstNormalTick)
     m.Set(kSystemTemp, 75);  // the CPU code wins; the system fan block is left alone
     m.Tick(2);
     EXPECT_EQ(m.board.writes_to(0x6D), std::vector<std::uint8_t>(22, 0x7F));
-    EXPECT_EQ(m.Writes(0x6E) + m.Writes(0x65), 22u);
+    EXPECT_EQ(m.board.writes_to(0x16), std::vector<std::uint8_t>(22, 0x7F));
+    EXPECT_EQ(m.Writes(0x6E) + m.Writes(0x65) + m.Writes(0x15), 22u);
     EXPECT_EQ(m.f.monitor.g_CPUOverCnt, 22);
     EXPECT_EQ(m.f.monitor.g_SYSOverCnt, 0);
 
@@ -175,6 +262,7 @@ TEST(MonitorCycle, TemperatureEpisodeForcesFullSpeedAndEndsOnTheFirstNormalTick)
     EXPECT_EQ(m.f.monitor.g_SYSOverCnt, 1);
     EXPECT_EQ(m.f.monitor.g_CPUOverCnt, 22);  // another code's count waits
     EXPECT_EQ(m.board.writes_to(0x66), std::vector<std::uint8_t>{0x7F});
+    EXPECT_EQ(m.board.writes_to(0x15), std::vector<std::uint8_t>{0x7F});
 
     m.Set(kSystemTemp, 38);
     m.board.clear_accesses();
@@ -489,10 +577,13 @@ TEST(MonitorCycle, TextFieldsAndVoltageLabels) {
     }
     Settings& s = m.f.settings;
     s.factors = {68, 100, 300, 100, 4.096, 120, 56, 4.096, 232, 56};
-    s.g_Vin[0].DefaultTemp = 500;
-    s.g_Vin[4].DefaultTemp = -1200;
+    s.g_Vin[0] = {500, 1, 10};
+    s.g_Vin[4] = {-1200, 1, 10};
+    s.g_Vin[5] = {-500, 0, 10};  // alarm switched off
+    s.g_Vin[1] = {330, 1, 10};
     m.Set(0x20, 200);
     m.Set(0x24, 100);
+    m.Set(0x25, 100);
     m.f.window.TempLabel[1].visible = false;
     m.Tick();
     const char* shown[12] = {"11", "12", "14", "15", "21", "22",
@@ -501,6 +592,21 @@ TEST(MonitorCycle, TextFieldsAndVoltageLabels) {
     EXPECT_EQ(m.f.window.TempLabel[0].caption, "5.38 V");
     EXPECT_EQ(m.f.window.TempLabel[4].caption, "-8.74 V");
     EXPECT_EQ(m.f.window.TempLabel[1].caption, "21h");
+
+    // Voltage alarms colour the value, nothing else: 5.38 is within 10 % of 5, -8.74 is not.
+    const auto& mon = m.f.monitor;
+    EXPECT_EQ(m.f.window.TempLabel[0].fore_color, kTextColor);
+    EXPECT_EQ(m.f.window.TempLabel[4].fore_color, 0x0000FFu);
+    EXPECT_EQ(m.f.window.TempLabel[5].fore_color, kTextColor);
+    EXPECT_TRUE(mon.volt_checked[0] && mon.volt_in_tolerance[0]);
+    EXPECT_TRUE(mon.volt_checked[4] && !mon.volt_in_tolerance[4]);
+    EXPECT_FALSE(mon.volt_checked[5] || mon.volt_checked[1] || mon.volt_checked[2]);
+    s.g_Vin[0].Percent = 7;  // 5.376 is 7.5 % over
+    m.Set(0x24, 0x3C);       // -12.03 V
+    m.Tick();
+    EXPECT_EQ(m.f.window.TempLabel[0].fore_color, 0x0000FFu);
+    EXPECT_EQ(m.f.window.TempLabel[4].fore_color, kTextColor);
+    EXPECT_TRUE(mon.volt_in_tolerance[4]);
     for (const auto& a : m.board.accesses())
         EXPECT_FALSE(a.kind == board::Board::Access::Kind::ReadReg && a.reg == 0x21);
 }

@@ -134,6 +134,19 @@ TEST_F(StartupFixture, FailingStepsAreSkippedAndStartUpGoesOn) {
     EXPECT_FALSE(f.window.KelvaneLabel[20].visible);
 }
 
+TEST_F(StartupFixture, SettingsThatStopEarlyLeaveTheChipAlone) {
+    // The loader stops at the index port; every record after it keeps its start values.
+    rig.profile.WriteString("Option", "Address", "70000");
+    rig.registry.run["Kelvane"] = "\"C:\\Program Files\\Kelvane\\kelvane.exe\"";
+    Form1_Form_Load(f, shell);
+    EXPECT_FALSE(f.findings.settings_read_to_end);
+    for (const auto& a : board.accesses())
+        EXPECT_NE(a.kind, board::Board::Access::Kind::WriteReg) << +a.reg;
+    EXPECT_TRUE(rig.host.topmost_calls.empty());
+    EXPECT_EQ(rig.registry.deletes, 0);
+    EXPECT_EQ(f.window.LedPic[1].tag, "1");  // monitoring keeps the design pairing
+}
+
 TEST_F(StartupFixture, MinimisedStartHidesAndCentringUsesTheWorkArea) {
     rig.profile.WriteString("Option", "ExecuteAtStartup", "3");
     Form1_Form_Load(f, shell);
