@@ -28,8 +28,7 @@ struct ApplyScope {
     bool autostart = true;
 };
 ApplyScope ScopeOfLoadedSettings(const StartupFindings& found);
-void ApplySettings(Form1& f, i16 save, const ApplyScope& scope,
-                   ApplyOutcome* outcome = nullptr);
+void ApplySettings(Form1& f, i16 save, const ApplyScope& scope, ApplyOutcome* outcome = nullptr);
 
 // The newer layout's slope code when the chip has no delta-temperature field.
 int SlopeCode(int slope);

@@ -24,8 +24,8 @@ Revision=8
 2B=36
 20=200
 [Hold]
-64=0x46
-6C=0x46
+62=0x46
+6A=0x46
 """
 
 # Reads every file named on the command line with the real parser; prints one JSON list of
