@@ -11,7 +11,7 @@ namespace kelvane {
 inline constexpr const char* kAboutCaption = "About Kelvane Ver5.07";
 
 class AboutHost {
-public:
+  public:
     virtual ~AboutHost() = default;
     virtual void SetTopmost(bool topmost) = 0;
     virtual void Unload() = 0;
@@ -19,7 +19,7 @@ public:
 };
 
 class Dialog {
-public:
+  public:
     Dialog(Form1& form, AboutHost& host) : form_(form), host_(host) {}
     void Form_Load();
     void OKButton_Click();
@@ -31,7 +31,7 @@ public:
     std::string ok_caption = "OK";
     std::string copy_caption = "Copy";
 
-private:
+  private:
     Form1& form_;
     AboutHost& host_;
 };

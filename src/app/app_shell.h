@@ -6,7 +6,7 @@
 namespace kelvane {
 
 class AppShell {
-public:
+  public:
     virtual ~AppShell() = default;
     virtual bool PreviousInstanceRunning() = 0;
     virtual void ActivatePreviousInstance(const std::string& title) = 0;
@@ -16,7 +16,7 @@ public:
     virtual void SubclassMainWindow() = 0;
     virtual void AddTrayIcon() = 0;
     virtual void DeleteTrayIcon() = 0;
-    virtual void PopupTrayMenu() = 0;     // TrayPopMen at the mouse position
+    virtual void PopupTrayMenu() = 0;    // TrayPopMen at the mouse position
     virtual void CloseMainWindow() = 0;  // unloads the main window, which ends the program
 };
 

@@ -59,7 +59,8 @@ IniText::IniText(const std::string& text) {
         if (t.empty() || t[0] == ';') continue;
         if (t[0] == '[') {
             const size_t close = t.find(']');
-            const std::string name = close == std::string::npos ? t.substr(1) : t.substr(1, close - 1);
+            const std::string name =
+                close == std::string::npos ? t.substr(1) : t.substr(1, close - 1);
             auto it = std::find_if(sections_.begin(), sections_.end(),
                                    [&](const Section& s) { return SameName(s.name, name); });
             if (it == sections_.end()) {

@@ -11,7 +11,7 @@
 namespace kelvane {
 
 class IniText : public Profile {
-public:
+  public:
     explicit IniText(const std::string& text = {});
 
     std::int64_t GetInt(const std::string& section, const std::string& key,
@@ -30,7 +30,7 @@ public:
 
     static constexpr size_t kMaxValue = 1023;
 
-private:
+  private:
     struct Entry {
         std::string key, value;
     };

@@ -7,7 +7,7 @@
 namespace kelvane {
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
     // The whole content, or nothing when the file cannot be opened for reading.
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
@@ -26,14 +26,14 @@ public:
 };
 
 class Processes {
-public:
+  public:
     virtual ~Processes() = default;
     // Starts a program in a minimised window that takes the focus, without waiting.
     virtual bool StartMinimized(const std::string& path) = 0;
 };
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual void Sleep(long milliseconds) = 0;
     virtual std::string ShortDate() = 0;  // the local date as the regional settings format it
@@ -41,7 +41,7 @@ public:
 };
 
 class Registry {
-public:
+  public:
     virtual ~Registry() = default;
     // HKLM SOFTWARE\Microsoft\Windows\CurrentVersion\Run. Each says whether the Run key
     // ends as asked (a value already absent counts as removed).
@@ -50,7 +50,7 @@ public:
 };
 
 class SoundPlayer {
-public:
+  public:
     virtual ~SoundPlayer() = default;
     // sndPlaySoundA(path, SND_ASYNC | SND_NODEFAULT): returns at once, silent on failure.
     virtual void PlayWave(const std::string& path) = 0;

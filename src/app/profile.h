@@ -8,7 +8,7 @@
 namespace kelvane {
 
 class Profile {
-public:
+  public:
     virtual ~Profile() = default;
     // Leading digits after an optional minus sign; no digits reads 0; a missing key or file
     // gives the default. The result is the full 32-bit value, not yet fitted to a field.

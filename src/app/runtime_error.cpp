@@ -4,12 +4,18 @@ namespace kelvane {
 
 const char* ErrorKindName(ErrorKind kind) {
     switch (kind) {
-        case ErrorKind::Overflow: return "overflow";
-        case ErrorKind::Subscript: return "subscript out of range";
-        case ErrorKind::DivisionByZero: return "division by zero";
-        case ErrorKind::FileError: return "file error";
-        case ErrorKind::LibraryCall: return "library call failed";
-        case ErrorKind::InvalidProperty: return "invalid property value";
+        case ErrorKind::Overflow:
+            return "overflow";
+        case ErrorKind::Subscript:
+            return "subscript out of range";
+        case ErrorKind::DivisionByZero:
+            return "division by zero";
+        case ErrorKind::FileError:
+            return "file error";
+        case ErrorKind::LibraryCall:
+            return "library call failed";
+        case ErrorKind::InvalidProperty:
+            return "invalid property value";
     }
     return "run-time error";
 }

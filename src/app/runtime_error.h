@@ -18,11 +18,11 @@ enum class ErrorKind {
 const char* ErrorKindName(ErrorKind kind);
 
 class RuntimeError : public std::runtime_error {
-public:
+  public:
     explicit RuntimeError(ErrorKind kind, const std::string& detail = {});
     ErrorKind kind() const { return kind_; }
 
-private:
+  private:
     ErrorKind kind_;
 };
 

@@ -119,10 +119,10 @@ void ShowStartupWindow(Form1& f) {
 }
 
 void CenterFormOnScreen(Form1& f) {
-    const double work_w = static_cast<double>(f.sys.host.WorkAreaWidthPixels()) *
-                          f.sys.host.TwipsPerPixelX();
-    const double work_h = static_cast<double>(f.sys.host.WorkAreaHeightPixels()) *
-                          f.sys.host.TwipsPerPixelY();
+    const double work_w =
+        static_cast<double>(f.sys.host.WorkAreaWidthPixels()) * f.sys.host.TwipsPerPixelX();
+    const double work_h =
+        static_cast<double>(f.sys.host.WorkAreaHeightPixels()) * f.sys.host.TwipsPerPixelY();
     f.window.left = static_cast<std::int32_t>(std::lround(work_w / 2 - f.window.width / 2.0));
     f.window.top = static_cast<std::int32_t>(std::lround(work_h / 2 - f.window.height / 2.0));
 }

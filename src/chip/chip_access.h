@@ -12,8 +12,9 @@
 namespace kelvane {
 
 class ChipAccess {
-public:
-    ChipAccess(PortDriver& driver, const i16& index_port) : driver_(driver), index_port_(index_port) {}
+  public:
+    ChipAccess(PortDriver& driver, const i16& index_port)
+        : driver_(driver), index_port_(index_port) {}
 
     // Hardware-monitor registers behind the index port g_Address.
     std::uint8_t ReadReg(long long reg) {
@@ -42,7 +43,7 @@ public:
     PortDriver& driver() { return driver_; }
     i16 index_port() const { return index_port_; }
 
-private:
+  private:
     PortDriver& driver_;
     const i16& index_port_;  // follows g_Address as the settings change it
 };

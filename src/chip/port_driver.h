@@ -7,7 +7,7 @@
 namespace kelvane {
 
 class PortDriver {
-public:
+  public:
     virtual ~PortDriver() = default;
     virtual std::uint8_t Inb(std::uint16_t port) = 0;
     virtual void Outb(std::uint16_t port, std::uint8_t value) = 0;

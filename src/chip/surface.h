@@ -10,7 +10,7 @@ namespace kelvane {
 using Pixel = std::uint32_t;  // 0x00RRGGBB, top-down rows
 
 class Surface {
-public:
+  public:
     virtual ~Surface() = default;
     virtual int width() const = 0;
     virtual int height() const = 0;
@@ -21,7 +21,7 @@ public:
 };
 
 class PixelSurface : public Surface {
-public:
+  public:
     PixelSurface(int width, int height, Pixel fill = 0);
     int width() const override { return width_; }
     int height() const override { return height_; }
@@ -31,7 +31,7 @@ public:
     const std::vector<Pixel>& pixels() const { return pixels_; }
     std::vector<Pixel>& pixels() { return pixels_; }
 
-private:
+  private:
     int width_, height_;
     std::vector<Pixel> pixels_;
 };

@@ -62,11 +62,16 @@ double ReadVoltage(Form1& f, int v) {
     const VoltageFactors& k = f.settings.factors;
     // A rail whose divisor factor is zero has no defined scaling: show the pin voltage.
     switch (f.settings.g_Vin[static_cast<size_t>(v)].DefaultTemp) {
-        case 500: return k.P5VRb == 0.0 ? x : x * (k.P5VRb + k.P5VRa) / k.P5VRb;
-        case 1200: return k.P12VRb == 0.0 ? x : x * (k.P12VRb + k.P12VRa) / k.P12VRb;
-        case -500: return k.N5VRf == 0.0 ? x : (x - k.N5VREF) * k.N5VRin / k.N5VRf + x;
-        case -1200: return k.N12VRf == 0.0 ? x : (x - k.N12VREF) * k.N12VRin / k.N12VRf + x;
-        default: return x;
+        case 500:
+            return k.P5VRb == 0.0 ? x : x * (k.P5VRb + k.P5VRa) / k.P5VRb;
+        case 1200:
+            return k.P12VRb == 0.0 ? x : x * (k.P12VRb + k.P12VRa) / k.P12VRb;
+        case -500:
+            return k.N5VRf == 0.0 ? x : (x - k.N5VREF) * k.N5VRin / k.N5VRf + x;
+        case -1200:
+            return k.N12VRf == 0.0 ? x : (x - k.N12VREF) * k.N12VRin / k.N12VRf + x;
+        default:
+            return x;
     }
 }
 

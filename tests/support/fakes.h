@@ -14,7 +14,7 @@
 namespace kelvane::testing {
 
 class FakeFiles : public FileSystem {
-public:
+  public:
     std::map<std::string, std::string> files;  // path -> content
     std::map<std::string, bool> unwritable;    // path -> append fails
     std::map<std::string, bool> unreadable;    // path -> exists but cannot be opened
@@ -29,14 +29,14 @@ public:
 };
 
 class FakeProcesses : public Processes {
-public:
+  public:
     std::vector<std::string> started;
     bool can_start = true;
     bool StartMinimized(const std::string& path) override;
 };
 
 class FakeClock : public Clock {
-public:
+  public:
     std::vector<long> sleeps;
     std::string date = "12/6/2026";
     std::string time = "10:45:31 PM";
@@ -46,7 +46,7 @@ public:
 };
 
 class FakeRegistry : public Registry {
-public:
+  public:
     std::map<std::string, std::string> run;
     int writes = 0, deletes = 0;
     bool refuse = false;  // the Run key needs rights this user lacks
@@ -55,13 +55,13 @@ public:
 };
 
 class FakeSound : public SoundPlayer {
-public:
+  public:
     std::vector<std::string> played;
     void PlayWave(const std::string& path) override { played.push_back(path); }
 };
 
 class FakeHost : public WindowHost {
-public:
+  public:
     std::vector<bool> topmost_calls;
     int do_events = 0, activations = 0, close_greyed = 0, shows = 0;
     std::vector<std::string> loadable_pictures;  // paths that load
@@ -79,7 +79,7 @@ public:
 };
 
 class FakeWindows : public OtherWindows {
-public:
+  public:
     std::vector<std::string> calls;
     void ShowErrorWindow() override { calls.push_back("ShowErrorWindow"); }
     void ShowOptions() override { calls.push_back("ShowOptions"); }
@@ -89,7 +89,7 @@ public:
 };
 
 class FakeSurfaces : public Surfaces {
-public:
+  public:
     FakeSurfaces();
     Surface& LedPic(int n) override { return *led_pic.at(static_cast<size_t>(n)); }
     Surface& FanLed(int n) override { return *fan_led.at(static_cast<size_t>(n)); }

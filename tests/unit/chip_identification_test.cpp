@@ -1,9 +1,10 @@
+#include "chip/chip_identification.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "board/board.h"
-#include "chip/chip_identification.h"
 #include "support/fakes.h"
 
 namespace kelvane {

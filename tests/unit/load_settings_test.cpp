@@ -1,12 +1,11 @@
 #include "app/load_settings.h"
 
-#include "app/about_text.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "app/about_details.h"
+#include "app/about_text.h"
 #include "app/skin_layout.h"
 #include "board/board.h"
 #include "chip/speaker.h"
@@ -245,7 +244,9 @@ TEST(LoadSettings, AboutTextBreaksLinesAtTheInfinitySign) {
     // "\x88\x81" + "\x87\x40" the bytes 81 87 straddle two characters.
     auto sjis_lead = [](unsigned char b) { return (b >= 0x81 && b <= 0x9F) || b >= 0xE0; };
     const std::string marked = CodePageInfinityToMarker(
-        "A\x81\x87" "B\x88\x81\x87\x40\x81\x87", "\x81\x87", sjis_lead);
+        "A\x81\x87"
+        "B\x88\x81\x87\x40\x81\x87",
+        "\x81\x87", sjis_lead);
     EXPECT_EQ(AboutLineBreaks(marked), "A\r\nB\x88\x81\x87\x40\r\n");
     EXPECT_EQ(CodePageInfinityToMarker("A\x81\x87", "", sjis_lead), "A\x81\x87");
 }
@@ -339,8 +340,13 @@ TEST(StartupReads, AddressKeepsTheDefaultPortWhenItDoesNotFit) {
     EXPECT_EQ(moved.g.g_Address, 800);
     // The profile function's own integer rules: a lower-case base prefix, a 32-bit total that
     // wraps, an empty value that gives the default.
-    for (const auto& [text, port] : {std::pair{"0x2A5", 0x2A5}, {"0X2A5", 0}, {"0o17", 15},
-                                     {"0b101", 5}, {"+7", 7}, {"4294967957", 661}, {"", 0x295}}) {
+    for (const auto& [text, port] : {std::pair{"0x2A5", 0x2A5},
+                                     {"0X2A5", 0},
+                                     {"0o17", 15},
+                                     {"0b101", 5},
+                                     {"+7", 7},
+                                     {"4294967957", 661},
+                                     {"", 0x295}}) {
         Loaded l2(std::string("[Option]\nAddress=") + text + "\n");
         ReadAddress(l2.f);
         EXPECT_EQ(l2.g.g_Address, port) << text;

@@ -18,7 +18,7 @@ namespace {
 using testing::Rig;
 
 class RecordingShell : public AppShell {
-public:
+  public:
     std::vector<std::string> calls;
     bool PreviousInstanceRunning() override { return false; }
     void ActivatePreviousInstance(const std::string&) override {}

@@ -102,9 +102,8 @@ TEST(Speaker, AFailedNoteSilencesTheSpeaker) {
     SpeakerRig r;
     NoteRecord low{-60, 150};  // 12.5 Hz rounds to 12: divisor 99432
     EXPECT_THROW(PlayNote(r.f, low), RuntimeError);
-    EXPECT_EQ(PortTrace(r.board),
-              (std::vector<std::string>{"in 61=A4", "61=A7", "43=B6", "42=68", "in 61=A7",
-                                        "61=A4"}));
+    EXPECT_EQ(PortTrace(r.board), (std::vector<std::string>{"in 61=A4", "61=A7", "43=B6", "42=68",
+                                                            "in 61=A7", "61=A4"}));
     EXPECT_TRUE(r.rig.clock.sleeps.empty());
 }
 

@@ -1,10 +1,11 @@
+#include "app/startup.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "app/about_details.h"
-#include "app/startup.h"
 #include "board/board.h"
 #include "support/fakes.h"
 
@@ -14,7 +15,7 @@ namespace {
 using testing::Rig;
 
 class FakeShell : public AppShell {
-public:
+  public:
     bool previous = false;
     bool hot_keys_free = true;
     std::vector<std::string> calls;
