@@ -60,9 +60,8 @@ void PaintDesignBackground(HDC dc, const RECT& client, COLORREF back_color,
 }
 
 void PaintDesignItem(HDC dc, int x, int y, int index) {
-    const COLORREF accent = index == 0   ? RGB(255, 96, 64)
-                            : index == 1 ? RGB(80, 200, 255)
-                                         : RGB(255, 214, 64);
+    const COLORREF accent = index == 0 ? RGB(255, 96, 64) : index == 1 ? RGB(80, 200, 255)
+                                                                       : RGB(255, 214, 64);
     SetBkMode(dc, TRANSPARENT);
     if (index == 0) {  // thermometer
         Filled(dc, RGB(230, 230, 230), [&] { RoundRect(dc, x + 12, y + 2, x + 20, y + 24, 8, 8); });
@@ -81,7 +80,7 @@ void PaintDesignItem(HDC dc, int x, int y, int index) {
         });
         Filled(dc, RGB(230, 230, 230), [&] { Ellipse(dc, x + 13, y + 13, x + 19, y + 19); });
     } else {  // voltage bolt
-        const POINT bolt[] = {{x + 19, y + 1},  {x + 7, y + 18},  {x + 15, y + 18},
+        const POINT bolt[] = {{x + 19, y + 1}, {x + 7, y + 18}, {x + 15, y + 18},
                               {x + 11, y + 31}, {x + 25, y + 12}, {x + 17, y + 12}};
         Filled(dc, accent, [&] { Polygon(dc, bolt, 6); });
     }

@@ -9,7 +9,7 @@
 namespace kelvane::win32 {
 
 class DibSurface : public Surface {
-  public:
+public:
     DibSurface(int width, int height);
     ~DibSurface() override;
     DibSurface(const DibSurface&) = delete;
@@ -25,7 +25,7 @@ class DibSurface : public Surface {
     // Copies the whole surface to a window DC at (x, y).
     void PaintTo(HDC target, int x, int y) const;
 
-  private:
+private:
     int width_, height_;
     OwnedDc dc_;
     OwnedBitmap bitmap_;

@@ -1,7 +1,7 @@
 // Kelvane: hardware monitor and fan control for point-of-sale terminals.
+#include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
-#include <windows.h>
 
 #include <string>
 
@@ -47,8 +47,8 @@ int RunKelvane(HINSTANCE instance) {
         void LoadAndHideAll() override { target->LoadAndHideAll(); }
         void UnloadAll() override { target->UnloadAll(); }
     } windows;
-    kelvane::Services services{driver,   profile, files, processes, clock,
-                               registry, sound,   view,  windows,   view};
+    kelvane::Services services{driver, profile, files, processes, clock,
+                               registry, sound, view, windows, view};
     // The fleet exports follow the ticks; declared before the window so they outlive it.
     kelvane::win32::AtomicFileReplacer export_files;
     kelvane::win32::SystemWallClock wall_clock;

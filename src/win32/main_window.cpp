@@ -281,9 +281,8 @@ void MainView::PaintChild(Child& c, HDC target) {
             const bool status = &m == &form_->window.Label1;
             OwnedFont fitted;
             SIZE size{};
-            if (status &&
-                GetTextExtentPoint32A(dc.get(), m.caption.c_str(),
-                                      static_cast<int>(m.caption.size()), &size) &&
+            if (status && GetTextExtentPoint32A(dc.get(), m.caption.c_str(),
+                                                static_cast<int>(m.caption.size()), &size) &&
                 size.cx > r.right) {
                 // The status line has room for one line: a longer status (the name of the
                 // driver library that cannot be reached) is drawn smaller, not cut off.

@@ -64,9 +64,10 @@ OptionsWindow::OptionsWindow(HINSTANCE instance, Form1& form, OptionsShared& sha
     // Topmost from the start (Form_Load asks for it again): made topmost only after the
     // sliders' value tips exist, the dialog would be placed under its own tips instead.
     hwnd_ = CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | WS_EX_TOPMOST,
-                            kOptionsClass, dialog_.caption.c_str(), kOptionsStyle, CW_USEDEFAULT,
-                            CW_USEDEFAULT, scale_.ToX(dialog_.width), scale_.ToY(dialog_.height),
-                            nullptr, nullptr, instance_, nullptr);
+                            kOptionsClass,
+                            dialog_.caption.c_str(), kOptionsStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                            scale_.ToX(dialog_.width), scale_.ToY(dialog_.height), nullptr, nullptr,
+                            instance_, nullptr);
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     CreateControls();
     const std::int32_t screen_width = GetSystemMetrics(SM_CXSCREEN) * scale_.x;
@@ -263,10 +264,9 @@ void OptionsWindow::CreateControls() {
     HWND scale = AddFrame(d.Frame4, general, ids::kFrame4, FrameLook::Border);
     auto add_pair = [&](options::OptionPair& pair, HWND parent, int id) {
         for (int i = 0; i < 2; ++i) {
-            HWND button =
-                AddOption(pair.buttons[static_cast<size_t>(i)], parent, id + i, [&pair, i] {
-                    pair.Select(i);
-                }).hwnd;
+            HWND button = AddOption(pair.buttons[static_cast<size_t>(i)], parent, id + i,
+                                    [&pair, i] { pair.Select(i); })
+                              .hwnd;
             if (i == 1)
                 SetWindowLongA(button, GWL_STYLE, GetWindowLongA(button, GWL_STYLE) & ~WS_GROUP);
         }

@@ -1,8 +1,8 @@
 #pragma once
 // A skin picture (JPEG, BMP, ICO) loaded with the platform's picture loader.
+#include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
-#include <windows.h>
 
 #include <memory>
 #include <string>
@@ -10,7 +10,7 @@
 namespace kelvane::win32 {
 
 class Picture {
-  public:
+public:
     static std::unique_ptr<Picture> Load(const std::string& path);
     ~Picture();
     Picture(const Picture&) = delete;
@@ -30,7 +30,7 @@ class Picture {
     };
     Picture(Key, IPicture* picture);
 
-  private:
+private:
     IPicture* picture_;
     int width_ = 0, height_ = 0;
 };

@@ -1,7 +1,7 @@
 #include "win32/services.h"
 
-#include <mmsystem.h>
 #include <windows.h>
+#include <mmsystem.h>
 
 #include <algorithm>
 #include <vector>
@@ -19,8 +19,7 @@ constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\R
 std::string ModulePath() {
     std::vector<char> buffer(MAX_PATH);
     for (;;) {
-        const DWORD n =
-            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n < buffer.size()) return std::string(buffer.data(), n);
         buffer.resize(buffer.size() * 2);
     }
@@ -86,8 +85,8 @@ std::string ToAnsi(const wchar_t* text, int length) {
 }
 
 std::wstring ToWide(const std::string& text) {
-    const int n =
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0);
     std::wstring out(static_cast<size_t>(std::max(n, 0)), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
     return out;
@@ -139,8 +138,8 @@ std::string PrivateProfile::GetMarkedText(const std::string& section, const std:
 
 bool PrivateProfile::WriteString(const std::string& section, const std::string& key,
                                  const std::string& value) {
-    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str()) !=
-           FALSE;
+    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
+                                      path_.c_str()) != FALSE;
 }
 
 namespace {
@@ -196,8 +195,8 @@ std::optional<std::string> Files::SearchPathIn(const std::string& folder, const 
                                                const std::string& extension) {
     char found[MAX_PATH + 1] = {};
     char* file_part = nullptr;
-    const DWORD n =
-        SearchPathA(folder.c_str(), name.c_str(), extension.c_str(), MAX_PATH, found, &file_part);
+    const DWORD n = SearchPathA(folder.c_str(), name.c_str(), extension.c_str(), MAX_PATH, found,
+                                &file_part);
     if (n == 0 || n > MAX_PATH) return std::nullopt;
     return std::string(found, n);
 }

@@ -41,8 +41,7 @@ struct RealWindow {
                       tray_calls.push_back({message, *data});
                       return TRUE;
                   }};
-    Services services{board,    profile, files, processes, clock,
-                      registry, sound,   view,  windows,   view};
+    Services services{board, profile, files, processes, clock, registry, sound, view, windows, view};
     Form1 form{services, "C:\\Program Files\\Kelvane", "kelvane"};
     RealWindow() { view.Create(form); }
     ~RealWindow() { DestroyWindow(view.hwnd()); }
