@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "base/int16.h"
+#include "setup/setup_problem.h"
+#include "state/chip_views.h"
 
 namespace kelvane {
 namespace {
@@ -22,6 +24,7 @@ std::string ChipLine(const StartupFindings& found) {
 }
 
 std::string LayoutLine(const Form1& f) {
+    if (!f.findings.chip_identified) return "Register layout: unknown (chip not identified)";
     if (!IsTrue(f.KelvaneFanFlag)) return "Register layout: older";
     if (!IsTrue(f.KelvaneFanSpecialFlag)) return "Register layout: newer";
     return "Register layout: newer with delta field";
@@ -31,14 +34,17 @@ std::string DriverLine(const Form1& f) {
     // Cross-cast: the Windows driver also describes its library.
     const auto* facts = dynamic_cast<const DriverLibraryFacts*>(&f.sys.driver);
     if (!facts) return "Driver library: simulated";
-    return "Driver library: " + facts->LibraryPath() +
-           (facts->LibraryLoaded() ? " (loaded)" : " (not loaded)");
+    const char* state = !facts->LibraryLoaded()    ? " (not loaded)"
+                        : facts->LibrarySimulated() ? " (simulated board, not for a terminal)"
+                                                    : " (loaded)";
+    return "Driver library: " + facts->LibraryPath() + state;
 }
 
 std::string SettingsLine(const Form1& f) {
     const StartupFindings& found = f.findings;
     const std::string line = "Settings file: " + f.ProgramFile("kelvane.ini");
     if (found.settings_read_to_end) return line + " (read to the end)";
+    if (found.settings_unreadable) return line + " (not read: it cannot be read)";
     if (!found.stopped_key.empty())
         return line + " (stopped at [" + found.stopped_section + "] " + found.stopped_key + ")";
     if (found.stopped_section == "kelvane.dat")
@@ -56,6 +62,13 @@ std::vector<std::string> AboutDetails(const Form1& f, const std::vector<std::str
         DriverLine(f),
         SettingsLine(f),
     };
+    for (const SetupReason reason : SetupProblems(f))
+        lines.push_back("Set-up problem: " + SetupFullText(f, reason));
+    const ApplyScope scope = ScopeOfLoadedSettings(f.findings);
+    for (std::size_t n = 0; n < scope.fans.size(); ++n)
+        if (!scope.fans[n])
+            lines.push_back("fan " + std::to_string(n) +
+                            ": the chip's own settings (kelvane.ini does not set them)");
     for (const TickListener* listener : f.tick_listeners) listener->AddDetails(f, lines);
     lines.insert(lines.end(), more.begin(), more.end());
     return lines;

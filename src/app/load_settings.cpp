@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/about_text.h"
+#include "base/failure_policy.h"
 #include "base/int16.h"
 #include "base/rounding.h"
 #include "chip/port_program.h"
@@ -18,8 +19,10 @@ constexpr const char* kOption = "Option";
 // Reads keys of one section with the field checks of the settings image.
 class Section {
   public:
-    Section(Form1& f, std::string name)
-        : p_(f.sys.profile), findings_(f.findings), name_(std::move(name)) {}
+    // `noted`: the loader's own reads note where they are; start-up's later reads must not
+    // move the point where the loader stopped.
+    Section(Form1& f, std::string name, bool noted = true)
+        : p_(f.sys.profile), findings_(f.findings), name_(std::move(name)), noted_(noted) {}
 
     long long Int(const char* key, long long def) {
         Reached(key);
@@ -39,6 +42,7 @@ class Section {
   private:
     // Each key is noted before it is read, so a failure names the key it stopped at.
     void Reached(const char* key) {
+        if (!noted_) return;
         findings_.stopped_section = name_;
         findings_.stopped_key = key;
     }
@@ -46,6 +50,7 @@ class Section {
     Profile& p_;
     StartupFindings& findings_;
     std::string name_;
+    bool noted_;
 };
 
 Section Numbered(Form1& f, const char* prefix, int i) {
@@ -160,6 +165,21 @@ void ReadDisplayKeys(Form1& f) {
     }
 }
 
+// Whether "Fan Ctrl Option n" or "Default Fan Ctrl n" gives every value the fan's start-up
+// programming writes: the layout's set points and speeds, and SwFan for a fan in software
+// mode. A fan the file does not describe keeps the chip's own registers.
+bool FanDescribed(Form1& f, int n, const FanCtrlRecord& r) {
+    Profile& p = f.sys.profile;
+    const std::string own = "Fan Ctrl Option " + std::to_string(n);
+    const std::string defaults = "Default Fan Ctrl " + std::to_string(n);
+    auto given = [&](const char* key) { return p.HasKey(own, key) || p.HasKey(defaults, key); };
+    if (r.Mode != 0 && !given("SwFan")) return false;
+    for (const FanSetPointKey& k :
+         FanSetPointKeys(IsTrue(f.KelvaneFanFlag), IsTrue(f.KelvaneFanSpecialFlag)))
+        if (!given(k.key)) return false;
+    return true;
+}
+
 void ReadFanRecords(Form1& f) {
     auto& g = f.settings;
     FanCtrlRecord shipped;
@@ -178,30 +198,57 @@ void ReadFanRecords(Form1& f) {
         r.Caption = g.g_DefaultFanCtrl[i].Caption;
         ReadFanKeys(f, s, r, g.g_DefaultFanCtrl[i]);
         f.findings.fan_ctrl_read[static_cast<size_t>(i)] = true;
+        f.findings.fan_described[static_cast<size_t>(i)] = FanDescribed(f, i, r);
     }
 }
 
-// Read last, so a file that stops earlier leaves the fleet exports at their defaults.
-void ReadExportKeys(Form1& f) {
-    Section s(f, "Export");
+// Not part of the old loader: read last, and again after a stop, so that the fleet still
+// hears from a terminal whose settings broke.
+void ReadExportKeys(Form1& f, bool noted) {
+    Section s(f, "Export", noted);
     f.settings.g_ExportTextFile = s.Text("TextFile", "");
     f.settings.g_ExportEventLog = s.Int16("EventLog", 1);
 }
 
-}  // namespace
-
-void ReadAddress(Form1& f) {
-    f.settings.g_Address = Section(f, kOption).Int16("Address", kDefaultAddress);
+void ReadAddressKey(Form1& f, bool noted) {
+    f.settings.g_Address = Section(f, kOption, noted).Int16("Address", kDefaultAddress);
 }
 
+// A file that is there but cannot be read (a folder of that name, locked, no right to read)
+// stops the loader before its first key, as an unreadable port program does; the profile
+// functions would read it as empty and hand out defaults as if it were.
+void CheckReadable(Form1& f) {
+    StartupFindings& found = f.findings;
+    found.stopped_section = "kelvane.ini";
+    try {
+        f.sys.files.ReadIfPresent(f.settings.g_IniPath);
+    } catch (const RuntimeError&) {
+        found.settings_unreadable = true;
+        throw;
+    }
+}
+
+void ReadKeys(Form1& f) {
+    ReadAddressKey(f, true);
+    ReadWindowKeys(f);
+    ReadOptionKeys(f);
+    ReadDisplayKeys(f);
+    ReadFanRecords(f);
+    ReadExportKeys(f, true);
+}
+
+}  // namespace
+
+void ReadAddress(Form1& f) { ReadAddressKey(f, false); }
+
 void ReadBackColor(Form1& f) {
-    const long long v = Section(f, kOption).Int("BackColor", 0);
+    const long long v = Section(f, kOption, false).Int("BackColor", 0);
     f.settings.g_BackColor = CheckedColor(ColorFromProfile(v));
     f.window.back_color = f.settings.g_BackColor;
 }
 
 void ReadVoltageFactors(Form1& f) {
-    Section s(f, kOption);
+    Section s(f, kOption, false);
     VoltageFactors& v = f.settings.factors;
     v.P5VRa = static_cast<double>(s.Int("P5VRa", 68));
     v.P5VRb = static_cast<double>(s.Int("P5VRb", 100));
@@ -219,18 +266,21 @@ void LoadSettings(Form1& f) {
     StartupFindings& found = f.findings;
     found.settings_read_to_end = false;
     found.fan_ctrl_read = {};
+    found.fan_described = {};
+    found.settings_unreadable = false;
     found.display_on_top_read = found.execute_at_startup_read = false;
     f.AlarmTune = StandardAlarmTune();
     found.stopped_section = "kelvane.dat";
     found.stopped_key.clear();
-    RunPortProgram(f.sys.files, f.sys.driver, f.ProgramFile("kelvane.dat"));
-    f.settings.g_IniPath = f.ProgramFile("kelvane.ini");
-    ReadAddress(f);
-    ReadWindowKeys(f);
-    ReadOptionKeys(f);
-    ReadDisplayKeys(f);
-    ReadFanRecords(f);
-    ReadExportKeys(f);
+    try {
+        RunPortProgram(f.sys.files, f.sys.driver, f.ProgramFile("kelvane.dat"));
+        f.settings.g_IniPath = f.ProgramFile("kelvane.ini");
+        CheckReadable(f);
+        ReadKeys(f);
+    } catch (const RuntimeError&) {
+        if (!found.settings_unreadable) SkipOnError([&] { ReadExportKeys(f, false); });
+        throw;
+    }
     found.stopped_section.clear();
     found.stopped_key.clear();
     found.settings_read_to_end = true;

@@ -7,6 +7,7 @@
 #include "app/shell_actions.h"
 #include "base/failure_policy.h"
 #include "monitor/readout.h"
+#include "setup/setup_problem.h"
 #include "state/channels.h"
 #include "state/chip_views.h"
 
@@ -92,6 +93,7 @@ LoadResult Form1_Form_Load(Form1& f, AppShell& shell) {
 
     SkipOnError([&] { IdentifyChip(f); });
     SkipOnError([&] { LoadSettings(f); });
+    WithholdMisplacedMonitor(f);
     f.window.tray_menu_visible = false;
     SkipOnError([&] { shell.PrepareTrayRecord(); });
     SkipOnError([&] { InitFanDivisors(f); });

@@ -28,6 +28,13 @@ class Profile {
     // Whether the value reached the file.
     virtual bool WriteString(const std::string& section, const std::string& key,
                              const std::string& value) = 0;
+
+    // Whether the file gives the key at all, even empty: a read whose default no value can
+    // be (a value never holds a line break).
+    bool HasKey(const std::string& section, const std::string& key) {
+        static const std::string kAbsent = "\x01\n\x01";
+        return GetString(section, key, kAbsent) != kAbsent;
+    }
 };
 
 }  // namespace kelvane

@@ -16,6 +16,8 @@ const char* ErrorKindName(ErrorKind kind) {
             return "library call failed";
         case ErrorKind::InvalidProperty:
             return "invalid property value";
+        case ErrorKind::Withheld:
+            return "access withheld";
     }
     return "run-time error";
 }

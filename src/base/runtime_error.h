@@ -13,6 +13,7 @@ enum class ErrorKind {
     FileError,        // a file that cannot be opened, read or written
     LibraryCall,      // the driver library cannot be loaded or a call into it failed
     InvalidProperty,  // a control refused a value
+    Withheld,         // an access the program refuses to make (the chip's monitor is elsewhere)
 };
 
 const char* ErrorKindName(ErrorKind kind);

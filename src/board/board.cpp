@@ -71,7 +71,7 @@ void Board::Reload(const std::string& description) {
 
 void Board::Apply(const BoardDescription& d) {
     config_.set_chip(d.chip_id.value_or(kDefaultChipId), d.revision.value_or(kDefaultRevision));
-    address_ = d.address.value_or(kDefaultAddress);
+    config_.set_monitor_index_port(d.address.value_or(kDefaultAddress));
     for (const auto& [r, v] : d.registers) regs_[r] = v;
     holds_.fill(std::nullopt);
     for (const auto& [r, v] : d.holds) holds_[r] = v;
@@ -112,9 +112,10 @@ void Board::Advance() { thermal_.Advance(regs_, newer_layout(), Now()); }
 
 std::uint8_t Board::Read(std::uint16_t port) {
     std::uint8_t v = 0xFF;
-    if (port == address_) {
+    const std::uint16_t monitor = address();
+    if (port == monitor) {
         v = selected_;
-    } else if (port == static_cast<std::uint16_t>(address_ + 1)) {
+    } else if (port == static_cast<std::uint16_t>(monitor + 1)) {
         v = holds_[selected_].value_or(regs_[selected_]);
     } else if (port == ConfigSpace::kIndexPort || port == ConfigSpace::kDataPort) {
         v = config_.Read(port);
@@ -125,9 +126,10 @@ std::uint8_t Board::Read(std::uint16_t port) {
 }
 
 void Board::Write(std::uint16_t port, std::uint8_t value) {
-    if (port == address_) {
+    const std::uint16_t monitor = address();
+    if (port == monitor) {
         selected_ = value;
-    } else if (port == static_cast<std::uint16_t>(address_ + 1)) {
+    } else if (port == static_cast<std::uint16_t>(monitor + 1)) {
         regs_[selected_] = value;
     } else if (port == ConfigSpace::kIndexPort || port == ConfigSpace::kDataPort) {
         config_.Write(port, value);
@@ -169,7 +171,7 @@ void Board::WriteReg(std::uint16_t index_port, std::uint8_t reg, std::uint8_t va
     Advance();
     Write(index_port, reg);
     Write(static_cast<std::uint16_t>(index_port + 1), value);
-    if (index_port == address_) monitor_writes_.emplace_back(reg, value);
+    if (index_port == address()) monitor_writes_.emplace_back(reg, value);
     accesses_.push_back({Access::Kind::WriteReg, index_port, reg, value});
 }
 

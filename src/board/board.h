@@ -36,7 +36,8 @@ class Board : public kelvane::PortDriver {
     // Reads of r answer v whatever is written; writes still land in the register file.
     void hold(std::uint8_t r, std::uint8_t v) { holds_[r] = v; }
     void release(std::uint8_t r) { holds_[r].reset(); }
-    std::uint16_t address() const { return address_; }
+    // The hardware monitor's index port: where the chip's configuration space puts it.
+    std::uint16_t address() const { return config_.monitor_index_port(); }
 
     struct Access {
         enum class Kind { Inb, Outb, ReadReg, WriteReg } kind;
@@ -88,7 +89,6 @@ class Board : public kelvane::PortDriver {
 
     RegisterFile regs_{};
     std::array<std::optional<std::uint8_t>, 256> holds_{};
-    std::uint16_t address_ = 0x295;
     std::uint8_t selected_ = 0;
     ConfigSpace config_;
     SpeakerTimer speaker_;

@@ -28,4 +28,11 @@ i16 CheckChipRevision(ChipAccess& chip, i16& delta_temp_flag, int& chip_id, int&
     return result;
 }
 
+int ReadMonitorBase(ChipAccess& chip) {
+    constexpr int kDeviceSelect = 0x07, kMonitorDevice = 4;
+    chip.WriteRegAt(kConfigPort, kDeviceSelect, kMonitorDevice);
+    const int high = chip.ReadRegAt(kConfigPort, 0x60);
+    return high * 256 + chip.ReadRegAt(kConfigPort, 0x61);
+}
+
 }  // namespace kelvane

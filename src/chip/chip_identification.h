@@ -13,4 +13,9 @@ inline constexpr int kConfigPort = 0x2E;
 // register layout. The chip id and revision are noted as they are read (-1 when not read).
 i16 CheckChipRevision(ChipAccess& chip, i16& delta_temp_flag, int& chip_id, int& chip_revision);
 
+// In the configuration mode identification left open: the hardware monitor's base address
+// (logical device 4, registers 0x60 high and 0x61 low). Its index port is the base + 5.
+int ReadMonitorBase(ChipAccess& chip);
+inline constexpr int kMonitorIndexOffset = 5;
+
 }  // namespace kelvane

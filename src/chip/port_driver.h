@@ -3,6 +3,7 @@
 // by brantelvio.dll; tests and benchmarks use the in-process simulated board. A missing or
 // failing library raises RuntimeError(LibraryCall) from the call.
 #include <cstdint>
+#include <string>
 
 namespace kelvane {
 
@@ -15,5 +16,25 @@ class PortDriver {
     virtual std::uint8_t ReadReg(std::uint16_t index_port, std::uint8_t reg) = 0;
     virtual void WriteReg(std::uint16_t index_port, std::uint8_t reg, std::uint8_t value) = 0;
 };
+
+// What the port driver knows of its own library. The Windows driver implements it beside
+// PortDriver; a driver without a library (the in-process simulated board) does not.
+class DriverLibraryFacts {
+  public:
+    virtual ~DriverLibraryFacts() = default;
+    virtual std::string LibraryPath() const = 0;  // full path
+    virtual bool LibraryLoaded() const = 0;
+    // The loaded library is the simulated board's stand-in, not the chip maker's driver.
+    virtual bool LibrarySimulated() const = 0;
+};
+
+// "simulated" (the stand-in library or the in-process board), "vendor" (a loaded library
+// that is not the stand-in) or "none" (no library loaded yet).
+inline const char* DriverKind(const PortDriver& driver) {
+    // Cross-cast: the Windows driver also describes its library.
+    const auto* facts = dynamic_cast<const DriverLibraryFacts*>(&driver);
+    if (!facts || facts->LibrarySimulated()) return "simulated";
+    return facts->LibraryLoaded() ? "vendor" : "none";
+}
 
 }  // namespace kelvane

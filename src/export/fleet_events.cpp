@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "export/metrics_text.h"
+#include "setup/setup_problem.h"
 
 namespace kelvane {
 namespace {
@@ -17,6 +18,7 @@ std::string ChipText(const Form1& f) {
 
 std::string StoppedAt(const Form1& f) {
     const StartupFindings& s = f.findings;
+    if (s.settings_unreadable) return "its start: the file cannot be read";
     if (s.stopped_key.empty()) return "the port program " + s.stopped_section;
     return "key " + s.stopped_key + " in section [" + s.stopped_section + "]";
 }
@@ -49,7 +51,7 @@ void FleetEvents::AfterLoad(const Form1& f, bool running) {
     if (!f.findings.settings_read_to_end)
         Report(f, event_id::kSettingsStopped, EventKind::Warning, {StoppedAt(f)});
     Report(f, event_id::kStarted, EventKind::Information,
-           {kKelvaneVersion, ChipText(f), LayoutName(f)});
+           {kKelvaneVersion, ChipText(f), LayoutName(f), DriverKind(f.sys.driver)});
 }
 
 void FleetEvents::AfterTick(const Form1& f) {
@@ -61,6 +63,7 @@ void FleetEvents::AfterTick(const Form1& f) {
         else
             Report(f, event_id::kReachedAgain, EventKind::Information, {});
     }
+    ReportSetupProblems(f);
     if (m.alarm_lasting != lasting_) {
         lasting_ = m.alarm_lasting;
         if (lasting_)
@@ -68,6 +71,22 @@ void FleetEvents::AfterTick(const Form1& f) {
         else
             Report(f, event_id::kBackToNormal, EventKind::Information, {ReadingsText(f)});
     }
+}
+
+// A problem that appears is named; 31 once none is left.
+void FleetEvents::ReportSetupProblems(const Form1& f) {
+    if (setup_problems_.empty()) setup_problems_.assign(kSetupReasons.size(), false);
+    bool any_before = false, any_now = false;
+    for (std::size_t i = 0; i < kSetupReasons.size(); ++i) {
+        const bool now = HasSetupProblem(f, kSetupReasons[i]);
+        any_before = any_before || setup_problems_[i];
+        any_now = any_now || now;
+        if (now && !setup_problems_[i])
+            Report(f, event_id::kSetupProblem, EventKind::Warning,
+                   {SetupFullText(f, kSetupReasons[i]), SetupReasonName(kSetupReasons[i])});
+        setup_problems_[i] = now;
+    }
+    if (any_before && !any_now) Report(f, event_id::kSetupProblemGone, EventKind::Information, {});
 }
 
 void FleetEvents::BeforeUnload(const Form1& f) {

@@ -1,7 +1,9 @@
 #pragma once
 // The events the fleet's event log receives: start and end, a settings file that stopped
-// at a key, the set-file gate handing over, and the transitions of the machine's state after
-// a tick. Each transition is reported once, never once per tick.
+// at a key, the set-file gate handing over, and the transitions of the machine's state and of
+// its set-up problems after a tick. Each transition is reported once, never once per tick.
+#include <vector>
+
 #include "export/export_services.h"
 #include "state/form1.h"
 
@@ -17,6 +19,8 @@ inline constexpr int kFaultBegins = 10;
 inline constexpr int kBackToNormal = 11;
 inline constexpr int kUnreachable = 20;
 inline constexpr int kReachedAgain = 21;
+inline constexpr int kSetupProblem = 30;
+inline constexpr int kSetupProblemGone = 31;
 }  // namespace event_id
 
 // "CPU 45 C, fan 2500 rpm; System ..." for the three channels, by their headings.
@@ -34,11 +38,13 @@ class FleetEvents : public TickListener {
 
   private:
     void Report(const Form1& f, int id, EventKind kind, std::vector<std::string> strings);
+    void ReportSetupProblems(const Form1& f);
 
     EventSink& sink_;
     bool lasting_ = false;
     bool unreachable_ = false;
     bool ended_ = false;
+    std::vector<bool> setup_problems_;  // by reason, as last reported
 };
 
 }  // namespace kelvane

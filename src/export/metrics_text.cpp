@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "monitor/monitor_cycle.h"
+#include "setup/setup_problem.h"
 #include "state/channels.h"
 
 namespace kelvane {
@@ -147,6 +148,7 @@ const std::string& ChannelName(const Form1& f, int n) {
 }
 
 const char* LayoutName(const Form1& f) {
+    if (!f.findings.chip_identified) return "unknown";
     if (!IsTrue(f.KelvaneFanFlag)) return "older";
     return IsTrue(f.KelvaneFanSpecialFlag) ? "newer-delta" : "newer";
 }
@@ -156,6 +158,8 @@ bool MetricsFile::SameShape(const Form1& f) const {
     const MonitorState& m = f.monitor;
     if (!laid_out_ || s.reachable == m.hardware_unreachable || s.checked != m.volt_checked ||
         s.chip_id != f.findings.chip_id || s.chip_revision != f.findings.chip_revision ||
+        s.chip_identified != f.findings.chip_identified ||
+        std::strcmp(s.driver, DriverKind(f.sys.driver)) != 0 ||
         s.fan_flag != f.KelvaneFanFlag || s.special_flag != f.KelvaneFanSpecialFlag)
         return false;
     for (std::size_t n = 0; n < 3; ++n)
@@ -183,6 +187,8 @@ void MetricsFile::TakeShape(const Form1& f) {
     s.reachable = !f.monitor.hardware_unreachable;
     s.chip_id = f.findings.chip_id;
     s.chip_revision = f.findings.chip_revision;
+    s.chip_identified = f.findings.chip_identified;
+    s.driver = DriverKind(f.sys.driver);
     s.fan_flag = f.KelvaneFanFlag;
     s.special_flag = f.KelvaneFanSpecialFlag;
 }
@@ -257,6 +263,12 @@ void MetricsFile::Layout(const Form1& f) {
     w.Family("kelvane_hardware_reachable", "1 when the last tick reached the hardware monitor.");
     w.Sample("kelvane_hardware_reachable");
     number(Slot::Reachable, 0);
+    w.Family("kelvane_setup_problem",
+             "1 while a set-up problem of this reason needs the technician, else 0.");
+    for (const SetupReason reason : kSetupReasons) {
+        w.Sample("kelvane_setup_problem").Label("reason", SetupReasonName(reason));
+        number(Slot::SetupProblem, static_cast<int>(reason));
+    }
     w.Family("kelvane_last_tick_timestamp_seconds", "Time of the last tick, seconds since 1970.");
     w.Sample("kelvane_last_tick_timestamp_seconds");
     number(Slot::Timestamp, 0);
@@ -266,7 +278,8 @@ void MetricsFile::Layout(const Form1& f) {
         .Label("chip_id", ChipIdText(s.chip_id))
         .Label("revision",
                s.chip_revision < 0 ? std::string("unknown") : std::to_string(s.chip_revision))
-        .Label("layout", LayoutName(f));
+        .Label("layout", LayoutName(f))
+        .Label("driver", s.driver);
     w.BeforeValue();
     text += "1\n";
     // Each number's line ends at the start of the text after it.
@@ -313,6 +326,9 @@ std::string_view MetricsFile::Fill(const Form1& f, double unix_seconds) {
                 break;
             case Slot::Reachable:
                 *out++ = m.hardware_unreachable ? '0' : '1';
+                break;
+            case Slot::SetupProblem:
+                *out++ = HasSetupProblem(f, static_cast<SetupReason>(p.index)) ? '1' : '0';
                 break;
             case Slot::Timestamp:  // whole seconds: plenty for telling a silent terminal
                 out = PutInt(out, static_cast<long long>(std::floor(unix_seconds)));

@@ -20,7 +20,8 @@ std::string EscapeLabelValue(const std::string& value);
 // The name of temperature channel n: the caption of the heading its display is paired with.
 const std::string& ChannelName(const Form1& f, int n);
 
-// "older", "newer" or "newer-delta": the fan-control register layout identification chose.
+// "older", "newer" or "newer-delta": the fan-control register layout identification chose;
+// "unknown" while the chip is not identified.
 const char* LayoutName(const Form1& f);
 
 // Builds the file after each tick. Everything but the numbers (help lines, names, labels)
@@ -42,6 +43,7 @@ class MetricsFile {
         Lasting,
         Critical,
         Reachable,
+        SetupProblem,
         Timestamp
     };
     struct Piece {
@@ -58,6 +60,8 @@ class MetricsFile {
         std::array<bool, 9> checked{};
         bool reachable = false;
         int chip_id = -2, chip_revision = -2;
+        bool chip_identified = false;
+        const char* driver = "";
         i16 fan_flag = 0, special_flag = 0;
     };
     bool SameShape(const Form1& f) const;

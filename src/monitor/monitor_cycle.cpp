@@ -291,6 +291,13 @@ void ShowReachable(Form1& f, bool acted) {
 void TellListeners(Form1& f) {
     for (TickListener* listener : f.tick_listeners) {
         try {
+            listener->BeforeTell(f);
+        } catch (...) {
+            // As below: the monitor keeps its next tick.
+        }
+    }
+    for (TickListener* listener : f.tick_listeners) {
+        try {
             listener->AfterTick(f);
         } catch (...) {
             // A view or export that fails must not cost the monitor its next tick.

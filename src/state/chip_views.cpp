@@ -3,8 +3,13 @@
 namespace kelvane {
 
 void IdentifyChip(Form1& f) {
-    f.KelvaneFanFlag = CheckChipRevision(f.chip, f.KelvaneFanSpecialFlag, f.findings.chip_id,
-                                         f.findings.chip_revision);
+    StartupFindings& found = f.findings;
+    found.chip_identified = false;
+    found.monitor_base = -1;
+    f.KelvaneFanFlag =
+        CheckChipRevision(f.chip, f.KelvaneFanSpecialFlag, found.chip_id, found.chip_revision);
+    found.chip_identified = true;
+    found.monitor_base = ReadMonitorBase(f.chip);
 }
 
 ApplyContext ApplyContextOf(Form1& f) {
@@ -28,7 +33,9 @@ ApplyContext ApplyContextOf(Form1& f) {
 }
 
 ApplyScope ScopeOfLoadedSettings(const StartupFindings& found) {
-    return {found.fan_ctrl_read, found.display_on_top_read, found.execute_at_startup_read};
+    ApplyScope scope{found.fan_ctrl_read, found.display_on_top_read, found.execute_at_startup_read};
+    for (size_t n = 0; n < 3; ++n) scope.fans[n] = scope.fans[n] && found.fan_described[n];
+    return scope;
 }
 
 LedStyle LedStyleOf(const Form1& f) {

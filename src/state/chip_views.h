@@ -7,12 +7,14 @@
 
 namespace kelvane {
 
-// Identifies the program's chip: sets both layout flags and notes the id and revision read.
+// Identifies the program's chip: sets both layout flags, notes the id and revision read and
+// then, in the same configuration-mode session, where the chip has its hardware monitor.
 void IdentifyChip(Form1& f);
 
 ApplyContext ApplyContextOf(Form1& f);
 
-// The start-up apply's scope: only what the settings loader read.
+// The start-up apply's scope: only what the settings loader read, and only the fans the file
+// describes.
 ApplyScope ScopeOfLoadedSettings(const StartupFindings& found);
 
 LedStyle LedStyleOf(const Form1& f);

@@ -87,8 +87,9 @@ MainWindowModel DesignLayout() {
     w.height = kDesignClientHeight + 480;  // plus the caption and frame
 
     auto& L = w.KelvaneLabel;
-    L[0] = Label("CPU", 600, 1320, 900, 285, kHeadingColor, 10, true);
-    L[1] = Label("System", 2400, 1320, 900, 285, kHeadingColor, 10, true);
+    // Channel 0 is the one the alarms treat as the system's, channel 1 the CPU's.
+    L[0] = Label("System", 600, 1320, 900, 285, kHeadingColor, 10, true);
+    L[1] = Label("CPU", 2400, 1320, 900, 285, kHeadingColor, 10, true);
     L[2] = Label("Panel", 4200, 1320, 900, 285, kHeadingColor, 10, true);
     for (int v = 0; v < 9; ++v) {
         const std::string name = "VIN" + std::to_string(v);

@@ -90,6 +90,8 @@ struct Form1;
 class TickListener {
   public:
     virtual ~TickListener() = default;
+    // Before any listener is told: the one chance to reword the status line the tick left.
+    virtual void BeforeTell(Form1&) {}
     virtual void AfterTick(const Form1& f) = 0;
     // When the main window unloads, the last moment the process is sure to run.
     virtual void BeforeUnload(const Form1&) {}
@@ -102,10 +104,15 @@ class TickListener {
 struct StartupFindings {
     int chip_id = -1;        // configuration register 0x21 as identification read it
     int chip_revision = -1;  // 0x22; -1 when identification had no reason to read it
+    bool chip_identified = false;  // identification ran to its end (the library answered)
+    int monitor_base = -1;  // the hardware monitor's base as the chip gives it; -1 not read
     bool settings_read_to_end = false;
+    bool settings_unreadable = false;  // kelvane.ini is there but cannot be read
     std::string stopped_section;  // the key the loader stopped at; empty when it read to the end
     std::string stopped_key;
     std::array<bool, 3> fan_ctrl_read{};  // "Fan Ctrl Option n" read completely
+    // The file gives every value fan n's layout programs; otherwise the chip keeps its own.
+    std::array<bool, 3> fan_described{};
     bool display_on_top_read = false;
     bool execute_at_startup_read = false;
     bool gate_handed_over = false;  // the set-file gate started quick.exe and ended the start

@@ -17,6 +17,7 @@ public:
 
     std::string LibraryPath() const override { return path_; }
     bool LibraryLoaded() const override { return static_cast<bool>(library_); }
+    bool LibrarySimulated() const override { return simulated_; }
 
     std::uint8_t Inb(std::uint16_t port) override;
     void Outb(std::uint16_t port, std::uint8_t value) override;
@@ -39,6 +40,7 @@ private:
     OutbFn outb_ = nullptr;
     ReadRegFn read_reg_ = nullptr;
     WriteRegFn write_reg_ = nullptr;
+    bool simulated_ = false;
 };
 
 }  // namespace kelvane::win32

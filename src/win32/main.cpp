@@ -9,6 +9,7 @@
 #include "app/startup.h"
 #include "export/fleet_events.h"
 #include "export/textfile_export.h"
+#include "setup/setup_problem.h"
 #include "win32/driver_library.h"
 #include "win32/fleet_services.h"
 #include "win32/handles.h"
@@ -55,7 +56,9 @@ int RunKelvane(HINSTANCE instance) {
     kelvane::win32::EventLogSink event_log;
     kelvane::TextFileExport textfile(export_files, wall_clock);
     kelvane::FleetEvents fleet_events(event_log);
+    kelvane::SetupStatusLine setup_status;
     kelvane::Form1 form(services, folder, kelvane::win32::ExecutableBaseName());
+    form.tick_listeners.push_back(&setup_status);
     form.tick_listeners.push_back(&textfile);
     form.tick_listeners.push_back(&fleet_events);
     kelvane::win32::WindowSet others(instance, form);

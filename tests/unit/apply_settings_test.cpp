@@ -213,6 +213,7 @@ TEST(ApplySettings, NoTruncatedValueReachesTheChipAndNoFanIsHalfProgrammed) {
 TEST(ApplySettings, StartupApplyTouchesOnlyWhatTheLoaderRead) {
     StartupFindings found;
     found.fan_ctrl_read = {true, false, false};
+    found.fan_described = {true, true, true};
     Apply a;
     a.g.g_FanCtrl = {};  // zero records: automatic mode with every limit 0
     a.g.g_DisplayOnTop = 1;
@@ -232,6 +233,14 @@ TEST(ApplySettings, StartupApplyTouchesOnlyWhatTheLoaderRead) {
     EXPECT_EQ(a.board.writes_to(0x17), Bytes{0x82});
     EXPECT_EQ(a.rig.host.topmost_calls, std::vector<bool>{true});
     EXPECT_EQ(a.rig.registry.run.count("Kelvane"), 0u);
+
+    // Read to the end, but a fan the file does not describe keeps the chip's own registers.
+    found.fan_described = {true, false, true};
+    a.board.clear_accesses();
+    ApplySettings(ApplyContextOf(a.f), kFalse, ScopeOfLoadedSettings(found));
+    EXPECT_FALSE(a.Touched(0x16));
+    EXPECT_FALSE(a.Touched(0x68));
+    EXPECT_EQ(a.board.writes_to(0x15), Bytes{0x80});
 }
 
 TEST(ApplySettings, StartupApplyWritesNoFile) {

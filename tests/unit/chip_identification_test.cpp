@@ -41,12 +41,29 @@ TEST(ChipIdentificationAccess, KeyThenEachTestReadsItsRegisterAgain) {
     testing::Rig rig(board);
     IdentifyChip(rig.form);
     std::string seen;
+    using Kind = board::Board::Access::Kind;
     for (const auto& a : board.accesses()) {
-        seen += a.kind == board::Board::Access::Kind::Outb ? "out " + std::to_string(a.value) + ";"
-                                                           : "read " + std::to_string(a.reg) + ";";
+        seen += a.kind == Kind::Outb       ? "out " + std::to_string(a.value) + ";"
+                : a.kind == Kind::WriteReg ? "write " + std::to_string(a.reg) + "=" +
+                                                 std::to_string(a.value) + ";"
+                                           : "read " + std::to_string(a.reg) + ";";
     }
-    // Key bytes, then 0x21, 0x22 twice (revision below 8, then below 6), then 0x21 again.
-    EXPECT_EQ(seen, "out 135;out 1;out 85;out 85;read 33;read 34;read 34;read 33;");
+    // Key bytes, then 0x21, 0x22 twice (revision below 8, then below 6), then 0x21 again;
+    // then, still in configuration mode, the hardware monitor's base from logical device 4.
+    EXPECT_EQ(seen,
+              "out 135;out 1;out 85;out 85;read 33;read 34;read 34;read 33;"
+              "write 7=4;read 96;read 97;");
+    EXPECT_TRUE(rig.form.findings.chip_identified);
+    EXPECT_EQ(rig.form.findings.monitor_base, 0x290);
+
+    // The board's Address moves the base the chip reports; a library that fails leaves the
+    // chip not identified.
+    board.Reload("[Chip]\nAddress=0x2A5\n");
+    IdentifyChip(rig.form);
+    EXPECT_EQ(rig.form.findings.monitor_base, 0x2A0);
+    board.set_failing(true);
+    EXPECT_THROW(IdentifyChip(rig.form), RuntimeError);
+    EXPECT_FALSE(rig.form.findings.chip_identified);
 }
 
 TEST(ChipIdentificationAccess, NoChipAtAllGivesTheNewerLayout) {

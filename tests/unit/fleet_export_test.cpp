@@ -62,6 +62,8 @@ struct Terminal {
         }
         f.findings.chip_id = 0x12;
         f.findings.chip_revision = 8;
+        f.findings.chip_identified = true;
+        f.findings.monitor_base = 0x290;
         f.findings.settings_read_to_end = true;
         f.KelvaneFanFlag = kTrue;
         board.set_reg(0x62, 70);
@@ -110,13 +112,13 @@ TEST(FleetExport, MetricsFileShowsTheTicksReadingsStatusAndChip) {
     EXPECT_EQ(text.back(), '\n');
     for (const char c : text) ASSERT_TRUE(c == '\n' || (c >= 0x20 && c <= 0x7E)) << int(c);
     EXPECT_TRUE(Has(text, "# TYPE kelvane_temperature_celsius gauge"));
-    EXPECT_TRUE(Has(text, "kelvane_temperature_celsius{channel=\"0\",name=\"CPU\"} 38"));
-    EXPECT_TRUE(Has(text, "kelvane_temperature_celsius{channel=\"1\",name=\"System\"} 42"));
+    EXPECT_TRUE(Has(text, "kelvane_temperature_celsius{channel=\"0\",name=\"System\"} 38"));
+    EXPECT_TRUE(Has(text, "kelvane_temperature_celsius{channel=\"1\",name=\"CPU\"} 42"));
     EXPECT_TRUE(
         Has(text, "kelvane_temperature_celsius{channel=\"2\",name=\"Pa\\\"nel\\\\2?\"} 36"));
-    EXPECT_TRUE(Has(text, "kelvane_fan_speed_rpm{channel=\"0\",name=\"CPU\"} 5000"));
+    EXPECT_TRUE(Has(text, "kelvane_fan_speed_rpm{channel=\"0\",name=\"System\"} 5000"));
     EXPECT_TRUE(Has(text, "kelvane_fan_speed_rpm{channel=\"2\",name=\"Pa\\\"nel\\\\2?\"} 3750"));
-    EXPECT_TRUE(Has(text, "kelvane_temperature_limit_celsius{channel=\"1\",name=\"System\"} 70"));
+    EXPECT_TRUE(Has(text, "kelvane_temperature_limit_celsius{channel=\"1\",name=\"CPU\"} 70"));
     EXPECT_EQ(text.find("kelvane_temperature_limit_celsius{channel=\"2\""), std::string::npos);
     EXPECT_TRUE(Has(text, "kelvane_voltage_volts{input=\"3\",name=\"VIN3\"} -12.000"));
     EXPECT_TRUE(Has(text, "kelvane_voltage_volts{input=\"5\",name=\"VIN5\"} 0.000"));
@@ -127,8 +129,13 @@ TEST(FleetExport, MetricsFileShowsTheTicksReadingsStatusAndChip) {
     EXPECT_TRUE(Has(text, "kelvane_alarm_lasting 0"));
     EXPECT_TRUE(Has(text, "kelvane_hardware_reachable 1"));
     EXPECT_TRUE(Has(text, "kelvane_last_tick_timestamp_seconds 1765000000"));
-    EXPECT_TRUE(Has(
-        text, "kelvane_info{version=\"5.07\",chip_id=\"0x12\",revision=\"8\",layout=\"newer\"} 1"));
+    EXPECT_TRUE(Has(text,
+                    "kelvane_info{version=\"5.07\",chip_id=\"0x12\",revision=\"8\","
+                    "layout=\"newer\",driver=\"simulated\"} 1"));
+    for (const char* reason : {"settings_unreadable", "settings_stopped", "port_program_failed",
+                               "chip_not_identified", "monitor_not_at_address"})
+        EXPECT_TRUE(Has(text, std::string("kelvane_setup_problem{reason=\"") + reason + "\"} 0"))
+            << reason;
     EXPECT_EQ(EscapeLabelValue("a\nb"), "a\\nb");
 
     // A lasting CPU over-temperature: code, label state and the limit it passed.
@@ -140,6 +147,18 @@ TEST(FleetExport, MetricsFileShowsTheTicksReadingsStatusAndChip) {
     EXPECT_TRUE(Has(hot, "kelvane_temperature_celsius{channel=\"1\",name=\"Core\"} 90"));
     EXPECT_TRUE(Has(hot, "kelvane_status_code 1"));
     EXPECT_TRUE(Has(hot, "kelvane_alarm_lasting 1"));
+
+    // A set-up problem is its own series, never a status: the chip not identified says
+    // "unknown" for the layout.
+    t.Tick(5);
+    t.f.findings.chip_identified = false;
+    const std::string setup = t.Text();
+    EXPECT_EQ(t.Cached(), setup);
+    EXPECT_TRUE(Has(setup, "kelvane_setup_problem{reason=\"chip_not_identified\"} 1"));
+    EXPECT_TRUE(Has(setup, "kelvane_setup_problem{reason=\"settings_stopped\"} 0"));
+    EXPECT_TRUE(Has(setup, "kelvane_status_code 1"));
+    EXPECT_NE(setup.find("layout=\"unknown\""), std::string::npos);
+    t.f.findings.chip_identified = true;
 
     // An unreachable chip: no stale readings, only the state.
     t.board.set_failing(true);
@@ -191,18 +210,31 @@ TEST(FleetEvents, EachTransitionIsReportedOnce) {
     t.Tick(4);
     t.board.set_failing(false);
     t.Tick(3);
+    // A set-up problem: named once when it appears, 31 once none is left.
+    t.f.findings.monitor_base = 0x291;
+    t.Tick(3);
+    t.f.findings.monitor_base = 0x290;
+    t.Tick(2);
     Form1_Form_Unload(t.f, shell);
     Form1_Form_Unload(t.f, shell);
     using namespace event_id;
-    EXPECT_EQ(t.sink.Ids(), (std::vector<int>{kStarted, kFaultBegins, kBackToNormal, kUnreachable,
-                                              kReachedAgain, kEnded}));
+    EXPECT_EQ(t.sink.Ids(),
+              (std::vector<int>{kStarted, kFaultBegins, kBackToNormal, kUnreachable, kReachedAgain,
+                                kSetupProblem, kSetupProblemGone, kEnded}));
     const auto& e = t.sink.events;
-    ASSERT_EQ(e.size(), 6u);
-    EXPECT_EQ(e[0].strings, (std::vector<std::string>{"5.07", "id 18 revision 8", "newer"}));
+    ASSERT_EQ(e.size(), 8u);
+    EXPECT_EQ(e[0].strings,
+              (std::vector<std::string>{"5.07", "id 18 revision 8", "newer", "simulated"}));
+    EXPECT_EQ(e[5].kind, EventKind::Warning);
+    ASSERT_EQ(e[5].strings.size(), 2u);
+    EXPECT_EQ(e[5].strings[1], "monitor_not_at_address");
+    EXPECT_EQ(e[5].strings[0].rfind("Hardware monitor not at 0x295 (the chip says 0x296).", 0), 0u)
+        << e[5].strings[0];
+    EXPECT_EQ(e[6].kind, EventKind::Information);
     EXPECT_EQ(e[1].kind, EventKind::Warning);
     EXPECT_EQ(e[1].strings,
               (std::vector<std::string>{"CPU Temperature Over...",
-                                        "CPU 38 C, fan 5000 rpm; System 90 C, fan 4500 rpm; "
+                                        "System 38 C, fan 5000 rpm; CPU 90 C, fan 4500 rpm; "
                                         "Panel 36 C, fan 3750 rpm"}));
     EXPECT_EQ(e[2].kind, EventKind::Information);
     EXPECT_EQ(e[3].kind, EventKind::Error);

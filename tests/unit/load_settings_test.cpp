@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <string>
 
 #include "app/about_details.h"
@@ -49,7 +51,9 @@ TEST(LoadSettings, EmptyFileGivesTheDesignLayoutAndShippedDefaults) {
         EXPECT_EQ(l.g.g_FanCtrl[i].TmpAlarm, 100);
         EXPECT_EQ(l.g.g_DefaultFanCtrl[i].UserCtl, 1);
     }
-    EXPECT_EQ(l.g.g_FanCtrl[1].Caption, "System Fan");
+    // Channel 0 is the system channel of the alarms, channel 1 the CPU's.
+    EXPECT_EQ(l.g.g_FanCtrl[0].Caption, "System Fan");
+    EXPECT_EQ(l.g.g_FanCtrl[1].Caption, "CPU Fan");
     for (const VinRecord& v : l.g.g_Vin) {
         EXPECT_EQ(v.Enable, 1);
         EXPECT_EQ(v.Percent, 10);
@@ -102,10 +106,14 @@ TEST(LoadSettings, BadKeyEndsLoadingThereAndKeepsWhatCameBefore) {
     EXPECT_EQ(l.g.g_Vin[2].Percent, 0);
     EXPECT_EQ(l.f.window.TempLabel[3].top, DesignLayout().TempLabel[3].top);
     EXPECT_EQ(l.g.g_BeepWaitTimes, 0);
+    // Start-up's own later reads do not move the point the loader stopped at.
+    ReadBackColor(l.f);
+    ReadVoltageFactors(l.f);
     EXPECT_EQ(AboutDetails(l.f).at(4),
               "Settings file: C:\\Program Files\\Kelvane\\kelvane.ini (stopped at [VIN2] Percent)");
-    EXPECT_EQ(l.g.g_ExportTextFile, "");  // the fleet keys come last: still their defaults
-    EXPECT_EQ(l.g.g_ExportEventLog, kTrue);
+    // The fleet keys are read even after the stop: the fleet must see a broken terminal.
+    EXPECT_EQ(l.g.g_ExportTextFile, "C:\\m.prom");
+    EXPECT_EQ(l.g.g_ExportEventLog, kFalse);
 }
 
 TEST(LoadSettings, ControlThatRefusesAValueEndsLoading) {
@@ -292,6 +300,63 @@ TEST(LoadSettings, PortProgramRunsFirstAndItsFailureEndsLoadingBeforeTheFirstKey
     EXPECT_TRUE(locked.board.accesses().empty());
     EXPECT_EQ(locked.g.g_BeepWaitTimes, 0);
     EXPECT_EQ(locked.f.findings.stopped_section, "kelvane.dat");
+
+    // So is a settings file that is there but cannot be read: the loader stops before its
+    // first key instead of reading it as empty, and no fan counts as described.
+    Loaded unreadable("[Option]\nBeepWaitTimes=8\n[Export]\nTextFile=C:\\m.prom\n");
+    unreadable.rig.files.files[unreadable.f.ProgramFile("kelvane.ini")] = "";
+    unreadable.rig.files.unreadable[unreadable.f.ProgramFile("kelvane.ini")] = true;
+    EXPECT_EQ(unreadable.Load(), ErrorKind::FileError);
+    EXPECT_EQ(unreadable.g.g_BeepWaitTimes, 0);
+    EXPECT_EQ(unreadable.g.g_ExportTextFile, "");
+    EXPECT_TRUE(unreadable.f.findings.settings_unreadable);
+    EXPECT_EQ(unreadable.f.findings.fan_described, (std::array<bool, 3>{}));
+    EXPECT_EQ(AboutDetails(unreadable.f).at(4),
+              "Settings file: C:\\Program Files\\Kelvane\\kelvane.ini (not read: it cannot be "
+              "read)");
+}
+
+// The start-up apply programs only a fan the file describes: every value its layout writes,
+// from either of the fan's sections, and SwFan for a fan in software mode.
+TEST(LoadSettings, FanCountsAsDescribedOnlyWithEveryValueItsLayoutProgrammes) {
+    const std::string newer_keys = "[Fan Ctrl Option 0]\nS0=30\nS1=40\nS2=50\nSpeed0=20\n";
+    const std::string older_keys = newer_keys + "S3=60\nS4=70\nSpeed1=30\n[Default Fan Ctrl 0]\n"
+                                   "Speed2=40\n";
+    struct Case {
+        const char* what;
+        std::string ini;
+        i16 newer, delta;
+        std::array<bool, 3> described;
+    };
+    const Case cases[] = {
+        {"no file", "", kFalse, kFalse, {}},
+        {"no file, newer", "", kTrue, kTrue, {}},
+        {"older layout lacks S3..Speed2", newer_keys, kFalse, kFalse, {}},
+        {"older layout, complete", older_keys, kFalse, kFalse, {true, false, false}},
+        {"newer layout", newer_keys, kTrue, kFalse, {true, false, false}},
+        {"delta layout lacks DeltaTemp", newer_keys, kTrue, kTrue, {}},
+        {"DeltaTemp from the default record", newer_keys + "[Default Fan Ctrl 0]\nDeltaTemp=4\n",
+         kTrue, kTrue, {true, false, false}},
+        {"software mode without SwFan", "[Default Fan Ctrl 1]\nMode=1\nS0=1\nS1=2\nS2=3\nSpeed0=4\n",
+         kTrue, kFalse, {}},
+        {"software mode with SwFan",
+         "[Default Fan Ctrl 1]\nMode=1\nS0=1\nS1=2\nS2=3\nSpeed0=4\n[Fan Ctrl Option 1]\nSwFan=50\n",
+         kTrue, kFalse, {false, true, false}},
+    };
+    for (const Case& c : cases) {
+        Loaded l(c.ini, c.newer, c.delta);
+        ASSERT_EQ(l.Load(), std::nullopt) << c.what;
+        EXPECT_EQ(l.f.findings.fan_described, c.described) << c.what;
+        // About names each fan that keeps the chip's own settings.
+        const auto details = AboutDetails(l.f);
+        for (int n = 0; n < 3; ++n) {
+            const std::string line = "fan " + std::to_string(n) +
+                                     ": the chip's own settings (kelvane.ini does not set them)";
+            EXPECT_EQ(std::count(details.begin(), details.end(), line),
+                      c.described[static_cast<size_t>(n)] ? 0 : 1)
+                << c.what << " " << n;
+        }
+    }
 }
 
 // The design skin's frames take in what they group, wherever the settings put it, and

@@ -39,7 +39,7 @@ TEST(FanPage, LoadingKeepsOrderedRecordsAndOrdersTheOthers) {
     EXPECT_EQ(Values(d.CtrSlider), (Ints5{50, 50, 60, 70, 80}));
     EXPECT_EQ(o.Working(0).S, (std::array<i16, 5>{50, 50, 60, 70, 80}));
     EXPECT_EQ(d.CtrText[1].text, "50");
-    o.Select("System Fan");
+    o.Select("CPU Fan");
     EXPECT_EQ(Values(d.CtrSlider), (Ints5{30, 40, 50, 60, 70}));
     EXPECT_EQ(o.Working(1).S, (std::array<i16, 5>{30, 40, 50, 60, 70}));
     EXPECT_FALSE(d.ApplyCmdButon.enabled);

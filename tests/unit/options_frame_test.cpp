@@ -25,7 +25,7 @@ TEST(OptionsDialog, OpensCentredOnTheFirstFanWithApplyDisabled) {
     EXPECT_EQ(d.left, (15360 - d.width) / 2);
     EXPECT_EQ(d.top, (11520 - d.height) / 2);
     EXPECT_EQ(o.host.topmost, 1);
-    EXPECT_EQ(TabCaptions(d), (std::vector<std::string>{"Main Fan", "System Fan", "Panel Fan",
+    EXPECT_EQ(TabCaptions(d), (std::vector<std::string>{"Main Fan", "CPU Fan", "Panel Fan",
                                                         "Advanced", "Voltage"}));
     EXPECT_TRUE(d.Frame1[0].visible && d.Frame1[1].visible);
     EXPECT_FALSE(d.Frame2.visible || d.Frame3.visible);
@@ -56,7 +56,7 @@ TEST(OptionsDialog, FanTabsFollowUserScrollAndTheMainWindowDisplays) {
         hidden[display]->visible = false;
         o.Open();
         EXPECT_EQ(TabCaptions(*o.dlg),
-                  (std::vector<std::string>{"CPU Fan", "Panel Fan", "Advanced", "Voltage"}));
+                  (std::vector<std::string>{"System Fan", "Panel Fan", "Advanced", "Voltage"}));
         o.Select("Panel Fan");
         EXPECT_EQ(o.shared.g_CurFanPage, 2);
         o.Select("Voltage");
@@ -68,7 +68,7 @@ TEST(OptionsDialog, FanTabsFollowUserScrollAndTheMainWindowDisplays) {
 TEST(OptionsDialog, ViewingPagesNeverEnablesApplyAndEditsSurviveSwitching) {
     OptionsRig o;
     Form2& d = o.Open();
-    for (const char* tab : {"System Fan", "Advanced", "Panel Fan", "Voltage", "CPU Fan"}) {
+    for (const char* tab : {"CPU Fan", "Advanced", "Panel Fan", "Voltage", "System Fan"}) {
         o.Select(tab);
         EXPECT_FALSE(d.ApplyCmdButon.enabled) << tab;
     }
@@ -78,10 +78,10 @@ TEST(OptionsDialog, ViewingPagesNeverEnablesApplyAndEditsSurviveSwitching) {
     EXPECT_FALSE(d.ApplyCmdButon.enabled);
     d.CtrSlider[4].SetValue(90);
     EXPECT_TRUE(d.ApplyCmdButon.enabled);
-    o.Select("System Fan");
+    o.Select("CPU Fan");
     EXPECT_TRUE(d.ApplyCmdButon.enabled);
     EXPECT_EQ(Values(d.CtrSlider), (Ints5{36, 45, 55, 65, 75}));
-    o.Select("CPU Fan");
+    o.Select("System Fan");
     EXPECT_EQ(d.CtrSlider[4].value(), 90);
     d.ApplyCmdButon_Click();
     EXPECT_FALSE(d.ApplyCmdButon.enabled);
@@ -205,8 +205,8 @@ TEST(OptionsDialog, EachFanTabEditsItsOwnFan) {
 
     // Two headings with one caption: each tab still shows and edits its own fan.
     OptionsRig twins;
-    twins.f.window.KelvaneLabel[1].caption = "CPU";
-    twins.g.g_FanCtrl[1].Caption = twins.g.g_DefaultFanCtrl[1].Caption = "CPU Fan";
+    twins.f.window.KelvaneLabel[1].caption = "System";
+    twins.g.g_FanCtrl[1].Caption = twins.g.g_DefaultFanCtrl[1].Caption = "System Fan";
     Form2& d = twins.Open();
     d.TabStrip1.selected = 1;
     d.TabStrip1_Click();

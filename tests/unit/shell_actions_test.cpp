@@ -146,15 +146,15 @@ TEST_F(ShellFixture, TrayStateTipAndOneBalloonPerHiddenEpisode) {
 
     tick(1);
     EXPECT_EQ(tray.tip(),
-              "CPU 38\xB0"
-              "C System 42\xB0"
+              "System 38\xB0"
+              "C CPU 42\xB0"
               "C \xB7 " +
                   std::string(kStartingText));
     tick(6);
     EXPECT_EQ(tray.state(), TrayState::Normal);
     EXPECT_EQ(tray.tip(),
-              "CPU 38\xB0"
-              "C System 42\xB0"
+              "System 38\xB0"
+              "C CPU 42\xB0"
               "C \xB7 Normal...");
     const std::size_t updates = tray.shown.size();
     tick(2);
@@ -171,8 +171,8 @@ TEST_F(ShellFixture, TrayStateTipAndOneBalloonPerHiddenEpisode) {
     tick(1);  // the episode's 17th tick turns Label1 red
     EXPECT_EQ(tray.state(), TrayState::LastingFault);
     EXPECT_EQ(tray.tip(),
-              "CPU 38\xB0"
-              "C System 42\xB0"
+              "System 38\xB0"
+              "C CPU 42\xB0"
               "C \xB7 The CPU fan is out of order.");
     tick(5);
     EXPECT_EQ(tray.balloons, std::vector<std::string>{"Kelvane: The CPU Fan is out of order."});
@@ -197,12 +197,12 @@ TEST_F(ShellFixture, TrayStateTipAndOneBalloonPerHiddenEpisode) {
     f.monitor.volt_checked[2] = true;  // VIN2 out of tolerance
     EXPECT_EQ(TrayStateOf(f), TrayState::VoltageOut);
     EXPECT_EQ(TrayTip(f, 128),
-              "CPU 101\xB0"
-              "F System 108\xB0"
+              "System 101\xB0"
+              "F CPU 108\xB0"
               "F \xB7 VIN2 out of tolerance");
     EXPECT_EQ(TrayTip(f, 16),
-              "CPU 101\xB0"
-              "F Sy...");
+              "System 101\xB0"
+              "F...");
     f.monitor.alarm_lasting = true;
     EXPECT_EQ(TrayStateOf(f), TrayState::LastingFault);  // the heavier state wins
 

@@ -7,6 +7,8 @@
 
 #include "app/about_details.h"
 #include "board/board.h"
+#include "monitor/monitor_cycle.h"
+#include "setup/setup_problem.h"
 #include "support/fakes.h"
 
 namespace kelvane {
@@ -69,7 +71,15 @@ TEST_F(StartupFixture, InstalledTerminalStartsWithItsWindowAndTimers) {
                   "Chip: id 0x12, revision 8", "Register layout: newer with delta field",
                   "Index port: 0x295", "Driver library: simulated",
                   "Settings file: C:\\Program Files\\Kelvane\\kelvane.ini (read to the end)",
+                  "fan 0: the chip's own settings (kelvane.ini does not set them)",
+                  "fan 1: the chip's own settings (kelvane.ini does not set them)",
+                  "fan 2: the chip's own settings (kelvane.ini does not set them)",
                   "Export: fails"}));
+    // No file at all is a supported set-up: the chip keeps its own fan registers.
+    for (const auto& a : board.accesses())
+        if (a.kind == board::Board::Access::Kind::WriteReg) {
+            EXPECT_EQ(a.port, 0x2E) << +a.reg;
+        }
     EXPECT_EQ(AboutClipboardText("About", {"a", "b"}), "About\r\n\r\na\r\nb\r\n");
 }
 
@@ -141,8 +151,10 @@ TEST_F(StartupFixture, SettingsThatStopEarlyLeaveTheChipAlone) {
     rig.registry.run["Kelvane"] = "\"C:\\Program Files\\Kelvane\\kelvane.exe\"";
     Form1_Form_Load(f, shell);
     EXPECT_FALSE(f.findings.settings_read_to_end);
-    for (const auto& a : board.accesses())
-        EXPECT_NE(a.kind, board::Board::Access::Kind::WriteReg) << +a.reg;
+    for (const auto& a : board.accesses())  // identification's device select only
+        if (a.kind == board::Board::Access::Kind::WriteReg) {
+            EXPECT_EQ(a.port, 0x2E) << +a.reg;
+        }
     EXPECT_TRUE(rig.host.topmost_calls.empty());
     EXPECT_EQ(rig.registry.deletes, 0);
     EXPECT_EQ(f.window.LedPic[1].tag, "1");  // monitoring keeps the design pairing
@@ -157,6 +169,119 @@ TEST_F(StartupFixture, MinimisedStartHidesAndCentringUsesTheWorkArea) {
     ShowStartupWindow(f);
     EXPECT_FALSE(f.window.visible);
     EXPECT_EQ(rig.host.topmost_calls.back(), false);
+}
+
+
+// Set-up mistakes a new technician makes: each is named on the status line, in its normal
+// colour, and none programs the fans from values the file never gave or raises an alarm.
+TEST_F(StartupFixture, SetupProblemsAreNamedNeverAlarmed) {
+    SetupStatusLine status;
+    const std::string ini = f.ProgramFile("kelvane.ini");
+    auto run = [&](int ticks) {
+        f.tick_listeners = {&status};
+        for (int i = 0; i < ticks; ++i) Form1_Timer1_Timer(f);
+    };
+    auto monitor_writes = [&] {
+        int n = 0;
+        for (const auto& a : board.accesses())
+            n += a.kind == board::Board::Access::Kind::WriteReg && a.port != 0x2E &&
+                 (a.reg == 0x15 || a.reg == 0x16 || a.reg == 0x17 || a.reg >= 0x60);
+        return n;
+    };
+
+    // kelvane.ini is a folder: read as nothing, not as an empty file.
+    rig.files.files[ini] = "";
+    rig.files.unreadable[ini] = true;
+    ASSERT_TRUE(Form1_Form_Load(f, shell).keep_running);
+    EXPECT_EQ(SetupProblems(f), std::vector<SetupReason>{SetupReason::SettingsUnreadable});
+    EXPECT_EQ(f.window.KelvaneLabel[0].caption, "System");
+    EXPECT_EQ(f.window.KelvaneLabel[1].caption, "CPU");
+    EXPECT_EQ(monitor_writes(), 0);  // no fan programmed with zero set points
+    run(30);
+    EXPECT_EQ(f.window.Label1.caption, "Check settings: kelvane.ini cannot be read");
+    EXPECT_EQ(f.window.Label1.back_color, 0xFF0000u);
+    EXPECT_EQ(f.monitor.g_ErrorCode, 0);
+    EXPECT_FALSE(f.monitor.alarm_lasting);
+    // Nothing wrote to the fan blocks: no over-temperature forced a fan to full speed.
+    for (const auto& a : board.accesses())
+        if (a.kind == board::Board::Access::Kind::WriteReg && a.port == 0x295) {
+            EXPECT_FALSE(a.reg >= 0x60 && a.reg <= 0x77) << +a.reg;
+        }
+}
+
+TEST_F(StartupFixture, StopPointAndMisplacedMonitorAreSetupProblems) {
+    SetupStatusLine status;
+    // A value that does not fit: the stop names it, whatever start-up reads afterwards.
+    rig.profile.WriteString("VIN2", "DefaultTemp", "50000");
+    ASSERT_TRUE(Form1_Form_Load(f, shell).keep_running);
+    EXPECT_EQ(SetupProblems(f), std::vector<SetupReason>{SetupReason::SettingsStopped});
+    EXPECT_EQ(SetupShortText(f, SetupReason::SettingsStopped),
+              "Check settings: stopped at [VIN2] DefaultTemp");
+
+    // Address at the chip's data port: found at identification, and from then on nothing
+    // touches it; the library works, so the monitor counts as reachable.
+    board::Board wrong;
+    Rig other(wrong, "[Option]\nAddress=662\n");
+    other.files.files[kProgTxt] = "C:\\POS";
+    ASSERT_TRUE(Form1_Form_Load(other.form, shell).keep_running);
+    Form1& g = other.form;
+    EXPECT_EQ(SetupProblems(g), std::vector<SetupReason>{SetupReason::MonitorNotAtAddress});
+    bool identified_yet = false;
+    for (const auto& a : wrong.accesses()) {
+        identified_yet = identified_yet || (a.port == 0x2E && a.reg == 0x61);
+        // Only the snapshot, before identification, reads there.
+        if (identified_yet) {
+            EXPECT_NE(a.port, 0x296) << +a.reg;
+        }
+    }
+    wrong.clear_accesses();
+    g.tick_listeners = {&status};
+    for (int i = 0; i < 10; ++i) Form1_Timer1_Timer(g);
+    EXPECT_TRUE(wrong.accesses().empty());
+    EXPECT_FALSE(g.monitor.hardware_unreachable);
+    EXPECT_EQ(g.window.Label1.caption, "Hardware monitor not at 0x296 (the chip says 0x295)");
+    EXPECT_EQ(g.window.TempLabel[0].caption, "\x96");
+    EXPECT_NE(AboutDetails(g).at(5).find("Set-up problem: Hardware monitor not at 0x296"),
+              std::string::npos);
+}
+
+// A machine fault always wins the status line, then an unreachable monitor, then a set-up
+// problem; the set-up problem comes back when they are gone.
+TEST_F(StartupFixture, MachineFaultThenUnreachableThenSetupProblem) {
+    SetupStatusLine status;
+    rig.profile.WriteString("Option", "BeepWaitTimes", "40000");
+    ASSERT_TRUE(Form1_Form_Load(f, shell).keep_running);
+    f.tick_listeners = {&status};
+    auto run = [&](int ticks) {
+        for (int i = 0; i < ticks; ++i) Form1_Timer1_Timer(f);
+    };
+    run(8);
+    EXPECT_EQ(StatusHolderOf(f), StatusHolder::SetupProblem);
+    EXPECT_EQ(f.window.Label1.caption, "Check settings: stopped at [Option] BeepWaitTimes");
+
+    board.set_reg(0x2A, 90);  // the CPU channel over its limit
+    run(20);
+    EXPECT_EQ(StatusHolderOf(f), StatusHolder::MachineFault);
+    EXPECT_EQ(f.window.Label1.caption, "CPU Temperature Over...");
+    EXPECT_EQ(f.window.Label1.back_color, 0x0000FFu);
+
+    board.set_reg(0x2A, 40);
+    run(1);
+    EXPECT_EQ(f.window.Label1.caption, "Check settings: stopped at [Option] BeepWaitTimes");
+
+    board.set_failing(true);
+    run(2);
+    EXPECT_EQ(StatusHolderOf(f), StatusHolder::Unreachable);
+    EXPECT_EQ(f.window.Label1.caption, kUnreachableText);
+    EXPECT_EQ(f.window.TempLabel[3].caption, "\x96");
+
+    board.set_failing(false);
+    run(1);
+    EXPECT_EQ(f.window.Label1.caption, "Check settings: stopped at [Option] BeepWaitTimes");
+    f.findings.settings_read_to_end = true;
+    run(1);
+    EXPECT_EQ(StatusHolderOf(f), StatusHolder::Normal);
+    EXPECT_EQ(f.window.Label1.caption, "Normal...");
 }
 
 }  // namespace

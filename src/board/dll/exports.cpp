@@ -80,6 +80,10 @@ __declspec(dllexport) void __stdcall WriteReg(unsigned short index_port, unsigne
     Host().WriteReg(index_port, reg, value);
 }
 
+// Not in the chip maker's library: lets Kelvane tell a demonstration library left on a
+// terminal from the real driver.
+__declspec(dllexport) int __stdcall KelvaneSimulatedBoard() { return 1; }
+
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         g_load.module = instance;

@@ -1,0 +1,141 @@
+#include "setup/setup_problem.h"
+
+#include <cstdio>
+
+#include "chip/chip_identification.h"
+
+namespace kelvane {
+namespace {
+
+constexpr const char* kNormalText = "Normal...";
+constexpr std::uint32_t kStatusColor = 0xFF0000;  // the status line's blue
+constexpr const char* kNoValue = "\x96";           // an en dash in the ANSI code page
+
+std::string Hex(int value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%03X", static_cast<unsigned>(value) & 0xFFFFu);
+    return text;
+}
+
+int ChipIndexPort(const Form1& f) { return f.findings.monitor_base + kMonitorIndexOffset; }
+
+int AddressPort(const Form1& f) { return static_cast<std::uint16_t>(f.settings.g_Address); }
+
+std::string StopPoint(const Form1& f) {
+    return "[" + f.findings.stopped_section + "] " + f.findings.stopped_key;
+}
+
+}  // namespace
+
+const char* SetupReasonName(SetupReason reason) {
+    switch (reason) {
+        case SetupReason::SettingsUnreadable:
+            return "settings_unreadable";
+        case SetupReason::SettingsStopped:
+            return "settings_stopped";
+        case SetupReason::PortProgramFailed:
+            return "port_program_failed";
+        case SetupReason::ChipNotIdentified:
+            return "chip_not_identified";
+        case SetupReason::MonitorNotAtAddress:
+            return "monitor_not_at_address";
+    }
+    return "unknown";
+}
+
+bool MonitorMisplaced(const Form1& f) {
+    return f.findings.monitor_base >= 0 && ChipIndexPort(f) != AddressPort(f);
+}
+
+bool HasSetupProblem(const Form1& f, SetupReason reason) {
+    const StartupFindings& found = f.findings;
+    const bool stopped = !found.settings_read_to_end && !found.gate_handed_over;
+    switch (reason) {
+        case SetupReason::SettingsUnreadable:
+            return stopped && found.settings_unreadable;
+        case SetupReason::SettingsStopped:
+            return stopped && !found.stopped_key.empty();
+        case SetupReason::PortProgramFailed:
+            return stopped && found.stopped_key.empty() && found.stopped_section == "kelvane.dat";
+        case SetupReason::ChipNotIdentified:
+            return !found.chip_identified;
+        case SetupReason::MonitorNotAtAddress:
+            return MonitorMisplaced(f);
+    }
+    return false;
+}
+
+std::vector<SetupReason> SetupProblems(const Form1& f) {
+    std::vector<SetupReason> found;
+    for (const SetupReason r : kSetupReasons)
+        if (HasSetupProblem(f, r)) found.push_back(r);
+    return found;
+}
+
+std::string SetupShortText(const Form1& f, SetupReason reason) {
+    switch (reason) {
+        case SetupReason::SettingsUnreadable:
+            return "Check settings: kelvane.ini cannot be read";
+        case SetupReason::SettingsStopped:
+            return "Check settings: stopped at " + StopPoint(f);
+        case SetupReason::PortProgramFailed:
+            return "Check kelvane.dat: the port program failed";
+        case SetupReason::ChipNotIdentified:
+            return "Chip not identified: check brantelvio.dll";
+        case SetupReason::MonitorNotAtAddress:
+            return "Hardware monitor not at " + Hex(AddressPort(f)) + " (the chip says " +
+                   Hex(ChipIndexPort(f)) + ")";
+    }
+    return {};
+}
+
+std::string SetupFullText(const Form1& f, SetupReason reason) {
+    switch (reason) {
+        case SetupReason::SettingsUnreadable:
+            return "kelvane.ini is there but cannot be read (a folder of that name, locked by "
+                   "another program, or no right to read it). Kelvane runs on its built-in "
+                   "settings and leaves the fans as the chip has them. Make kelvane.ini a "
+                   "readable file, then restart Kelvane.";
+        case SetupReason::SettingsStopped:
+            return "the settings loader stopped at " + StopPoint(f) +
+                   ": its value does not fit. The keys after it keep their defaults. Correct "
+                   "the value, then restart Kelvane.";
+        case SetupReason::PortProgramFailed:
+            return "the port program kelvane.dat failed, so no key of kelvane.ini was read. "
+                   "Check kelvane.dat and brantelvio.dll, then restart Kelvane.";
+        case SetupReason::ChipNotIdentified:
+            return "the chip was not identified: brantelvio.dll is missing or its calls "
+                   "failed, so the fan-control register layout is unknown. Install the "
+                   "driver library in Kelvane's folder.";
+        case SetupReason::MonitorNotAtAddress:
+            return SetupShortText(f, reason) + ". Kelvane does not read or write there. Set "
+                   "Address=" + std::to_string(ChipIndexPort(f)) +
+                   " in [Option] of kelvane.ini (or remove the key), then restart Kelvane.";
+    }
+    return {};
+}
+
+StatusHolder StatusHolderOf(const Form1& f) {
+    const MonitorState& m = f.monitor;
+    if (m.g_ErrorCode != 0 || m.alarm_lasting) return StatusHolder::MachineFault;
+    if (m.hardware_unreachable) return StatusHolder::Unreachable;
+    if (!SetupProblems(f).empty()) return StatusHolder::SetupProblem;
+    return StatusHolder::Normal;
+}
+
+void WithholdMisplacedMonitor(Form1& f) { f.chip.WithholdMonitor(MonitorMisplaced(f)); }
+
+void SetupStatusLine::BeforeTell(Form1& f) {
+    const MonitorState& m = f.monitor;
+    // Without a reading the design captions would pass for values.
+    if (m.hardware_unreachable || f.chip.monitor_withheld())
+        for (Control& field : f.window.TempLabel) field.caption = kNoValue;
+    if (StatusHolderOf(f) != StatusHolder::SetupProblem) return;
+    Control& label = f.window.Label1;
+    // A label the cycle left on "Normal..." or never wrote (no tick reached the monitor).
+    if (label.caption != kNormalText && !label.caption.empty()) return;
+    label.caption = SetupShortText(f, SetupProblems(f).front());
+    label.back_color = kStatusColor;
+}
+
+}  // namespace kelvane
