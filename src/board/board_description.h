@@ -3,7 +3,8 @@
 // in [Registers] and [Hold] are hex with or without 0x. A ";" starts a comment, also after a
 // value.
 //   [Chip]      Id (0x12), Revision (8), Address (0x295): what 0x21/0x22 of the configuration
-//               pair answer, and the monitor's index port
+//               pair answer, and the monitor's index port (the configuration space's logical
+//               device 4 gives its base, Address - 5, in 0x60/0x61)
 //   [Registers] 29=45 ...: starting values of monitor registers
 //   [Hold]      2A=90 ...: registers whose reads always give this value
 //   [Thermal]   Enabled=0/1, Ambient (C), Heat0..2 (C over ambient, fan stopped), Cooling (%

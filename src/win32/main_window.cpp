@@ -172,15 +172,28 @@ void MainView::SyncWindow() {
     }
 }
 
+// The status line has room for one line: a longer status (a set-up problem, the library that
+// cannot be reached) grows upwards into a second line in its own font rather than shrinking.
+// `rect` holds left, top, width and height.
+RECT MainView::StatusRect(const Child& c, RECT rect) const {
+    HDC dc = GetDC(c.hwnd);
+    HGDIOBJ old = SelectObject(dc, c.font.get());
+    RECT need{0, 0, rect.right, 0};
+    DrawTextA(dc, c.model->caption.c_str(), -1, &need,
+              DT_CALCRECT | DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(c.hwnd, dc);
+    if (need.bottom > rect.bottom) {
+        rect.top -= need.bottom - rect.bottom;
+        rect.bottom = need.bottom;
+    }
+    return rect;
+}
+
 void MainView::SyncChild(Child& c) {
     Control& m = *c.model;
     bool repaint = false;
-    const RECT rect{ToPixelsX(m.left), ToPixelsY(m.top), ToPixelsX(m.width), ToPixelsY(m.height)};
-    if (!EqualRect(&rect, &c.rect)) {
-        MoveWindow(c.hwnd, rect.left, rect.top, rect.right, rect.bottom, TRUE);
-        c.rect = rect;
-        repaint = true;
-    }
+    RECT rect{ToPixelsX(m.left), ToPixelsY(m.top), ToPixelsX(m.width), ToPixelsY(m.height)};
     if (m.caption != c.text) {
         SetWindowTextA(c.hwnd, m.caption.c_str());
         c.text = m.caption;
@@ -204,6 +217,12 @@ void MainView::SyncChild(Child& c) {
         c.has_font = true;
         if (c.kind == Kind::Edit)
             SendMessageA(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(c.font.get()), FALSE);
+        repaint = true;
+    }
+    if (&m == &form_->window.Label1 && c.has_font) rect = StatusRect(c, rect);
+    if (!EqualRect(&rect, &c.rect)) {
+        MoveWindow(c.hwnd, rect.left, rect.top, rect.right, rect.bottom, TRUE);
+        c.rect = rect;
         repaint = true;
     }
     if (m.fore_color != c.fore || m.back_color != c.back || m.picture != c.picture) {
@@ -279,19 +298,6 @@ void MainView::PaintChild(Child& c, HDC target) {
             SetTextColor(dc.get(), ToColorRef(m.fore_color));
             HGDIOBJ old_font = SelectObject(dc.get(), c.font.get());
             const bool status = &m == &form_->window.Label1;
-            OwnedFont fitted;
-            SIZE size{};
-            if (status && GetTextExtentPoint32A(dc.get(), m.caption.c_str(),
-                                                static_cast<int>(m.caption.size()), &size) &&
-                size.cx > r.right) {
-                // The status line has room for one line: a longer status (the name of the
-                // driver library that cannot be reached) is drawn smaller, not cut off.
-                LOGFONTA look{};
-                GetObjectA(c.font.get(), sizeof look, &look);
-                look.lfHeight = MulDiv(look.lfHeight, r.right, size.cx);
-                fitted.reset(CreateFontIndirectA(&look));
-                SelectObject(dc.get(), fitted.get());
-            }
             const UINT align = status ? DT_CENTER : DT_LEFT;
             DrawTextA(dc.get(), m.caption.c_str(), -1, &r, align | DT_WORDBREAK | DT_NOPREFIX);
             SelectObject(dc.get(), old_font);

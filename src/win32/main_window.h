@@ -102,6 +102,7 @@ private:
     void Sync();
     void SyncWindow();
     void SyncChild(Child& child);
+    RECT StatusRect(const Child& child, RECT rect) const;
     void PaintChild(Child& child, HDC dc);
     void Unload();
     Picture* FindPicture(const std::string& path);

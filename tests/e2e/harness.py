@@ -148,7 +148,8 @@ class Kelvane:
         return self.run_windows("C:\\probe.exe", *args, check=check)
 
     def run_windows(self, program, *args, check=False, timeout=90):
-        with tempfile.TemporaryFile("w+") as out:
+        # Window texts come as the ANSI code page has them.
+        with tempfile.TemporaryFile("w+", encoding="cp1252", errors="replace") as out:
             proc = subprocess.run(["wine", program, *map(str, args)], env=self.env(),
                                   stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
             out.seek(0)

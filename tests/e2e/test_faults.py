@@ -65,6 +65,11 @@ def wait_label(k, text, timeout=20):
     return seen
 
 
+def fan_block_writes(k):
+    """Writes to the fans' parameter blocks 0x60..0x77 at the monitor's port."""
+    return [op for op in ops(k) if re.match(r"WriteReg 0x0295 0x[67][0-9a-f] ", op)]
+
+
 def first_tick_index(lines):
     """Index of the first monitor tick's first access (channel 0 selects its bank)."""
     for i, op in enumerate(lines):
@@ -237,7 +242,7 @@ def check_design_layout(k, what):
     info = k.window()
     check((int(info["width"]), int(info["height"])) == (DESIGN_WIDTH, DESIGN_HEIGHT),
           "%s: window not at its design size: %s" % (what, info))
-    for i, caption in enumerate(("CPU", "System", "Panel")):
+    for i, caption in enumerate(("System", "CPU", "Panel")):
         text = k.child(HEADING0 + i).get("text")
         check(text == caption, "%s: heading %d reads %r" % (what, i, text))
     check(int(k.child(IMAGE0)["left"]) == DESIGN_IMAGE0_LEFT, "%s: item picture moved" % what)
@@ -257,9 +262,11 @@ def test_settings_file_of_binary_garbage(k):
     proc = settings_case(k, garbage)
     check_shown(k, "garbage settings")
     check_design_layout(k, "garbage settings")
-    # No fan records: the built-in set points are 0, and so is every alarm limit.
-    seen = wait_label(k, CPU_OVER, timeout=45)
-    check(seen[-1] == CPU_OVER, "status on garbage settings: %s" % seen[-3:])
+    # No fan records: the chip keeps its own fan settings, and with them its limits.
+    seen = wait_label(k, NORMAL, timeout=25)
+    check(seen[-1] == NORMAL, "status on garbage settings: %s" % seen[-3:])
+    check(not fan_block_writes(k), "fans programmed from values the file never gave: %s"
+          % fan_block_writes(k)[:4])
     lines = ops(k)
     check(lines and lines[0].startswith("ReadReg 0x0295 "),
           "chip address not the default: %s" % lines[:1])
@@ -283,10 +290,58 @@ def test_settings_file_with_100000_character_lines(k):
           % k.child(HEADING0 + 1).get("text"))
     check(k.child(HEADING0 + 2).get("text") == "Third", "a long section name broke later "
           "sections: %r" % k.child(HEADING0 + 2).get("text"))
-    seen = wait_label(k, CPU_OVER, timeout=45)  # no fan records: every limit is 0
-    check(seen[-1] == CPU_OVER, "status with long lines: %s" % seen[-3:])
+    seen = wait_label(k, NORMAL, timeout=25)  # no fan records: the chip keeps its own
+    check(seen[-1] == NORMAL, "status with long lines: %s" % seen[-3:])
     alive(k, proc, "with 100000-character lines")
     check(k.read(INI) == content, "settings file was rewritten")
+
+
+# Set-up mistakes: named as such, never a hardware alarm and never health.
+
+def test_folder_named_kelvane_ini_is_a_setup_problem(k):
+    k.describe_board(QUIET_BOARD)
+    os.remove(k.c_path(INI))
+    os.makedirs(k.c_path(INI))
+    proc = started(k)
+    text = "Check settings: kelvane.ini cannot be read"
+    seen = wait_label(k, text, timeout=20)
+    check(seen[-1] == text, "status does not tell the unreadable settings: %s" % seen[-3:])
+    time.sleep(8)  # past the 25 s an over-temperature alarm used to need
+    seen.append(label1(k))
+    check(CPU_OVER not in seen and seen[-1] == text, "status on a folder: %s" % seen[-3:])
+    check(not fan_block_writes(k), "fans programmed without settings: %s" % fan_block_writes(k)[:4])
+    check(k.child(HEADING0).get("text") == "System" and k.child(HEADING0 + 1).get("text") == "CPU",
+          "built-in headings: %s %s" % (k.child(HEADING0), k.child(HEADING0 + 1)))
+    alive(k, proc, "with a folder for kelvane.ini")
+
+
+def test_no_settings_file_is_a_working_default(k):
+    k.describe_board(QUIET_BOARD)
+    os.remove(k.c_path(INI))
+    proc = started(k)
+    seen = wait_label(k, NORMAL, timeout=20)
+    time.sleep(15)  # an alarm from zero limits would have shown by now
+    seen.append(label1(k))
+    check(seen[-1] == NORMAL and CPU_OVER not in seen, "status without kelvane.ini: %s" % seen[-3:])
+    check(not fan_block_writes(k), "fans programmed without settings: %s" % fan_block_writes(k)[:4])
+    headings = [k.child(HEADING0 + i).get("text") for i in range(3)]
+    check(headings == ["System", "CPU", "Panel"], "built-in headings: %s" % headings)
+    alive(k, proc, "without kelvane.ini")
+
+
+def test_address_at_the_data_port_is_a_setup_problem(k):
+    k.describe_board(QUIET_BOARD)
+    k.write(INI, "[Option]\r\nAddress=662\r\n")
+    proc = started(k)
+    text = "Hardware monitor not at 0x296 (the chip says 0x295)"
+    seen = wait_label(k, text, timeout=20)
+    check(seen[-1] == text and NORMAL not in seen, "status at a wrong port: %s" % seen[-3:])
+    lines = ops(k)
+    found = max(i for i, op in enumerate(lines) if op.startswith("ReadReg 0x002e 0x61 "))
+    late = [op for op in lines[found:] if " 0x0296 " in op or " 0x0297 " in op]
+    check(late == [], "accesses at the wrong port after the chip said where: %s" % late[:4])
+    check(k.child(TEMP_LABEL0).get("text") == "\u2013", "voltage field: %s" % k.child(TEMP_LABEL0))
+    alive(k, proc, "with Address at the data port")
 
 
 SIXTEEN_BIT_KEYS = (
@@ -361,7 +416,7 @@ LATE_KEYS = ("[Option]\r\nExecuteAtStartup=3\r\nForm_Width=9000\r\n"
 
 def late_keys_not_applied(k):
     return [("window width", lambda: int(k.window()["width"]) == DESIGN_WIDTH),
-            ("heading caption", lambda: k.child(HEADING0).get("text") == "CPU")]
+            ("heading caption", lambda: k.child(HEADING0).get("text") == "System")]
 
 
 def test_16_bit_key_at_32768_stops_loading_there(k):
@@ -408,7 +463,7 @@ def test_start_minimised_before_an_out_of_range_key_stays_hidden(k):
     check(seen[-1] == NORMAL, "hidden Kelvane does not monitor: %s" % seen[-3:])
     info = k.window()
     check(info.get("visible") == "0", "window shown although it starts minimised: %s" % info)
-    check(k.child(HEADING0).get("text") == "CPU", "label read after the failing key applied")
+    check(k.child(HEADING0).get("text") == "System", "label read after the failing key applied")
     alive(k, proc, "started minimised")
     check(k.read(INI) == content, "settings file was rewritten")
 

@@ -165,7 +165,8 @@ def test_execute_at_startup_3_starts_hidden_and_keeps_monitoring(k):
 
 def test_hidden_heading_leaves_its_fan_and_port_program_runs_first(k):
     k.describe_board("[Chip]\nId=0x12\nRevision=8\n[Speaker]\nPort61=0x33\n")
-    k.write(INI, "[Option]\nExecuteAtStartup=0\n[Label Option 1]\nVisible=0\n")
+    record = dict(Mode=0, S0=30, S1=40, S2=50, DeltaTemp=2, Speed0=20)
+    k.write(INI, fan_ini([record] * 3, "[Label Option 1]\nVisible=0\n"))
     k.write("C:\\Program Files\\Kelvane\\kelvane.dat", bytes([
         0x81, 0x61, 0x00,              # acc = port 0x61
         0x84, 0xFC,                    # clear the two speaker bits
@@ -206,7 +207,8 @@ def test_address_out_of_range_keeps_the_default_port(k):
     ports = {op.split()[1] for op in ops}
     check(ports <= {"0x0295", "0x002e"}, "accesses outside 0x295 and 0x2e: %s" % sorted(ports))
     check(any(op.startswith("ReadReg 0x0295 0x29 ") for op in ops), "no temperature read at 0x295")
-    check(k.child(1000).get("text") == "CPU", "loading went on after Address: %s" % k.child(1000))
+    check(k.child(1000).get("text") == "System",
+          "loading went on after Address: %s" % k.child(1000))
 
 
 def test_set_file_gate(k):

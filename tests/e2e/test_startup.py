@@ -41,6 +41,10 @@ def test_window_appears_and_chip_is_read_in_order(k):
     ident = [r for r in reads[14:20] if r.startswith("ReadReg 0x002e")]
     check(ident[:3] == ["ReadReg 0x002e 0x21", "ReadReg 0x002e 0x22", "ReadReg 0x002e 0x21"],
           "identification reads wrong: %s" % reads[14:20])
+    # Still in configuration mode: where the chip has its hardware monitor (device 4).
+    base = [r for r in reads[14:30] if r.startswith(("WriteReg 0x002e", "ReadReg 0x002e 0x6"))]
+    check(base[:3] == ["WriteReg 0x002e 0x07 0x04", "ReadReg 0x002e 0x60", "ReadReg 0x002e 0x61"],
+          "monitor base not read after the identification: %s" % reads[14:30])
 
 
 def test_skin_background_shows(k):
