@@ -6,6 +6,7 @@
 #include "app/set_file_gate.h"
 #include "app/shell_actions.h"
 #include "base/failure_policy.h"
+#include "chip/speaker.h"
 #include "monitor/readout.h"
 #include "setup/setup_problem.h"
 #include "state/channels.h"
@@ -50,7 +51,7 @@ void LoadSkin(Form1& f) {
 
 }  // namespace
 
-LoadResult Form1_Form_Load(Form1& f, AppShell& shell) {
+LoadResult Form1_Form_Load(Form1& f, AppShell& shell, FanWatch* watch) {
     // Steps 1 and 2 come before the skip policy: without them the installation is broken.
     const auto root = f.sys.files.ReadFile(kProgTxt);
     if (!root) return {false, "Cannot open c:\\prog.txt: Kelvane is not installed correctly."};
@@ -92,6 +93,9 @@ LoadResult Form1_Form_Load(Form1& f, AppShell& shell) {
     f.monitor = MonitorState{};
 
     SkipOnError([&] { IdentifyChip(f); });
+    // The layout decides which registers the monitor will write; the port program may be
+    // the first to write them.
+    if (watch != nullptr) SkipOnError([&] { watch->NotePowerOnValues(); });
     SkipOnError([&] { LoadSettings(f); });
     WithholdMisplacedMonitor(f);
     f.window.tray_menu_visible = false;
@@ -136,7 +140,17 @@ void Form1_Form_Resize(Form1& f) {
     f.sys.host.SetTopmost(false);
 }
 
-void Form1_Form_Unload(Form1& f, AppShell& shell) {
+void StopAlarmTune(Form1& f) {
+    // The tune plays inside a tick, so only an outage in the middle of a note can have left
+    // the speaker on; a tune of its own thread would be stopped here.
+    if (f.settings.g_SoundWarnning == 2 || f.monitor.hardware_unreachable) SpeakerOff(f.chip);
+}
+
+void Form1_Form_Unload(Form1& f, AppShell& shell, FanWatch* watch) {
+    // In this order: nothing may write the fan registers once they are handed back.
+    ContainErrors([&] { shell.StopMonitorTimer(); });
+    ContainErrors([&] { StopAlarmTune(f); });
+    if (watch != nullptr) ContainErrors([&] { watch->HandBack(); });
     for (TickListener* listener : f.tick_listeners)
         ContainErrors([&] { listener->BeforeUnload(f); });
     ContainErrors([&] { f.sys.windows.UnloadAll(); });

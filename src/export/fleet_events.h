@@ -2,9 +2,11 @@
 // The events the fleet's event log receives: start and end, a settings file that stopped
 // at a key, the set-file gate handing over, and the transitions of the machine's state and of
 // its set-up problems after a tick. Each transition is reported once, never once per tick.
+#include <optional>
 #include <vector>
 
 #include "export/export_services.h"
+#include "failsafe/fan_watch.h"
 #include "state/form1.h"
 
 namespace kelvane {
@@ -17,6 +19,8 @@ inline constexpr int kSettingsStopped = 3;
 inline constexpr int kGateHandedOver = 4;
 inline constexpr int kFaultBegins = 10;
 inline constexpr int kBackToNormal = 11;
+inline constexpr int kFanSettingsRestored = 12;
+inline constexpr int kFanSettingsNotKept = 13;
 inline constexpr int kUnreachable = 20;
 inline constexpr int kReachedAgain = 21;
 inline constexpr int kSetupProblem = 30;
@@ -26,7 +30,7 @@ inline constexpr int kSetupProblemGone = 31;
 // "CPU 45 C, fan 2500 rpm; System ..." for the three channels, by their headings.
 std::string ReadingsText(const Form1& f);
 
-class FleetEvents : public TickListener {
+class FleetEvents : public TickListener, public FanWatchEvents {
   public:
     explicit FleetEvents(EventSink& sink) : sink_(sink) {}
 
@@ -35,6 +39,10 @@ class FleetEvents : public TickListener {
     void AfterLoad(const Form1& f, bool running);
     void AfterTick(const Form1& f) override;
     void BeforeUnload(const Form1& f) override;
+
+    void SettingsRestored(const Form1& f, RestoreReason reason) override;
+    void SettingsNotKept(const Form1& f) override;
+    void HandedBack(const Form1&, bool reached) override { handed_back_ = reached; }
 
   private:
     void Report(const Form1& f, int id, EventKind kind, std::vector<std::string> strings);
@@ -45,6 +53,7 @@ class FleetEvents : public TickListener {
     bool unreachable_ = false;
     bool ended_ = false;
     std::vector<bool> setup_problems_;  // by reason, as last reported
+    std::optional<bool> handed_back_;  // whether the chip took the fans back, once told
 };
 
 }  // namespace kelvane

@@ -101,14 +101,16 @@ class Writer {
   public:
     explicit Writer(std::string& out) : out_(out) {}
 
-    void Family(const char* name, const char* help) {
+    void Family(const char* name, const char* help, const char* type = "gauge") {
         out_ += "# HELP ";
         out_ += name;
         out_ += ' ';
         out_ += help;
         out_ += "\n# TYPE ";
         out_ += name;
-        out_ += " gauge\n";
+        out_ += ' ';
+        out_ += type;
+        out_ += '\n';
     }
     Writer& Sample(const char* name) {
         out_ += name;
@@ -272,6 +274,11 @@ void MetricsFile::Layout(const Form1& f) {
     w.Family("kelvane_last_tick_timestamp_seconds", "Time of the last tick, seconds since 1970.");
     w.Sample("kelvane_last_tick_timestamp_seconds");
     number(Slot::Timestamp, 0);
+    w.Family("kelvane_fan_settings_restored_total",
+             "Times the chip was programmed again because it had lost the fan settings.",
+             "counter");
+    w.Sample("kelvane_fan_settings_restored_total");
+    number(Slot::Restored, 0);
     w.Family("kelvane_info", "Version, chip and fan-control register layout of this terminal.");
     w.Sample("kelvane_info")
         .Label("version", kKelvaneVersion)
@@ -291,7 +298,7 @@ void MetricsFile::Layout(const Form1& f) {
     laid_out_ = true;
 }
 
-std::string_view MetricsFile::Fill(const Form1& f, double unix_seconds) {
+std::string_view MetricsFile::Fill(const Form1& f, double unix_seconds, long restored) {
     const MonitorState& m = f.monitor;
     char* const start = text_.data();
     char* out = start;
@@ -333,6 +340,9 @@ std::string_view MetricsFile::Fill(const Form1& f, double unix_seconds) {
             case Slot::Timestamp:  // whole seconds: plenty for telling a silent terminal
                 out = PutInt(out, static_cast<long long>(std::floor(unix_seconds)));
                 break;
+            case Slot::Restored:
+                out = PutInt(out, restored);
+                break;
         }
     }
     std::memcpy(out, after_.data(), after_.size());
@@ -340,12 +350,12 @@ std::string_view MetricsFile::Fill(const Form1& f, double unix_seconds) {
     return {start, static_cast<std::size_t>(out - start)};
 }
 
-std::string_view MetricsFile::Text(const Form1& f, double unix_seconds) {
+std::string_view MetricsFile::Text(const Form1& f, double unix_seconds, long restored) {
     if (!SameShape(f)) {
         TakeShape(f);
         Layout(f);
     }
-    return Fill(f, unix_seconds);
+    return Fill(f, unix_seconds, restored);
 }
 
 }  // namespace kelvane

@@ -5,7 +5,7 @@ namespace kelvane {
 void TextFileExport::AfterTick(const Form1& f) {
     const std::string& path = f.settings.g_ExportTextFile;
     if (path.empty()) return;
-    failures_.last_failed = !files_.Replace(path, file_.Text(f, clock_.UnixSeconds()));
+    failures_.last_failed = !files_.Replace(path, file_.Text(f, clock_.UnixSeconds(), restored_));
     if (!failures_.last_failed) return;
     ++failures_.count;
     failures_.path = path;

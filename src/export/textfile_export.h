@@ -6,16 +6,21 @@
 
 #include "export/export_services.h"
 #include "export/metrics_text.h"
+#include "failsafe/fan_watch.h"
 #include "state/form1.h"
 
 namespace kelvane {
 
-class TextFileExport : public TickListener {
+class TextFileExport : public TickListener, public FanWatchEvents {
   public:
     TextFileExport(FileReplacer& files, WallClock& clock) : files_(files), clock_(clock) {}
 
     void AfterTick(const Form1& f) override;
     void AddDetails(const Form1& f, std::vector<std::string>& lines) const override;
+
+    void SettingsRestored(const Form1&, RestoreReason) override { ++restored_; }
+    void SettingsNotKept(const Form1&) override {}
+    void HandedBack(const Form1&, bool) override {}
 
     // For the technician's details: how many writes failed since start, and the path of the
     // last failure (empty while none failed).
@@ -31,6 +36,7 @@ class TextFileExport : public TickListener {
     WallClock& clock_;
     MetricsFile file_;
     Failures failures_;
+    long restored_ = 0;
 };
 
 }  // namespace kelvane

@@ -90,6 +90,7 @@ struct NullShell : AppShell {
     void DeleteTrayIcon() override {}
     void PopupTrayMenu() override {}
     void CloseMainWindow() override {}
+    void StopMonitorTimer() override {}
 };
 
 bool Has(const std::string& text, const std::string& line) {
