@@ -34,7 +34,7 @@ std::string DriverLine(const Form1& f) {
     // Cross-cast: the Windows driver also describes its library.
     const auto* facts = dynamic_cast<const DriverLibraryFacts*>(&f.sys.driver);
     if (!facts) return "Driver library: simulated";
-    const char* state = !facts->LibraryLoaded()    ? " (not loaded)"
+    const char* state = !facts->LibraryLoaded()     ? " (not loaded)"
                         : facts->LibrarySimulated() ? " (simulated board, not for a terminal)"
                                                     : " (loaded)";
     return "Driver library: " + facts->LibraryPath() + state;

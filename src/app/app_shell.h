@@ -16,8 +16,8 @@ class AppShell {
     virtual void SubclassMainWindow() = 0;
     virtual void AddTrayIcon() = 0;
     virtual void DeleteTrayIcon() = 0;
-    virtual void PopupTrayMenu() = 0;    // TrayPopMen at the mouse position
-    virtual void CloseMainWindow() = 0;  // unloads the main window, which ends the program
+    virtual void PopupTrayMenu() = 0;     // TrayPopMen at the mouse position
+    virtual void CloseMainWindow() = 0;   // unloads the main window, which ends the program
     virtual void StopMonitorTimer() = 0;  // no tick after this
 };
 

@@ -241,6 +241,25 @@ void ReadKeys(Form1& f) {
 
 void ReadAddress(Form1& f) { ReadAddressKey(f, false); }
 
+void ReloadFanRecords(Form1& f) {
+    StartupFindings& found = f.findings;
+    if (!found.settings_read_to_end && !found.fan_ctrl_read[0]) return;
+    const std::string section = found.stopped_section, key = found.stopped_key;
+    const bool read_to_end = found.settings_read_to_end;
+    auto restore = [&] {
+        found.stopped_section = section;
+        found.stopped_key = key;
+        found.settings_read_to_end = read_to_end;
+    };
+    try {
+        ReadFanRecords(f);
+    } catch (const RuntimeError&) {
+        restore();
+        throw;
+    }
+    restore();
+}
+
 void ReadBackColor(Form1& f) {
     const long long v = Section(f, kOption, false).Int("BackColor", 0);
     f.settings.g_BackColor = CheckedColor(ColorFromProfile(v));

@@ -10,6 +10,11 @@ namespace kelvane {
 // its control at once so that later defaults and the heading pairing see it.
 void LoadSettings(Form1& f);
 
+// The fan records again, with the keys of the layout identification chose since: for a chip
+// reached only after start-up. Only what the loader had reached is read, and the point where
+// it stopped stays.
+void ReloadFanRecords(Form1& f);
+
 // `Address` into g_Address; a value that does not fit leaves the default port in place.
 void ReadAddress(Form1& f);
 

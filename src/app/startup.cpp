@@ -22,16 +22,6 @@ std::string TrimBlanks(const std::string& s) {
     return s.substr(b, s.find_last_not_of(blanks) - b + 1);
 }
 
-void TakeRegisterSnapshot(Form1& f) {
-    for (size_t i = 0; i < kSnapshotRegisters.size(); ++i) {
-        SkipOnError([&] {
-            const int value = f.chip.ReadReg(kSnapshotRegisters[i]);
-            f.g_RegSnapshot[i] = value;
-            f.window.Text[static_cast<size_t>(kSnapshotTextBox[i])].caption = std::to_string(value);
-        });
-    }
-}
-
 void LoadSkin(Form1& f) {
     auto load = [&](Control& control, const char* file) {
         SkipOnError([&] {
@@ -116,6 +106,16 @@ LoadResult Form1_Form_Load(Form1& f, AppShell& shell, FanWatch* watch) {
     SkipOnError([&] { shell.SubclassMainWindow(); });
     f.window.visible = false;
     return {};
+}
+
+void TakeRegisterSnapshot(Form1& f) {
+    for (size_t i = 0; i < kSnapshotRegisters.size(); ++i) {
+        SkipOnError([&] {
+            const int value = f.chip.ReadReg(kSnapshotRegisters[i]);
+            f.g_RegSnapshot[i] = value;
+            f.window.Text[static_cast<size_t>(kSnapshotTextBox[i])].caption = std::to_string(value);
+        });
+    }
 }
 
 void ShowStartupWindow(Form1& f) {

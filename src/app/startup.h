@@ -25,6 +25,9 @@ void Form1_Form_Resize(Form1& f);
 // listeners (the end event), unloads the other windows and lets go of the hot keys.
 void Form1_Form_Unload(Form1& f, AppShell& shell, FanWatch* watch = nullptr);
 
+// The ten fan-control registers into g_RegSnapshot and their text boxes.
+void TakeRegisterSnapshot(Form1& f);
+
 // Silences the alarm tune if one could be sounding: the speaker must not outlive the program.
 void StopAlarmTune(Form1& f);
 

@@ -53,7 +53,7 @@ class FleetEvents : public TickListener, public FanWatchEvents {
     bool unreachable_ = false;
     bool ended_ = false;
     std::vector<bool> setup_problems_;  // by reason, as last reported
-    std::optional<bool> handed_back_;  // whether the chip took the fans back, once told
+    std::optional<bool> handed_back_;   // whether the chip took the fans back, once told
 };
 
 }  // namespace kelvane

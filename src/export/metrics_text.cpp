@@ -161,8 +161,8 @@ bool MetricsFile::SameShape(const Form1& f) const {
     if (!laid_out_ || s.reachable == m.hardware_unreachable || s.checked != m.volt_checked ||
         s.chip_id != f.findings.chip_id || s.chip_revision != f.findings.chip_revision ||
         s.chip_identified != f.findings.chip_identified ||
-        std::strcmp(s.driver, DriverKind(f.sys.driver)) != 0 ||
-        s.fan_flag != f.KelvaneFanFlag || s.special_flag != f.KelvaneFanSpecialFlag)
+        std::strcmp(s.driver, DriverKind(f.sys.driver)) != 0 || s.fan_flag != f.KelvaneFanFlag ||
+        s.special_flag != f.KelvaneFanSpecialFlag)
         return false;
     for (std::size_t n = 0; n < 3; ++n)
         if (s.tags[n] != f.window.LedPic[n].tag ||

@@ -5,19 +5,31 @@
 #include "state/chip_views.h"
 
 namespace kelvane {
+namespace {
+
+// kelvane.dat, then the fan part of an apply: nothing else of it is repeated.
+void PortProgramThenFans(Form1& f, Settings& used, ApplyScope scope) {
+    RunPortProgram(f.sys.files, f.sys.driver, f.ProgramFile("kelvane.dat"));
+    scope.topmost = scope.autostart = false;
+    ApplySettings(ApplyContextOf(f, used), kFalse, scope);
+}
+
+}  // namespace
+
+void ProgramChipFromSettings(Form1& f, ApplyScope scope) {
+    PortProgramThenFans(f, f.settings, scope);
+}
 
 void ReprogramChip(Form1& f, const std::array<bool, 3>& fans) {
-    RunPortProgram(f.sys.files, f.sys.driver, f.ProgramFile("kelvane.dat"));
     // The settings of the apply, not what the dialog may have changed since without applying.
     Settings used = f.settings;
     ApplyScope scope;
-    scope.topmost = scope.autostart = false;
     for (size_t n = 0; n < 3; ++n) {
         const FanApplyRecord& fan = f.last_apply.fans[n];
         scope.fans[n] = fans[n] && fan.covered;
         if (fan.covered) used.g_FanCtrl[n] = fan.settings;
     }
-    ApplySettings(ApplyContextOf(f, used), kFalse, scope);
+    PortProgramThenFans(f, used, scope);
 }
 
 }  // namespace kelvane

@@ -317,6 +317,13 @@ std::int32_t TemperatureLimit(const Form1& f, int n) {
 }
 
 void Form1_Timer1_Timer(Form1& f) {
+    for (TickListener* listener : f.tick_listeners) {
+        try {
+            listener->BeforeTick(f);
+        } catch (...) {
+            // The tick runs all the same.
+        }
+    }
     // Containment: a failing tick ends here, never the process, and shows no message.
     try {
         const bool acted = f.g_Delay > 5;

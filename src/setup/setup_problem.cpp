@@ -9,7 +9,7 @@ namespace {
 
 constexpr const char* kNormalText = "Normal...";
 constexpr std::uint32_t kStatusColor = 0xFF0000;  // the status line's blue
-constexpr const char* kNoValue = "\x96";           // an en dash in the ANSI code page
+constexpr const char* kNoValue = "\x96";          // an en dash in the ANSI code page
 
 std::string Hex(int value) {
     char text[16];
@@ -108,8 +108,10 @@ std::string SetupFullText(const Form1& f, SetupReason reason) {
                    "failed, so the fan-control register layout is unknown. Install the "
                    "driver library in Kelvane's folder.";
         case SetupReason::MonitorNotAtAddress:
-            return SetupShortText(f, reason) + ". Kelvane does not read or write there. Set "
-                   "Address=" + std::to_string(ChipIndexPort(f)) +
+            return SetupShortText(f, reason) +
+                   ". Kelvane does not read or write there. Set "
+                   "Address=" +
+                   std::to_string(ChipIndexPort(f)) +
                    " in [Option] of kelvane.ini (or remove the key), then restart Kelvane.";
     }
     return {};

@@ -19,9 +19,8 @@ enum class SetupReason {
 };
 
 inline constexpr std::array<SetupReason, 5> kSetupReasons = {
-    SetupReason::SettingsUnreadable, SetupReason::SettingsStopped,
-    SetupReason::PortProgramFailed, SetupReason::ChipNotIdentified,
-    SetupReason::MonitorNotAtAddress};
+    SetupReason::SettingsUnreadable, SetupReason::SettingsStopped, SetupReason::PortProgramFailed,
+    SetupReason::ChipNotIdentified, SetupReason::MonitorNotAtAddress};
 
 // The metrics label value: "settings_unreadable" and so on.
 const char* SetupReasonName(SetupReason reason);

@@ -90,6 +90,8 @@ struct Form1;
 class TickListener {
   public:
     virtual ~TickListener() = default;
+    // Before the tick reads anything: steps that must come before monitoring.
+    virtual void BeforeTick(Form1&) {}
     // Before any listener is told: the one chance to reword the status line the tick left.
     virtual void BeforeTell(Form1&) {}
     virtual void AfterTick(const Form1& f) = 0;
@@ -102,10 +104,10 @@ class TickListener {
 // What start-up found, for the technician's details and the fleet exports, and how far the
 // settings loader got, so that the start-up apply leaves alone what it never read.
 struct StartupFindings {
-    int chip_id = -1;        // configuration register 0x21 as identification read it
-    int chip_revision = -1;  // 0x22; -1 when identification had no reason to read it
+    int chip_id = -1;              // configuration register 0x21 as identification read it
+    int chip_revision = -1;        // 0x22; -1 when identification had no reason to read it
     bool chip_identified = false;  // identification ran to its end (the library answered)
-    int monitor_base = -1;  // the hardware monitor's base as the chip gives it; -1 not read
+    int monitor_base = -1;         // the hardware monitor's base as the chip gives it; -1 not read
     bool settings_read_to_end = false;
     bool settings_unreadable = false;  // kelvane.ini is there but cannot be read
     std::string stopped_section;  // the key the loader stopped at; empty when it read to the end
@@ -152,7 +154,7 @@ struct Form1 {
     std::int32_t g_CPUOrderCnt = 0, g_SYSOrderCnt = 0;
     MonitorState monitor;
     StartupFindings findings;
-    ApplyRecord last_apply;  // what the applies left in the fans' registers
+    ApplyRecord last_apply;                     // what the applies left in the fans' registers
     std::vector<TickListener*> tick_listeners;  // not owned; each outlives the window
 
     std::string ProgramFile(const std::string& name) const { return program_folder + "\\" + name; }

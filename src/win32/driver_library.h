@@ -12,7 +12,7 @@
 namespace kelvane::win32 {
 
 class DriverLibrary : public PortDriver, public DriverLibraryFacts {
-public:
+  public:
     explicit DriverLibrary(std::string dll_path) : path_(std::move(dll_path)) {}
 
     std::string LibraryPath() const override { return path_; }
@@ -24,7 +24,7 @@ public:
     std::uint8_t ReadReg(std::uint16_t index_port, std::uint8_t reg) override;
     void WriteReg(std::uint16_t index_port, std::uint8_t reg, std::uint8_t value) override;
 
-private:
+  private:
     using InbFn = unsigned char(__stdcall*)(unsigned short);
     using OutbFn = void(__stdcall*)(unsigned short, unsigned char);
     using ReadRegFn = unsigned char(__stdcall*)(unsigned short, unsigned char);

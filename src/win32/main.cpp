@@ -1,15 +1,16 @@
 // Kelvane: hardware monitor and fan control for point-of-sale terminals.
-#include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
+#include <windows.h>
 
 #include <string>
 
-#include "state/form1.h"
+#include "app/late_chip_steps.h"
 #include "app/startup.h"
 #include "export/fleet_events.h"
 #include "export/textfile_export.h"
 #include "setup/setup_problem.h"
+#include "state/form1.h"
 #include "win32/driver_library.h"
 #include "win32/fleet_services.h"
 #include "win32/handles.h"
@@ -48,8 +49,8 @@ int RunKelvane(HINSTANCE instance) {
         void LoadAndHideAll() override { target->LoadAndHideAll(); }
         void UnloadAll() override { target->UnloadAll(); }
     } windows;
-    kelvane::Services services{driver, profile, files, processes, clock,
-                               registry, sound, view, windows, view};
+    kelvane::Services services{driver,   profile, files, processes, clock,
+                               registry, sound,   view,  windows,   view};
     // The fleet exports follow the ticks; declared before the window so they outlive it.
     kelvane::win32::AtomicFileReplacer export_files;
     kelvane::win32::SystemWallClock wall_clock;
@@ -57,7 +58,9 @@ int RunKelvane(HINSTANCE instance) {
     kelvane::TextFileExport textfile(export_files, wall_clock);
     kelvane::FleetEvents fleet_events(event_log);
     kelvane::SetupStatusLine setup_status;
+    kelvane::LateChipSteps late_chip_steps;
     kelvane::Form1 form(services, folder, kelvane::win32::ExecutableBaseName());
+    form.tick_listeners.push_back(&late_chip_steps);
     form.tick_listeners.push_back(&setup_status);
     form.tick_listeners.push_back(&textfile);
     form.tick_listeners.push_back(&fleet_events);

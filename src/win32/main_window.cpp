@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "base/failure_policy.h"
 #include "app/shell_actions.h"
 #include "app/startup.h"
+#include "base/failure_policy.h"
 #include "chip/led_display.h"
 #include "monitor/monitor_cycle.h"
 #include "win32/control_ids.h"

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "app/app_shell.h"
-#include "state/form1.h"
 #include "app/tray_status.h"
+#include "state/form1.h"
 #include "win32/dib_surface.h"
 #include "win32/handles.h"
 #include "win32/picture.h"
@@ -21,7 +21,7 @@
 namespace kelvane::win32 {
 
 class MainView final : public WindowHost, public Surfaces, public AppShell {
-public:
+  public:
     // `notify` reaches the notification area (Shell_NotifyIconA unless a test records).
     MainView(HINSTANCE instance, bool previous_instance,
              TrayIcon::Notify notify = &Shell_NotifyIconA);
@@ -74,7 +74,7 @@ public:
     int ToPixelsX(std::int32_t twips) const;
     int ToPixelsY(std::int32_t twips) const;
 
-private:
+  private:
     enum class Kind { Label, Image, Led, Edit, TrayOwner };
     struct Child {
         HWND hwnd = nullptr;

@@ -43,10 +43,10 @@ TEST(ChipIdentificationAccess, KeyThenEachTestReadsItsRegisterAgain) {
     std::string seen;
     using Kind = board::Board::Access::Kind;
     for (const auto& a : board.accesses()) {
-        seen += a.kind == Kind::Outb       ? "out " + std::to_string(a.value) + ";"
-                : a.kind == Kind::WriteReg ? "write " + std::to_string(a.reg) + "=" +
-                                                 std::to_string(a.value) + ";"
-                                           : "read " + std::to_string(a.reg) + ";";
+        seen += a.kind == Kind::Outb ? "out " + std::to_string(a.value) + ";"
+                : a.kind == Kind::WriteReg
+                    ? "write " + std::to_string(a.reg) + "=" + std::to_string(a.value) + ";"
+                    : "read " + std::to_string(a.reg) + ";";
     }
     // Key bytes, then 0x21, 0x22 twice (revision below 8, then below 6), then 0x21 again;
     // then, still in configuration mode, the hardware monitor's base from logical device 4.

@@ -320,7 +320,8 @@ TEST(LoadSettings, PortProgramRunsFirstAndItsFailureEndsLoadingBeforeTheFirstKey
 // from either of the fan's sections, and SwFan for a fan in software mode.
 TEST(LoadSettings, FanCountsAsDescribedOnlyWithEveryValueItsLayoutProgrammes) {
     const std::string newer_keys = "[Fan Ctrl Option 0]\nS0=30\nS1=40\nS2=50\nSpeed0=20\n";
-    const std::string older_keys = newer_keys + "S3=60\nS4=70\nSpeed1=30\n[Default Fan Ctrl 0]\n"
+    const std::string older_keys = newer_keys +
+                                   "S3=60\nS4=70\nSpeed1=30\n[Default Fan Ctrl 0]\n"
                                    "Speed2=40\n";
     struct Case {
         const char* what;
@@ -335,13 +336,22 @@ TEST(LoadSettings, FanCountsAsDescribedOnlyWithEveryValueItsLayoutProgrammes) {
         {"older layout, complete", older_keys, kFalse, kFalse, {true, false, false}},
         {"newer layout", newer_keys, kTrue, kFalse, {true, false, false}},
         {"delta layout lacks DeltaTemp", newer_keys, kTrue, kTrue, {}},
-        {"DeltaTemp from the default record", newer_keys + "[Default Fan Ctrl 0]\nDeltaTemp=4\n",
-         kTrue, kTrue, {true, false, false}},
-        {"software mode without SwFan", "[Default Fan Ctrl 1]\nMode=1\nS0=1\nS1=2\nS2=3\nSpeed0=4\n",
-         kTrue, kFalse, {}},
+        {"DeltaTemp from the default record",
+         newer_keys + "[Default Fan Ctrl 0]\nDeltaTemp=4\n",
+         kTrue,
+         kTrue,
+         {true, false, false}},
+        {"software mode without SwFan",
+         "[Default Fan Ctrl 1]\nMode=1\nS0=1\nS1=2\nS2=3\nSpeed0=4\n",
+         kTrue,
+         kFalse,
+         {}},
         {"software mode with SwFan",
-         "[Default Fan Ctrl 1]\nMode=1\nS0=1\nS1=2\nS2=3\nSpeed0=4\n[Fan Ctrl Option 1]\nSwFan=50\n",
-         kTrue, kFalse, {false, true, false}},
+         "[Default Fan Ctrl 1]\nMode=1\nS0=1\nS1=2\nS2=3\nSpeed0=4\n[Fan Ctrl Option "
+         "1]\nSwFan=50\n",
+         kTrue,
+         kFalse,
+         {false, true, false}},
     };
     for (const Case& c : cases) {
         Loaded l(c.ini, c.newer, c.delta);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/about_details.h"
+#include "app/late_chip_steps.h"
 #include "board/board.h"
 #include "monitor/monitor_cycle.h"
 #include "setup/setup_problem.h"
@@ -67,15 +68,15 @@ TEST_F(StartupFixture, InstalledTerminalStartsWithItsWindowAndTimers) {
     ShowStartupWindow(f);
     EXPECT_TRUE(f.window.visible);
     // What the technician reads under the About text, with room for lines of other parts.
-    EXPECT_EQ(AboutDetails(f, {"Export: fails"}),
-              (std::vector<std::string>{
-                  "Chip: id 0x12, revision 8", "Register layout: newer with delta field",
-                  "Index port: 0x295", "Driver library: simulated",
-                  "Settings file: C:\\Program Files\\Kelvane\\kelvane.ini (read to the end)",
-                  "fan 0: the chip's own settings (kelvane.ini does not set them)",
-                  "fan 1: the chip's own settings (kelvane.ini does not set them)",
-                  "fan 2: the chip's own settings (kelvane.ini does not set them)",
-                  "Export: fails"}));
+    EXPECT_EQ(
+        AboutDetails(f, {"Export: fails"}),
+        (std::vector<std::string>{
+            "Chip: id 0x12, revision 8", "Register layout: newer with delta field",
+            "Index port: 0x295", "Driver library: simulated",
+            "Settings file: C:\\Program Files\\Kelvane\\kelvane.ini (read to the end)",
+            "fan 0: the chip's own settings (kelvane.ini does not set them)",
+            "fan 1: the chip's own settings (kelvane.ini does not set them)",
+            "fan 2: the chip's own settings (kelvane.ini does not set them)", "Export: fails"}));
     // No file at all is a supported set-up: the chip keeps its own fan registers.
     for (const auto& a : board.accesses())
         if (a.kind == board::Board::Access::Kind::WriteReg) {
@@ -171,7 +172,6 @@ TEST_F(StartupFixture, MinimisedStartHidesAndCentringUsesTheWorkArea) {
     EXPECT_FALSE(f.window.visible);
     EXPECT_EQ(rig.host.topmost_calls.back(), false);
 }
-
 
 // Set-up mistakes a new technician makes: each is named on the status line, in its normal
 // colour, and none programs the fans from values the file never gave or raises an alarm.
@@ -283,6 +283,42 @@ TEST_F(StartupFixture, MachineFaultThenUnreachableThenSetupProblem) {
     run(1);
     EXPECT_EQ(StatusHolderOf(f), StatusHolder::Normal);
     EXPECT_EQ(f.window.Label1.caption, "Normal...");
+}
+
+// A library copied in while Kelvane runs: the first tick that reaches the chip first takes the
+// chip steps start-up could not, so the fans read their real speeds and no fan alarm follows.
+TEST_F(StartupFixture, LibraryThatArrivesLateGetsTheStartupChipSteps) {
+    for (int n = 0; n < 3; ++n)
+        rig.profile.WriteString("Default Fan Ctrl " + std::to_string(n), "S0", "30");
+    for (int n = 0; n < 3; ++n)
+        for (const auto& [key, value] :
+             {std::pair{"S1", "40"}, {"S2", "60"}, {"DeltaTemp", "2"}, {"Speed0", "20"}})
+            rig.profile.WriteString("Default Fan Ctrl " + std::to_string(n), key, value);
+    board.set_failing(true);
+    ASSERT_TRUE(Form1_Form_Load(f, shell).keep_running);
+    EXPECT_EQ(SetupProblems(f), std::vector<SetupReason>{SetupReason::ChipNotIdentified});
+    EXPECT_EQ(AboutDetails(f).at(1), "Register layout: unknown (chip not identified)");
+    LateChipSteps late;
+    SetupStatusLine status;
+    f.tick_listeners = {&late, &status};
+    for (int i = 0; i < 3; ++i) Form1_Timer1_Timer(f);
+    EXPECT_EQ(f.window.Label1.caption, kUnreachableText);
+
+    board.set_failing(false);
+    Form1_Timer1_Timer(f);
+    EXPECT_TRUE(f.findings.chip_identified);
+    EXPECT_EQ(f.findings.monitor_base, 0x290);
+    EXPECT_EQ(f.KelvaneFanFlag, kTrue);
+    EXPECT_EQ(f.KelvaneFanSpecialFlag, kTrue);
+    EXPECT_EQ(f.g_FanDivisor, (std::array<i16, 3>{2, 2, 2}));
+    EXPECT_EQ(f.findings.fan_described, (std::array<bool, 3>{true, true, true}));
+    EXPECT_EQ(board.writes_to(0x15).front(), 0x80);  // programmed before the tick's own steps
+    EXPECT_EQ(board.reg(0x6A), 60);
+    EXPECT_TRUE(SetupProblems(f).empty());
+    for (int i = 0; i < 25; ++i) Form1_Timer1_Timer(f);
+    EXPECT_EQ(f.window.Label1.caption, "Normal...");
+    EXPECT_EQ(f.monitor.g_ErrorCode, 0);
+    EXPECT_GT(f.CPUTempFan, 0);
 }
 
 }  // namespace

@@ -1,0 +1,40 @@
+#include "app/late_chip_steps.h"
+
+#include "app/load_settings.h"
+#include "app/startup.h"
+#include "base/failure_policy.h"
+#include "failsafe/reprogram.h"
+#include "monitor/readout.h"
+#include "setup/setup_problem.h"
+#include "state/chip_views.h"
+
+namespace kelvane {
+
+void RunStartupChipSteps(Form1& f) {
+    IdentifyChip(f);
+    WithholdMisplacedMonitor(f);
+    SkipOnError([&] { InitFanDivisors(f); });
+    TakeRegisterSnapshot(f);
+    const StartupFindings& found = f.findings;
+    const bool port_program_stopped = HasSetupProblem(f, SetupReason::PortProgramFailed);
+    if (port_program_stopped) {
+        // The loader runs the port program itself before its first key.
+        SkipOnError([&] { LoadSettings(f); });
+        WithholdMisplacedMonitor(f);
+        ApplyScope scope = ScopeOfLoadedSettings(found);
+        scope.topmost = scope.autostart = false;
+        ApplySettings(ApplyContextOf(f), kFalse, scope);
+        return;
+    }
+    SkipOnError([&] { ReloadFanRecords(f); });
+    ProgramChipFromSettings(f, ScopeOfLoadedSettings(found));
+}
+
+void LateChipSteps::BeforeTick(Form1& f) {
+    if (f.findings.chip_identified) return;
+    // Until the library answers, identification fails at its first call and the tick shows
+    // the monitor as unreachable.
+    SkipOnError([&] { RunStartupChipSteps(f); });
+}
+
+}  // namespace kelvane
