@@ -188,7 +188,7 @@ int Usage() {
         "      pixel TITLE ID X Y | button TITLE ID | listbox TITLE ID | focus TITLE ID\n"
         "      key TITLE ID VK | type TITLE ID TEXT\n"
         "      class CLASS | trayicon TITLE ID [UID] | above TITLE OTHER | lock PATH SECONDS\n"
-        "      resources TITLE\n",
+        "      resources TITLE | post TITLE MESSAGE WPARAM LPARAM\n",
         stderr);
     return 2;
 }
@@ -316,6 +316,19 @@ int main(int argc, char** argv) {
             return 1;
         }
         return Resources(h);
+    }
+    if (verb == "post" && argc > 5) {
+        // A message as Windows or the shell would send it: end of session, resume, a menu item.
+        HWND h = WindowTitled(title);
+        if (!h) {
+            std::printf("found=0\n");
+            return 1;
+        }
+        const auto number = [](const char* text) { return std::strtoul(text, nullptr, 0); };
+        return PostMessageA(h, static_cast<UINT>(number(argv[3])), number(argv[4]),
+                            static_cast<LPARAM>(number(argv[5])))
+                   ? 0
+                   : 1;
     }
     if (verb == "count") {
         std::printf("%zu\n", WindowsTitled(title).size());
