@@ -1,16 +1,20 @@
 // Kelvane: hardware monitor and fan control for point-of-sale terminals.
+#include <windows.h>
+// After windows.h, which they need.
 #include <commctrl.h>
 #include <ole2.h>
-#include <windows.h>
 
+#include <chrono>
 #include <string>
 
 #include "app/late_chip_steps.h"
 #include "app/startup.h"
 #include "export/fleet_events.h"
 #include "export/textfile_export.h"
+#include "failsafe/fan_watch.h"
 #include "setup/setup_problem.h"
 #include "state/form1.h"
+#include "win32/crash_hand_back.h"
 #include "win32/driver_library.h"
 #include "win32/fleet_services.h"
 #include "win32/handles.h"
@@ -60,6 +64,15 @@ int RunKelvane(HINSTANCE instance) {
     kelvane::SetupStatusLine setup_status;
     kelvane::LateChipSteps late_chip_steps;
     kelvane::Form1 form(services, folder, kelvane::win32::ExecutableBaseName());
+    // First among the listeners: a restore is counted and told before the exports follow.
+    kelvane::FanWatch fan_watch(form, [] {
+        using namespace std::chrono;
+        return static_cast<long long>(
+            duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    });
+    fan_watch.Tell(fleet_events);
+    fan_watch.Tell(textfile);
+    form.tick_listeners.push_back(&fan_watch);
     form.tick_listeners.push_back(&late_chip_steps);
     form.tick_listeners.push_back(&setup_status);
     form.tick_listeners.push_back(&textfile);
@@ -68,7 +81,9 @@ int RunKelvane(HINSTANCE instance) {
     windows.target = &others;
 
     view.Create(form);
-    const kelvane::LoadResult loaded = kelvane::Form1_Form_Load(form, view);
+    view.Watch(fan_watch);
+    const kelvane::win32::CrashHandBack crash_hand_back(fan_watch);
+    const kelvane::LoadResult loaded = kelvane::Form1_Form_Load(form, view, &fan_watch);
     fleet_events.AfterLoad(form, loaded.keep_running);
     if (!loaded.keep_running) {
         if (!loaded.fatal_message.empty())

@@ -12,6 +12,7 @@
 
 #include "app/app_shell.h"
 #include "app/tray_status.h"
+#include "failsafe/fan_watch.h"
 #include "state/form1.h"
 #include "win32/dib_surface.h"
 #include "win32/handles.h"
@@ -35,6 +36,9 @@ class MainView final : public WindowHost, public Surfaces, public AppShell {
     // Timer1 starts only once start-up has passed: a fatal start-up message box pumps
     // messages, and no tick may touch the chip of a program that never started.
     void StartMonitorTimer();
+    // The watch that hands the fans back when the window unloads and checks the chip on
+    // resume; it outlives the window.
+    void Watch(FanWatch& watch) { watch_ = &watch; }
     HWND hwnd() const { return hwnd_; }
     // Runs after every event: the real window follows the model, and the tray icon is there.
     void AfterEvent();
@@ -68,6 +72,7 @@ class MainView final : public WindowHost, public Surfaces, public AppShell {
     void DeleteTrayIcon() override;
     void PopupTrayMenu() override;
     void CloseMainWindow() override;
+    void StopMonitorTimer() override;
 
     // The view's own helpers for the child controls.
     void PaintBackground(HDC dc, int offset_x, int offset_y, int width, int height);
@@ -111,6 +116,7 @@ class MainView final : public WindowHost, public Surfaces, public AppShell {
     HINSTANCE instance_;
     bool previous_instance_;
     Form1* form_ = nullptr;
+    FanWatch* watch_ = nullptr;
     HWND hwnd_ = nullptr;
     WNDPROC old_proc_ = nullptr;  // g_OldWindowProc
     std::vector<std::unique_ptr<Child>> children_;
