@@ -120,8 +120,8 @@ TEST(MainWindow, TrayRecordFollowsTheStateWithOneBalloonPerEpisode) {
     EXPECT_EQ(normal.data.uFlags, static_cast<UINT>(NIF_ICON | NIF_TIP));
     EXPECT_EQ(normal.data.hIcon, add.hIcon);
     EXPECT_STREQ(normal.data.szTip,
-                 "CPU 38\xB0"
-                 "C System 42\xB0"
+                 "System 38\xB0"
+                 "C CPU 42\xB0"
                  "C \xB7 Normal...");
 
     w.board.set_reg(0x0E, 0);
@@ -135,8 +135,8 @@ TEST(MainWindow, TrayRecordFollowsTheStateWithOneBalloonPerEpisode) {
     ASSERT_NE(fault, nullptr);
     EXPECT_NE(fault->data.hIcon, add.hIcon);
     EXPECT_STREQ(fault->data.szTip,
-                 "CPU 38\xB0"
-                 "C System 42\xB0"
+                 "System 38\xB0"
+                 "C CPU 42\xB0"
                  "C \xB7 The CPU fan is out of order.");
     for (const NotifyCall& c : w.tray_calls) EXPECT_NE(c.message, static_cast<DWORD>(NIM_DELETE));
 }
