@@ -83,6 +83,8 @@ LoadResult Form1_Form_Load(Form1& f, AppShell& shell, FanWatch* watch) {
     f.monitor = MonitorState{};
 
     SkipOnError([&] { IdentifyChip(f); });
+    // From here on nothing touches a port the chip says is not its monitor.
+    WithholdMisplacedMonitor(f);
     // The layout decides which registers the monitor will write; the port program may be
     // the first to write them.
     if (watch != nullptr) SkipOnError([&] { watch->NotePowerOnValues(); });

@@ -10,6 +10,7 @@ import time
 from harness import MAIN_TITLE, check
 
 UNREACHABLE = "Hardware monitor not reachable: brantelvio.dll"
+ABOUT_TITLE = "About Kelvane Ver5.07"
 NORMAL = "Normal..."
 ERROR_WINDOW = "Warning Message Ver 5.07"
 QUICK_TITLE = "Fan control set-up"
@@ -81,7 +82,9 @@ def first_tick_index(lines):
 # The driver library.
 
 def test_driver_missing_and_planted_copies_are_never_loaded(k):
-    k.describe_board(QUIET_BOARD)
+    # CPU at 60 C: between the shipped CPU fan's S1 + 1 and its limit, where a fan reading
+    # 0 rpm is out of order.
+    k.describe_board("[Registers]\n2A=0x3C\n29=0x26\n")
     dll = k.program_file("brantelvio.dll")
     plant = k.c_path("C:\\plant")
     os.makedirs(plant)
@@ -106,12 +109,25 @@ def test_driver_missing_and_planted_copies_are_never_loaded(k):
     check(k.trace_lines() == [], "a planted driver library was loaded: %s" % k.trace_lines()[:3])
     check(k.read(INI) == ini_before, "kelvane.ini changed")
 
-    # The driver comes back (an installer finishing late): Kelvane picks it up by itself.
+    # The driver comes back (an installer finishing late): Kelvane picks it up by itself and
+    # first takes the chip steps start-up could not: identification, the fan divisors, ...
     shutil.copy(kept, dll)
     seen = wait_label(k, NORMAL, timeout=15)
     check(seen[-1] == NORMAL, "status did not recover after the driver came back: %s" % seen[-3:])
-    check(k.child(TEXT11).get("text") == "40", "CPU temperature not read after recovery: %s"
+    check(k.child(TEXT11).get("text") == "60", "CPU temperature not read after recovery: %s"
           % k.child(TEXT11))
+    lines = ops(k)
+    key = ["Outb 0x002e 0x87", "Outb 0x002e 0x01", "Outb 0x002e 0x55", "Outb 0x002e 0x55"]
+    check(lines[:4] == key, "the chip was not identified when the driver came: %s" % lines[:6])
+    check(any(op.startswith("ReadReg 0x0295 0x0b ") for op in lines[:40]),
+          "fan divisors not read when the driver came: %s" % lines[:40])
+    # ... so the fans read their speed and no fan alarm follows.
+    came = time.time()
+    while time.time() - came < 20:
+        seen.append(label1(k))
+        time.sleep(1)
+    check(seen[-1] == NORMAL and "The CPU fan is out of order." not in seen,
+          "status after the driver came back: %s" % seen[-5:])
     alive(k, proc, "after the driver came back")
 
 
@@ -344,6 +360,28 @@ def test_address_at_the_data_port_is_a_setup_problem(k):
     alive(k, proc, "with Address at the data port")
 
 
+def test_value_that_does_not_fit_is_named_and_the_fleet_still_hears(k):
+    k.describe_board(QUIET_BOARD)
+    os.makedirs(k.c_path("C:\\metrics"))
+    k.write(INI, "[VIN2]\r\nDefaultTemp=50000\r\n[Export]\r\nTextFile=C:\\metrics\\k.prom\r\n")
+    proc = started(k)
+    text = "Check settings: stopped at [VIN2] DefaultTemp"
+    seen = wait_label(k, text, timeout=20)
+    check(seen[-1] == text and NORMAL not in seen, "status after the stop: %s" % seen[-3:])
+    prom = k.c_path("C:\\metrics\\k.prom")
+    check(k.wait_for(lambda: os.path.exists(prom), timeout=10), "no metrics file after the stop")
+    metrics = open(prom).read()
+    check('kelvane_setup_problem{reason="settings_stopped"} 1' in metrics
+          and "kelvane_status_code 0" in metrics, "metrics after the stop:\n%s" % metrics)
+    k.probe("click", MAIN_TITLE, 1012)
+    check(k.wait_window(ABOUT_TITLE, timeout=10), "About did not open")
+    listing = k.probe("children", ABOUT_TITLE).stdout
+    for line in ("kelvane.ini (stopped at [VIN2] DefaultTemp)",
+                 "Set-up problem: the settings loader stopped at [VIN2] DefaultTemp"):
+        check(line in listing, "About lacks %r:\n%s" % (line, listing))
+    alive(k, proc, "after a value that does not fit")
+
+
 SIXTEEN_BIT_KEYS = (
     [("Option", key) for key in ("Address", "BeepWaitTimes", "UserScroll", "SoundWarnning",
                                  "ExecuteAtStartup", "DisplayOnTop", "DisplayScale")]
@@ -550,6 +588,10 @@ CASES = [
     test_locked_fault_file_during_critical_episode,
     test_settings_file_of_binary_garbage,
     test_settings_file_with_100000_character_lines,
+    test_folder_named_kelvane_ini_is_a_setup_problem,
+    test_no_settings_file_is_a_working_default,
+    test_address_at_the_data_port_is_a_setup_problem,
+    test_value_that_does_not_fit_is_named_and_the_fleet_still_hears,
     test_every_16_bit_key_at_32767,
     test_every_16_bit_key_at_minus_32768,
     test_16_bit_key_at_32768_stops_loading_there,

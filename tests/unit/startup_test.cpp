@@ -224,7 +224,8 @@ TEST_F(StartupFixture, StopPointAndMisplacedMonitorAreSetupProblems) {
     board::Board wrong;
     Rig other(wrong, "[Option]\nAddress=662\n");
     other.files.files[kProgTxt] = "C:\\POS";
-    ASSERT_TRUE(Form1_Form_Load(other.form, shell).keep_running);
+    FanWatch watch(other.form, [] { return 0LL; });  // reads the fan registers before loading
+    ASSERT_TRUE(Form1_Form_Load(other.form, shell, &watch).keep_running);
     Form1& g = other.form;
     EXPECT_EQ(SetupProblems(g), std::vector<SetupReason>{SetupReason::MonitorNotAtAddress});
     bool identified_yet = false;
