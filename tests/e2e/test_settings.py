@@ -1,5 +1,6 @@
 """Settings at start-up: the fan-controller writes in both layouts, the Run value, the start
 state, hidden headings, a bad address, the port program and the set-file gate."""
+import re
 import time
 
 from harness import (MAIN_TITLE, check, restart_clean, tick_count, tick_starts, trace_ops,
@@ -36,7 +37,11 @@ def startup_phases(ops):
     ident_end = max(i for i, op in enumerate(head) if " 0x002e" in op)
     divisors = next(i for i, op in enumerate(head) if op.startswith("ReadReg 0x0295 0x0b "))
     check(ident_end < divisors, "fan divisors read before the identification: %s" % head)
-    return head[ident_end + 1:divisors], head[divisors + 1:]
+    program = head[ident_end + 1:divisors]
+    # The fan watch reads the registers it hands back before the port program can write them.
+    while program and re.match(r"ReadReg 0x0295 0x1[4-7] ", program[0]):
+        program = program[1:]
+    return program, head[divisors + 1:]
 
 
 def fan_ini(records, extra=""):
