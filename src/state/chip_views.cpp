@@ -9,7 +9,10 @@ void IdentifyChip(Form1& f) {
     f.KelvaneFanFlag =
         CheckChipRevision(f.chip, f.KelvaneFanSpecialFlag, found.chip_id, found.chip_revision);
     found.chip_identified = true;
-    found.monitor_base = ReadMonitorBase(f.chip);
+    // Only a chip that names itself has the monitor's base where we look; a dead bus or an
+    // unknown chip tells nothing about where its monitor is.
+    if (found.chip_id == 0x12 || found.chip_id == 0x05)
+        found.monitor_base = ReadMonitorBase(f.chip);
 }
 
 ApplyContext ApplyContextOf(Form1& f) { return ApplyContextOf(f, f.settings); }

@@ -35,7 +35,8 @@ def handed_back_as_applied(k, watched):
     """The trace ends with the hand-back: each watched register gets what the start-up apply
     left in it, or the value read before the first write, and nothing follows."""
     ops = trace_ops(k)
-    ident = max(i for i, op in enumerate(ops[:60]) if op.startswith("ReadReg 0x002e 0x2"))
+    # Identification ends with where the chip has its hardware monitor (0x60, 0x61).
+    ident = max(i for i, op in enumerate(ops[:60]) if " 0x002e " in op)
     power_on = {}
     for op in ops[ident + 1:ident + 1 + len(watched)]:
         m = re.fullmatch(r"ReadReg 0x0295 0x([0-9a-f]{2}) = 0x[0-9a-f]{2}", op)

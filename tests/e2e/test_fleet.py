@@ -67,7 +67,7 @@ def test_fleet_textfile_parses_and_is_never_partial(k):
     first = parse([prom])[0]
     check(first.get("ok"), "the parser refused the file: %s" % first)
     s = first["samples"]
-    for channel, name, temp, rpm in (("0", "CPU", 38, 5000), ("1", "System", 42, 4500),
+    for channel, name, temp, rpm in (("0", "System", 38, 5000), ("1", "CPU", 42, 4500),
                                      ("2", 'Pa"nel\\2', 36, 3750)):
         check(value(s, "kelvane_temperature_celsius", channel=channel, name=name) == temp,
               "temperature of channel %s" % channel)
@@ -82,7 +82,10 @@ def test_fleet_textfile_parses_and_is_never_partial(k):
     check(value(s, "kelvane_hardware_reachable") == 1, "reachable")
     check(abs(value(s, "kelvane_last_tick_timestamp_seconds") - time.time()) < 30, "timestamp")
     check(value(s, "kelvane_info", version="5.07", chip_id="0x12", revision="8",
-                layout="newer-delta") == 1, "info")
+                layout="newer-delta", driver="simulated") == 1, "info")
+    for reason in ("settings_unreadable", "settings_stopped", "port_program_failed",
+                   "chip_not_identified", "monitor_not_at_address"):
+        check(value(s, "kelvane_setup_problem", reason=reason) == 0, "set-up problem " + reason)
 
     # A reader polling as fast as it can across several replacements sees whole files only.
     seen = {}

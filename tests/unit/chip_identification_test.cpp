@@ -61,6 +61,10 @@ TEST(ChipIdentificationAccess, KeyThenEachTestReadsItsRegisterAgain) {
     board.Reload("[Chip]\nAddress=0x2A5\n");
     IdentifyChip(rig.form);
     EXPECT_EQ(rig.form.findings.monitor_base, 0x2A0);
+    // A bus that answers 0xFF everywhere is no chip: nothing is said about the monitor.
+    board.Reload("[Faults]\nOpenBus=0xFF\n");
+    IdentifyChip(rig.form);
+    EXPECT_EQ(rig.form.findings.monitor_base, -1);
     board.set_failing(true);
     EXPECT_THROW(IdentifyChip(rig.form), RuntimeError);
     EXPECT_FALSE(rig.form.findings.chip_identified);
