@@ -21,6 +21,8 @@ pkg_missing libclang-rt-14-dev && need="$need libclang-rt-14-dev"
 command -v wixl >/dev/null 2>&1 || need="$need wixl"
 command -v msibuild >/dev/null 2>&1 || need="$need msitools"
 command -v flock >/dev/null 2>&1 || need="$need util-linux"
+# Repeated builds on a developer's machine reuse their objects.
+command -v ccache >/dev/null 2>&1 || need="$need ccache"
 command -v python3 >/dev/null 2>&1 || need="$need python3"
 [ -f /usr/include/benchmark/benchmark.h ] || need="$need libbenchmark-dev"
 # The fleet export's file is checked with a real parser of its format.
