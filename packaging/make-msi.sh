@@ -13,7 +13,8 @@ stage="$out.stage"
 rm -rf "$tmp" "$stage"
 mkdir -p "$stage/docs"
 cp "$here/kelvane.wxs" "$exe" "$board" "$root/dist/kelvane.ini" "$stage/"
-cp "$root/docs/install.md" "$root/docs/settings.md" "$root/docs/options.md" "$stage/docs/"
+cp "$root/docs/install.md" "$root/docs/settings.md" "$root/docs/options.md" \
+    "$root/docs/fleet.md" "$here/prometheus/kelvane.rules.yml" "$stage/docs/"
 (cd "$stage" && wixl -a x86 -o "$tmp" -D Version="$version" -D DisplayVersion="$display" kelvane.wxs)
 rm -rf "$stage"
 

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs every test tier and prints each tier's "N passed, N failed" line:
-#   1. the unit tests natively (ctest), then under AddressSanitizer and UBSan;
+#   1. the unit tests natively (ctest, which also checks and tests the shipped alert rules
+#      with promtool), then under AddressSanitizer and UBSan;
 #   2. the same unit tests and the shell's own tests as Windows programs under Wine;
 #   3. end to end: the installed kelvane.exe in fresh Wine prefixes under Xvfb.
 # Exits non-zero when any tier fails.
