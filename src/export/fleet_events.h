@@ -2,8 +2,8 @@
 // The events the fleet's event log receives: start and end, a settings file that stopped
 // at a key, the set-file gate handing over, and the transitions of the machine's state after
 // a tick. Each transition is reported once, never once per tick.
-#include "app/form1.h"
 #include "export/export_services.h"
+#include "state/form1.h"
 
 namespace kelvane {
 

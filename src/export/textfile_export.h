@@ -5,10 +5,10 @@
 #include <chrono>
 #include <string>
 
-#include "app/form1.h"
 #include "export/export_services.h"
 #include "export/metrics_text.h"
 #include "export/textfile_writer.h"
+#include "state/form1.h"
 
 namespace kelvane {
 

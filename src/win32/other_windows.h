@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "app/form1.h"
+#include "state/form1.h"
 
 namespace kelvane::win32 {
 
