@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs every test tier and prints each tier's "N passed, N failed" line:
-#   1. the unit tests natively (ctest), then built with clang under AddressSanitizer and
-#      UBSan together with the fuzz targets, which then run for a bounded time;
+#   1. the unit tests natively (ctest, which also checks and tests the shipped alert rules
+#      with promtool), then built with clang under AddressSanitizer and UBSan together with
+#      the fuzz targets, which then run for a bounded time;
 #   2. the same unit tests and the shell's own tests as Windows programs under Wine;
 #   3. end to end: the installed kelvane.exe in fresh Wine prefixes under Xvfb.
 # Each stage prints how long it took, and the run ends with the list of stage times.
