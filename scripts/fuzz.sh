@@ -21,7 +21,8 @@ cmake --build build/sanitizers -j 2 --target $targets >build/fuzz-build.log 2>&1
 
 scratch=build/sanitizers/scratch
 run_target() {
-    name=${1%_fuzz}
+    target=$1
+    name=${target%_fuzz}
     dir=$scratch/$name
     rm -rf "$dir"
     mkdir -p "$dir/corpus" "$dir/artifacts"
@@ -29,7 +30,7 @@ run_target() {
     set -- -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
         -artifact_prefix="$dir/artifacts/"
     [ -f "fuzz/$name.dict" ] && set -- "$@" -dict="fuzz/$name.dict"
-    "build/sanitizers/fuzz/$1" "$@" "$dir/corpus" >"$dir/log" 2>&1
+    "build/sanitizers/fuzz/$target" "$@" "$dir/corpus" >"$dir/log" 2>&1
     echo $? >"$dir/rc"
 }
 running=0
