@@ -29,5 +29,9 @@ void ReadLimitRegisters(Form1& f);
 
 // Voltage input v (0..8) in volts, scaled for its nominal rail.
 double ReadVoltage(Form1& f, int v);
+// Its register 0x20 + v as read, before scaling.
+int ReadVoltageRegister(Form1& f, int v);
+// The same scaling for a register value read earlier (a byte, or a mean of bytes).
+double VoltsFromRaw(const Settings& s, int v, double raw);
 
 }  // namespace kelvane
