@@ -147,6 +147,7 @@ std::string MinuteRowText(const MinuteRow& r) {
 
 std::vector<MinuteRow> ReadMinuteRows(std::string_view text) {
     std::vector<MinuteRow> rows;
+    rows.reserve(text.size() / 160);  // rows are longer than that: one allocation
     std::vector<std::string_view> cells;
     constexpr std::size_t kCells = 8 + 3 * kReadings;
     std::size_t start = 0;

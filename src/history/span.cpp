@@ -131,9 +131,14 @@ const std::vector<MinuteRow>& DayCache::Rows(FileSystem& files, const DataFolder
     }
     days_ = std::move(kept);
     rows_.clear();
+    std::size_t count = 0;
+    for (const Day& d : days_) count += d.rows.size();
+    rows_.reserve(count);
     for (const Day& d : days_) rows_.insert(rows_.end(), d.rows.begin(), d.rows.end());
-    std::stable_sort(rows_.begin(), rows_.end(),
-                     [](const MinuteRow& a, const MinuteRow& b) { return a.time < b.time; });
+    // In order unless the clock was set back; only then is sorting worth its cost.
+    const auto earlier = [](const MinuteRow& a, const MinuteRow& b) { return a.time < b.time; };
+    if (!std::is_sorted(rows_.begin(), rows_.end(), earlier))
+        std::stable_sort(rows_.begin(), rows_.end(), earlier);
     return rows_;
 }
 
