@@ -12,6 +12,7 @@ struct ColumnSums {
     std::array<int, 2> limit{};
     bool lasting = false;
     bool reached = false;
+    bool seen = false;  // any sample, reached or not
 };
 
 SpanData Shape(std::int64_t begin, std::int64_t end, int columns) {
@@ -69,6 +70,7 @@ SpanData RingSpan(const Ring& ring, std::int64_t begin, std::int64_t end, int co
             continue;
         }
         ColumnSums& cs = sums[static_cast<std::size_t>(c)];
+        cs.seen = true;
         cs.lasting = cs.lasting || s.lasting();
         if (!s.reachable()) continue;
         cs.reached = true;
@@ -83,6 +85,17 @@ SpanData RingSpan(const Ring& ring, std::int64_t begin, std::int64_t end, int co
                     s.volt[static_cast<std::size_t>(v)]);
     }
     Publish(d, sums, volts);
+    // A timer tick a little late leaves a second without a sample; that is no gap, only a
+    // stretch the chip was out of reach or nothing ran is.
+    for (std::size_t c = 1; c + 1 < sums.size(); ++c) {
+        if (sums[c].seen || !d.columns[c].gap) continue;
+        std::size_t e = c;
+        while (e < sums.size() && !sums[e].seen) ++e;
+        if (e < sums.size() && !d.columns[c - 1].gap && !d.columns[e].gap &&
+            d.ColumnStart(static_cast<int>(e)) - d.ColumnStart(static_cast<int>(c)) <= 2)
+            for (std::size_t i = c; i < e; ++i) d.columns[i].gap = false;
+        c = e;
+    }
     return d;
 }
 

@@ -143,7 +143,10 @@ void HistoryWindow::Rebuild() {
     const std::int64_t now = Now();
     const std::int64_t end = view_.End(now);
     const std::int64_t begin = end - history::SpanSeconds(view_.span());
-    const int columns = std::max<int>(1, plots_[0].right - plots_[0].left);
+    // One column a pixel, but never shorter than what it shows: a second, or a minute.
+    const std::int64_t unit = history::FromRing(view_.span()) ? 1 : 60;
+    const int columns = static_cast<int>(std::clamp<std::int64_t>(
+        plots_[0].right - plots_[0].left, 1, history::SpanSeconds(view_.span()) / unit));
     if (history::FromRing(view_.span())) {
         data_ = history::RingSpan(history_.ring(), begin, end, columns, history_.volts());
     } else {
@@ -160,10 +163,7 @@ void HistoryWindow::Rebuild() {
 
 std::array<history::Named, kReadings> HistoryWindow::Names() const {
     std::array<history::Named, kReadings> names;
-    const char* degrees = form_.settings.g_DisplayScale == 1 ? "\xB0"
-                                                               "F"
-                                                             : "\xB0"
-                                                               "C";
+    const char* degrees = form_.settings.g_DisplayScale == 1 ? "\260F" : "\260C";
     for (int n = 0; n < 3; ++n) {
         const auto i = static_cast<std::size_t>(n);
         names[i] = {ChannelName(form_, n), degrees};
@@ -246,8 +246,7 @@ void HistoryWindow::DrawPlot(HDC dc, int index) {
     for (std::size_t c = 0; c < data_.columns.size(); ++c) {
         const history::Column& col = data_.columns[c];
         if (!col.lasting && !col.gap) continue;
-        const RECT band{r.left + static_cast<int>(c), r.top, r.left + static_cast<int>(c) + 1,
-                        r.bottom};
+        const RECT band{ColumnX(c), r.top, std::max(ColumnX(c + 1), ColumnX(c) + 1), r.bottom};
         Fill(dc, band, col.lasting ? kLasting : kGapColor);
     }
     for (const Band& b : bands) {
@@ -270,11 +269,7 @@ void HistoryWindow::DrawPlot(HDC dc, int index) {
 
     int legend_x = r.left;
     std::string title = plot.title;
-    if (temps)
-        title += form_.settings.g_DisplayScale == 1 ? " (\xB0"
-                                                      "F)"
-                                                    : " (\xB0"
-                                                      "C)";
+    if (temps) title += form_.settings.g_DisplayScale == 1 ? " (\260F)" : " (\260C)";
     Text(dc, legend_x, r.top - 15, title, RGB(0, 0, 0));
     SIZE size{};
     GetTextExtentPoint32A(dc, title.c_str(), static_cast<int>(title.size()), &size);
@@ -290,8 +285,10 @@ void HistoryWindow::DrawPlot(HDC dc, int index) {
         std::vector<std::vector<POINT>> lines;
         for (std::size_t c = 0; c < data_.columns.size(); ++c) {
             const history::Stat& s = data_.columns[c].stat[k];
-            const int x = r.left + static_cast<int>(c);
+            const int x = (ColumnX(c) + std::max(ColumnX(c + 1) - 1, ColumnX(c))) / 2;
             if (!s.present) {
+                // The line goes on over a late tick's empty column, not over a gap.
+                if (!data_.columns[c].gap) continue;
                 if (line.size() > 1) lines.push_back(line);
                 line.clear();
                 continue;
@@ -333,8 +330,8 @@ void HistoryWindow::DrawPlot(HDC dc, int index) {
                        data_.columns[e].limit[k] == limit)
                     ++e;
                 const int y = y_of(limit);
-                MoveToEx(dc, r.left + static_cast<int>(c), y, nullptr);
-                LineTo(dc, r.left + static_cast<int>(e), y);
+                MoveToEx(dc, ColumnX(c), y, nullptr);
+                LineTo(dc, ColumnX(e), y);
                 c = e;
             }
             SelectObject(dc, old);
@@ -350,6 +347,12 @@ void HistoryWindow::DrawPlot(HDC dc, int index) {
     Rectangle(dc, r.left - 1, r.top - 1, r.right + 1, r.bottom + 1);
     SelectObject(dc, old_brush);
     SelectObject(dc, old);
+}
+
+int HistoryWindow::ColumnX(std::size_t c) const {
+    const long long width = plots_[0].right - plots_[0].left;
+    const long long n = std::max<long long>(1, static_cast<long long>(data_.columns.size()));
+    return plots_[0].left + static_cast<int>(static_cast<long long>(c) * width / n);
 }
 
 void HistoryWindow::DrawTimeAxis(HDC dc) {
@@ -388,7 +391,9 @@ void HistoryWindow::DrawCrosshair(HDC dc) {
             hovered = p;
     }
     if (hovered < 0) return;
-    const int column = mouse_x_ - plots_[0].left;
+    const int width = std::max<int>(1, plots_[0].right - plots_[0].left);
+    const int column = static_cast<int>(static_cast<long long>(mouse_x_ - plots_[0].left) *
+                                        static_cast<long long>(data_.columns.size()) / width);
     OwnedPen pen(CreatePen(PS_DOT, 1, RGB(0, 0, 0)));
     HGDIOBJ old = SelectObject(dc, pen.get());
     for (const RECT& r : plots_) {

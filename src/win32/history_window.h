@@ -39,6 +39,7 @@ class HistoryWindow {
     void DrawTimeAxis(HDC dc);
     void DrawCrosshair(HDC dc);
     void Choose(history::Span span);
+    int ColumnX(std::size_t column) const;  // left edge of a column, in client pixels
     void Save();
     void OpenFolder();
     std::int64_t Now();

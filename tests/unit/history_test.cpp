@@ -9,6 +9,7 @@
 #include "history/civil_time.h"
 #include "history/csv.h"
 #include "history/span.h"
+#include "history/view_state.h"
 #include "monitor/monitor_cycle.h"
 #include "monitor/readout.h"
 #include "support/fakes.h"
@@ -306,6 +307,13 @@ TEST(HistorySpans, PlotColumnsFromTheRingAndTheDayFiles) {
     EXPECT_EQ(d.ColumnAt(kStart + 61), 1);
     EXPECT_EQ(d.ColumnAt(kStart + 3600), -1);
 
+    // A column a second: a tick that came late leaves no gap; a restart's half minute does.
+    Ring ticks(100);
+    for (int i : {0, 1, 2, 4, 5, 40, 41}) ticks.Push(Tick(kStart + i, 40));
+    const SpanData s = RingSpan(ticks, kStart, kStart + 60, 60, &PinVolts);
+    EXPECT_FALSE(s.columns[3].gap || s.columns[3].stat[0].present);
+    EXPECT_TRUE(s.columns[6].gap && s.columns[39].gap && !s.columns[40].gap);
+
     // The same hour from its minute rows; a day span reads each file once.
     m.Record(Tick(kStart + 3600, 45));
     DayCache cache;
@@ -322,6 +330,48 @@ TEST(HistorySpans, PlotColumnsFromTheRingAndTheDayFiles) {
     EXPECT_EQ(saved.size(), 3u);
     EXPECT_EQ(Lines(RingSpanCsv(m.history.ring(), kStart, kStart + 10, 120, &PinVolts)).size(),
               11u);
+}
+
+TEST(HistoryView, KeysMoveTheSpanAndTheCrosshairReadsEveryValue) {
+    ViewState v;
+    const std::int64_t now = kStart;
+    EXPECT_EQ(v.span(), Span::Hour1);
+    v.Scroll(-1, now);
+    EXPECT_FALSE(v.following());
+    EXPECT_EQ(v.End(now + 99), now - 900);  // a quarter of the hour back, and it stays there
+    v.Zoom(1, now);                         // "-": longer, same end
+    EXPECT_EQ(v.span(), Span::Hours24);
+    EXPECT_EQ(v.End(now), now - 900);
+    v.Scroll(1, now);
+    EXPECT_TRUE(v.following());  // past now: following again
+    for (int i = 0; i < 9; ++i) v.Zoom(1, now);
+    EXPECT_EQ(v.span(), Span::Days31);
+    for (int i = 0; i < 9; ++i) v.Zoom(-1, now);
+    EXPECT_EQ(v.span(), Span::Minutes10);
+
+    Ring ring(100);
+    for (int i = 0; i < 60; ++i) {
+        Sample s = Tick(kStart + i, 40 + i % 2, 1, i >= 30);
+        s.volt[0] = static_cast<std::uint8_t>(200 + i % 2);
+        ring.Push(s);
+    }
+    const SpanData d = RingSpan(ring, kStart, kStart + 60, 30, &PinVolts);
+    std::array<Named, kReadings> names;
+    std::array<bool, kReadings> wanted{};
+    for (int i = 0; i < kReadings; ++i)
+        names[static_cast<std::size_t>(i)] = {"R" + std::to_string(i), "u"};
+    wanted[0] = wanted[kFirstFan] = wanted[kFirstVolt] = wanted[kFirstVolt + 1] = true;
+    const auto fahrenheit = [](double c) { return c * 9 / 5 + 32; };
+    EXPECT_EQ(CrosshairLines(d, 20, names, wanted, +fahrenheit),
+              (std::vector<std::string>{"R0 105 u (104..106)", "R3 5000 u",
+                                        "R6 3.21 u (3.20..3.22)", "R7 -", "lasting fault"}));
+    EXPECT_TRUE(CrosshairLines(d, 30, names, wanted, +fahrenheit).empty());
+    const Scale scale = ScaleFor(d, 0, 3, {70}, [](double c) { return c; });
+    EXPECT_LE(scale.low, 30);
+    EXPECT_GE(scale.high, 70);
+    EXPECT_DOUBLE_EQ(scale.step, 10);
+    EXPECT_EQ(AxisTime(kStart + 31, 120, Span::Minutes10), "11:45:31");
+    EXPECT_EQ(AxisTime(kStart, 120, Span::Days7), "Jun 12 11:45");
 }
 
 // The history as the program registers it: after every real tick, the tick's own readings.
