@@ -67,23 +67,43 @@ bool Split(std::string_view line, std::vector<std::string_view>& cells, std::siz
 
 }  // namespace
 
-std::string FixedText(double value, int decimals) {
+void AppendInteger(std::string& out, std::int64_t value) {
+    char digits[24];
+    std::size_t n = 0;
+    std::uint64_t v =
+        value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (value < 0) out += '-';
+    while (n > 0) out += digits[--n];
+}
+
+void AppendFixed(std::string& out, double value, int decimals) {
     if (!std::isfinite(value) || std::fabs(value) > 1e15) {
         char text[64];
         std::snprintf(text, sizeof text, "%.0f", std::isfinite(value) ? value : 0.0);
-        return text;
+        out += text;
+        return;
     }
     std::int64_t scale = 1;
     for (int i = 0; i < decimals; ++i) scale *= 10;
     const std::int64_t units = std::llround(std::fabs(value) * static_cast<double>(scale));
-    std::string s = value < 0 && units != 0 ? "-" : "";
-    s += std::to_string(units / scale);
-    if (decimals > 0) {
-        std::string fraction = std::to_string(units % scale);
-        s += '.';
-        s.append(static_cast<std::size_t>(decimals) - fraction.size(), '0');
-        s += fraction;
+    if (value < 0 && units != 0) out += '-';
+    AppendInteger(out, units / scale);
+    if (decimals == 0) return;
+    out += '.';
+    std::int64_t fraction = units % scale;
+    for (std::int64_t digit = scale / 10; digit > 0; digit /= 10) {
+        out += static_cast<char>('0' + fraction / digit);
+        fraction %= digit;
     }
+}
+
+std::string FixedText(double value, int decimals) {
+    std::string s;
+    AppendFixed(s, value, decimals);
     return s;
 }
 
@@ -103,16 +123,16 @@ std::string SampleRow(const Sample& s, int offset_minutes, const VoltsOf& volts)
     // What an unreachable chip last said is not a reading of this second.
     for (int n = 0; n < kChannels; ++n) {
         row += ',';
-        if (s.reachable()) row += std::to_string(s.temp[static_cast<std::size_t>(n)]);
+        if (s.reachable()) AppendInteger(row, s.temp[static_cast<std::size_t>(n)]);
     }
     for (int n = 0; n < kChannels; ++n) {
         row += ',';
-        if (s.reachable()) row += std::to_string(s.fan[static_cast<std::size_t>(n)]);
+        if (s.reachable()) AppendInteger(row, s.fan[static_cast<std::size_t>(n)]);
     }
     for (int v = 0; v < kInputs; ++v) {
         row += ',';
         if (s.reachable() && s.shown(v))
-            row += FixedText(volts(v, s.volt[static_cast<std::size_t>(v)]), 2);
+            AppendFixed(row, volts(v, s.volt[static_cast<std::size_t>(v)]), 2);
     }
     return row + kEol;
 }
@@ -127,10 +147,11 @@ std::string MinuteHeader() {
 
 std::string MinuteRowText(const MinuteRow& r) {
     std::string row = IsoText(r.time, r.offset_minutes);
+    row.reserve(400);
     for (int v : {r.samples, r.status, r.lasting_s, r.critical_s, r.unreachable_s, r.limit[0],
                   r.limit[1]}) {
         row += ',';
-        row += std::to_string(v);
+        AppendInteger(row, v);
     }
     for (int i = 0; i < kReadings; ++i) {
         const Stat& s = r.stat[static_cast<std::size_t>(i)];
@@ -138,9 +159,12 @@ std::string MinuteRowText(const MinuteRow& r) {
             row += ",,,";
             continue;
         }
-        row += ',' + FixedText(s.min, Decimals(i, false));
-        row += ',' + FixedText(s.mean, Decimals(i, true));
-        row += ',' + FixedText(s.max, Decimals(i, false));
+        row += ',';
+        AppendFixed(row, s.min, Decimals(i, false));
+        row += ',';
+        AppendFixed(row, s.mean, Decimals(i, true));
+        row += ',';
+        AppendFixed(row, s.max, Decimals(i, false));
     }
     return row + kEol;
 }

@@ -55,6 +55,11 @@ void History::AfterTick(const Form1& f) {
 void History::BeforeUnload(const Form1&) { Close(); }
 
 void History::Configure(const std::string& folder, int days) {
+    // Called every tick: only a changed setting costs more than a comparison.
+    if (configured_ && folder == configured_folder_ && days == configured_days_) return;
+    configured_ = true;
+    configured_folder_ = folder;
+    configured_days_ = days;
     std::string root = folder.empty() ? default_folder_ : folder;
     while (root.size() > 3 && (root.back() == '\\' || root.back() == '/')) root.pop_back();
     days_ = days > 0 ? days : kDefaultDays;
@@ -113,19 +118,23 @@ void History::WriteMinute() {
 
 void History::Record(const Sample& s) {
     ring_.Push(s);
-    const int offset = clock_.UtcOffsetMinutes(s.time);
-    const std::int64_t today = LocalDay(s.time, offset);
-    if (today != tidied_day_ || bytes_ > tidy_above_) Tidy(today);
-
+    // Offsets change on whole minutes at most: asking the clock once a minute is enough.
     const std::int64_t minute = MinuteStart(s.time);
+    if (minute != offset_minute_) {
+        offset_minute_ = minute;
+        offset_ = clock_.UtcOffsetMinutes(s.time);
+        today_ = LocalDay(s.time, offset_);
+    }
+    if (today_ != tidied_day_ || bytes_ > tidy_above_) Tidy(today_);
+
     if (minute != minute_start_ && !minute_.empty()) WriteMinute();
     if (minute_.empty()) {
         minute_start_ = minute;
-        minute_offset_ = offset;
+        minute_offset_ = offset_;
     }
     minute_.Add(s);
 
-    if (incident_.Record(s, folder_.incidents(), offset, volts_)) Tidy(today);
+    if (incident_.Record(s, folder_.incidents(), offset_, volts_)) Tidy(today_);
 }
 
 void History::Close() {

@@ -63,6 +63,12 @@ class History : public TickListener {
     std::string default_folder_;
     DataFolder folder_;
     int days_ = kDefaultDays;
+    bool configured_ = false;
+    std::string configured_folder_;
+    int configured_days_ = 0;
+    std::int64_t offset_minute_ = -1;  // the minute offset_ and today_ were found for
+    int offset_ = 0;
+    std::int64_t today_ = 0;
     Ring ring_;
     MinuteAccumulator minute_;
     std::int64_t minute_start_ = 0;
