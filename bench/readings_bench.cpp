@@ -7,6 +7,7 @@
 #include "board/board.h"
 #include "chip/expression.h"
 #include "monitor/readout.h"
+#include "state/channels.h"
 #include "support/fakes.h"
 
 namespace kelvane {

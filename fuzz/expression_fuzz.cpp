@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/runtime_error.h"
+#include "base/runtime_error.h"
 #include "chip/expression.h"
 
 namespace {

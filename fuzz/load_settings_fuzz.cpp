@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/controls.h"
 #include "app/load_settings.h"
-#include "app/runtime_error.h"
+#include "base/runtime_error.h"
 #include "board/board.h"
+#include "state/controls.h"
 #include "support/fakes.h"
 
 namespace {

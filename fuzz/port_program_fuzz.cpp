@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/runtime_error.h"
+#include "base/runtime_error.h"
 #include "board/board.h"
 #include "chip/port_program.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/int16.h"
+#include "base/int16.h"
 
 namespace kelvane {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "state/form1.h"
 
 namespace kelvane {
 

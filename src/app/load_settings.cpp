@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "app/about_text.h"
-#include "app/int16.h"
-#include "app/rounding.h"
+#include "base/int16.h"
+#include "base/rounding.h"
 #include "chip/port_program.h"
 #include "chip/speaker.h"
 
@@ -229,7 +229,7 @@ void LoadSettings(Form1& f) {
     f.AlarmTune = StandardAlarmTune();
     found.stopped_section = "kelvane.dat";
     found.stopped_key.clear();
-    RunPortProgram(f);
+    RunPortProgram(f.sys.files, f.sys.driver, f.ProgramFile("kelvane.dat"));
     f.settings.g_IniPath = f.ProgramFile("kelvane.ini");
     ReadAddress(f);
     ReadWindowKeys(f);

@@ -2,7 +2,7 @@
 // The settings loader and the start-up's own reads of "kelvane.ini". A value that does not
 // fit its field, or one its control refuses, raises RuntimeError at that key; everything read
 // before it stays applied and everything after it keeps its previous value.
-#include "app/form1.h"
+#include "state/form1.h"
 
 namespace kelvane {
 

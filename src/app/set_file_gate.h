@@ -3,7 +3,7 @@
 // fan control tool; a missing or not-set-up one hands over to the tool's quick.exe.
 #include <string>
 
-#include "app/form1.h"
+#include "state/form1.h"
 
 namespace kelvane {
 

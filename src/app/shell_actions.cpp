@@ -14,13 +14,6 @@ void ShowNormal(Form1& f) {
 
 }  // namespace
 
-void Form1_nmOpen_Click(Form1& f) {
-    f.window.state = WindowState::Normal;
-    f.window.visible = true;
-    f.sys.host.ShowModel();
-    f.sys.host.SetTopmost(true);
-}
-
 void HotKeyPressed(Form1& f, std::uint8_t id) {
     ShowNormal(f);
     f.sys.host.DoEvents();  // a monitor tick may run here

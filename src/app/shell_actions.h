@@ -4,7 +4,8 @@
 #include <cstdint>
 
 #include "app/app_shell.h"
-#include "app/form1.h"
+#include "state/form1.h"
+#include "state/open_window.h"
 
 namespace kelvane {
 
@@ -18,10 +19,6 @@ inline constexpr unsigned kVkF12 = 123;
 inline constexpr unsigned kHotKeyMessage = 0x312;
 inline constexpr int kTrayDoubleClick = 0x203;
 inline constexpr int kTrayRightButtonUp = 0x205;
-
-// Normal state, visible, topmost band without moving or sizing. The monitor cycle runs it
-// on critical ticks; the tray menu's "&Open" runs it too.
-void Form1_nmOpen_Click(Form1& f);
 
 void HotKeyPressed(Form1& f, std::uint8_t id);
 void Form1_KelvaneLabel_Click(Form1& f, int index);

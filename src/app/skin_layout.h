@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/controls.h"
+#include "state/controls.h"
 
 namespace kelvane {
 

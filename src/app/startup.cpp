@@ -2,14 +2,13 @@
 
 #include <cmath>
 
-#include "app/failure_policy.h"
 #include "app/load_settings.h"
 #include "app/set_file_gate.h"
 #include "app/shell_actions.h"
-#include "chip/apply_settings.h"
-#include "chip/chip_identification.h"
-#include "chip/expression.h"
+#include "base/failure_policy.h"
 #include "monitor/readout.h"
+#include "state/channels.h"
+#include "state/chip_views.h"
 
 namespace kelvane {
 namespace {
@@ -91,7 +90,7 @@ LoadResult Form1_Form_Load(Form1& f, AppShell& shell) {
     f.ConstTime = 10;
     f.monitor = MonitorState{};
 
-    SkipOnError([&] { f.KelvaneFanFlag = CheckChipRevision(f); });
+    SkipOnError([&] { IdentifyChip(f); });
     SkipOnError([&] { LoadSettings(f); });
     f.window.tray_menu_visible = false;
     SkipOnError([&] { shell.PrepareTrayRecord(); });
@@ -99,7 +98,8 @@ LoadResult Form1_Form_Load(Form1& f, AppShell& shell) {
     SkipOnError([&] { ReadBackColor(f); });
     LoadSkin(f);
     SkipOnError([&] { ReadVoltageFactors(f); });
-    SkipOnError([&] { ApplySettings(f, kFalse, ScopeOfLoadedSettings(f.findings)); });
+    SkipOnError(
+        [&] { ApplySettings(ApplyContextOf(f), kFalse, ScopeOfLoadedSettings(f.findings)); });
     SkipOnError([&] { CenterFormOnScreen(f); });
     SkipOnError([&] { BuildReadingTables(f); });
 

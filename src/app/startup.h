@@ -3,12 +3,9 @@
 #include <string>
 
 #include "app/app_shell.h"
-#include "app/form1.h"
+#include "state/form1.h"
 
 namespace kelvane {
-
-inline constexpr const char* kProgTxt = "c:\\prog.txt";
-inline constexpr const char* kToolFolder = "\\Vorlind\\Vorlind Fan control Tool\\";
 
 struct LoadResult {
     bool keep_running = true;

@@ -2,9 +2,9 @@
 
 #include <optional>
 
-#include "app/runtime_error.h"
-#include "chip/expression.h"
+#include "base/runtime_error.h"
 #include "chip/led_display.h"
+#include "state/channels.h"
 
 namespace kelvane {
 namespace {
@@ -32,7 +32,7 @@ std::string Heading(const Form1& f, int n, const char* fallback) {
 std::string Reading(const Form1& f, int n, std::int32_t celsius, const char* fallback) {
     std::string value;
     try {
-        const bool fahrenheit = Fahrenheit(f);
+        const bool fahrenheit = Fahrenheit(f.settings);
         const long long shown = fahrenheit ? ToFahrenheit(ToInt16(celsius)) : celsius;
         value = std::to_string(shown) + kDegree + (fahrenheit ? "F" : "C");
     } catch (const RuntimeError&) {

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <type_traits>
 
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 
 namespace kelvane::board {
 namespace {

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "app/rounding.h"
-#include "app/runtime_error.h"
+#include "base/rounding.h"
+#include "base/runtime_error.h"
 
 namespace kelvane {
 namespace {
@@ -13,9 +13,9 @@ namespace {
 constexpr const char* kRunValueName = "Kelvane";
 
 // Whether every key reached the file.
-bool SaveSettings(Form1& f) {
-    Profile& p = f.sys.profile;
-    const Settings& g = f.settings;
+bool SaveSettings(const ApplyContext& c) {
+    Profile& p = c.profile;
+    const Settings& g = c.settings;
     bool saved = true;
     auto put = [&p, &saved](const std::string& section, const char* key, long long v) {
         saved = p.WriteString(section, key, std::to_string(v)) && saved;
@@ -29,7 +29,7 @@ bool SaveSettings(Form1& f) {
         put(section, "Enable", g.g_Vin[v].Enable);
         put(section, "Percent", g.g_Vin[v].Percent);
     }
-    const auto keys = FanSetPointKeys(IsTrue(f.KelvaneFanFlag), IsTrue(f.KelvaneFanSpecialFlag));
+    const auto keys = FanSetPointKeys(IsTrue(c.newer_layout), IsTrue(c.delta_temp));
     for (int n = 0; n < 3; ++n) {
         const std::string section = "Fan Ctrl Option " + std::to_string(n);
         FanCtrlRecord r = g.g_FanCtrl[n];
@@ -42,10 +42,10 @@ bool SaveSettings(Form1& f) {
     return saved;
 }
 
-std::optional<long long> TagNumber(const Control& c) {
+std::optional<long long> TagNumber(const std::string& tag) {
     long long n = 0;
-    const char* end = c.tag.data() + c.tag.size();
-    const auto [ptr, ec] = std::from_chars(c.tag.data(), end, n);
+    const char* end = tag.data() + tag.size();
+    const auto [ptr, ec] = std::from_chars(tag.data(), end, n);
     if (ec != std::errc() || ptr != end) return std::nullopt;
     return n;
 }
@@ -59,29 +59,29 @@ long long Field(long long v, long long max) {
 
 // Checks every value the fan's programming will write before the first write, so a bad
 // one leaves the fan as the board had it rather than half programmed.
-void CheckFanValues(const Form1& f, const FanCtrlRecord& r, long long selector) {
+void CheckFanValues(const ApplyContext& c, const FanCtrlRecord& r, long long selector) {
     if (r.Mode != 0) {
         Field(r.SwFan, 0x7F);
         return;
     }
     Field(selector | 0x80, 0xFF);
-    if (!IsTrue(f.KelvaneFanFlag)) {
+    if (!IsTrue(c.newer_layout)) {
         for (const i16 s : r.S) Field(s, 0xFF);
         for (const i16 speed : r.Speed) Field(speed, 0xFF);
         return;
     }
     for (int k = 0; k < 3; ++k) Field(r.S[k], 0xFF);
     Field(r.Speed[0], 0x7F);
-    if (IsTrue(f.KelvaneFanSpecialFlag)) Field(r.S[4], 0x1F);
+    if (IsTrue(c.delta_temp)) Field(r.S[4], 0x1F);
 }
 
 // The delta-temperature chip's slope has seven bits (B+4 bits 0..5, B+3 bit 7); a steeper or
 // falling ramp would wrap into a flat or wrong one, so it gets the steepest.
 int SevenBitSlope(i16 slope) { return slope >= 0 && slope <= 0x7F ? slope : 0x7F; }
 
-void ProgramNewerLayout(Form1& f, FanCtrlRecord& r, int b) {
-    ChipAccess& chip = f.chip;
-    const bool delta_temp = IsTrue(f.KelvaneFanSpecialFlag);
+void ProgramNewerLayout(const ApplyContext& c, FanCtrlRecord& r, int b) {
+    ChipAccess& chip = c.chip;
+    const bool delta_temp = IsTrue(c.delta_temp);
     for (int k = 0; k < 3; ++k) chip.WriteReg(b + k, r.S[k]);
     if (delta_temp) {
         const int x = chip.ReadReg(b + 5);
@@ -101,20 +101,20 @@ void ProgramNewerLayout(Form1& f, FanCtrlRecord& r, int b) {
     }
 }
 
-void ProgramFan(Form1& f, long long n) {
-    ChipAccess& chip = f.chip;
-    FanCtrlRecord& r = f.settings.g_FanCtrl[static_cast<size_t>(n)];
-    const auto selector = TagNumber(f.window.FanLed[static_cast<size_t>(n)]);
+void ProgramFan(const ApplyContext& c, long long n) {
+    ChipAccess& chip = c.chip;
+    FanCtrlRecord& r = c.settings.g_FanCtrl[static_cast<size_t>(n)];
+    const auto selector = TagNumber(c.fan_selector_tags[static_cast<size_t>(n)]);
     if (r.Mode == 0 && !selector) Raise(ErrorKind::Overflow, "fan selector");
-    CheckFanValues(f, r, selector.value_or(0));
+    CheckFanValues(c, r, selector.value_or(0));
     if (r.Mode != 0) {
         chip.WriteReg(0x15 + n, r.SwFan);
         return;
     }
     chip.WriteReg(0x15 + n, *selector | 0x80);
     const int b = static_cast<int>(0x60 + 8 * n);
-    if (IsTrue(f.KelvaneFanFlag)) {
-        ProgramNewerLayout(f, r, b);
+    if (IsTrue(c.newer_layout)) {
+        ProgramNewerLayout(c, r, b);
         return;
     }
     for (int k = 0; k < 5; ++k) chip.WriteReg(b + k, r.S[k]);
@@ -134,33 +134,28 @@ int SlopeCode(int slope) {
     return 0xBF;
 }
 
-ApplyScope ScopeOfLoadedSettings(const StartupFindings& found) {
-    return {found.fan_ctrl_read, found.display_on_top_read, found.execute_at_startup_read};
+void ApplySettings(const ApplyContext& c, i16 save, ApplyOutcome* outcome) {
+    ApplySettings(c, save, ApplyScope{}, outcome);
 }
 
-void ApplySettings(Form1& f, i16 save, ApplyOutcome* outcome) {
-    ApplySettings(f, save, ApplyScope{}, outcome);
-}
-
-void ApplySettings(Form1& f, i16 save, const ApplyScope& scope, ApplyOutcome* outcome) {
+void ApplySettings(const ApplyContext& c, i16 save, const ApplyScope& scope,
+                   ApplyOutcome* outcome) {
     ApplyOutcome ignored;
     ApplyOutcome& result = outcome != nullptr ? *outcome : ignored;
-    if (IsTrue(save)) result.settings_saved = SaveSettings(f);
-    for (int i = 0; i < 3; ++i) {
-        const Control& heading = f.window.KelvaneLabel[i];
-        if (!heading.visible) continue;
-        const auto n = TagNumber(heading);
+    if (IsTrue(save)) result.settings_saved = SaveSettings(c);
+    for (size_t i = 0; i < 3; ++i) {
+        if (!c.heading_visible[i]) continue;
+        const auto n = TagNumber(c.heading_tags[i]);
         if (!n || *n < 0 || *n > 2) Raise(ErrorKind::Subscript, "fan of heading");
-        if (scope.fans[static_cast<size_t>(*n)]) ProgramFan(f, *n);
+        if (scope.fans[static_cast<size_t>(*n)]) ProgramFan(c, *n);
     }
-    if (scope.topmost) f.sys.host.SetTopmost(IsTrue(f.settings.g_DisplayOnTop));
+    if (scope.topmost) c.window.SetTopmost(IsTrue(c.settings.g_DisplayOnTop));
     if (!scope.autostart) return;
-    if (f.settings.g_ExecuteAtStartup & 2) {
+    if (c.settings.g_ExecuteAtStartup & 2) {
         // Quoted: the program folder usually holds a blank.
-        const std::string path = f.program_folder + "\\" + f.exe_name + ".exe";
-        result.run_value_set = f.sys.registry.SetRunValue(kRunValueName, "\"" + path + "\"");
+        result.run_value_set = c.registry.SetRunValue(kRunValueName, "\"" + c.program_path + "\"");
     } else {
-        result.run_value_set = f.sys.registry.DeleteRunValue(kRunValueName);
+        result.run_value_set = c.registry.DeleteRunValue(kRunValueName);
     }
 }
 

@@ -5,8 +5,8 @@
 // the overflow error and touches nothing.
 #include <cstdint>
 
-#include "app/byte.h"
-#include "app/int16.h"
+#include "base/byte.h"
+#include "base/int16.h"
 #include "chip/port_driver.h"
 
 namespace kelvane {

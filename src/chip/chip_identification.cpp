@@ -2,23 +2,23 @@
 
 namespace kelvane {
 
-i16 CheckChipRevision(Form1& f) {
-    for (int key : {0x87, 0x01, 0x55, 0x55}) f.chip.Outb(kConfigPort, key);
+i16 CheckChipRevision(ChipAccess& chip, i16& delta_temp_flag, int& chip_id, int& chip_revision) {
+    for (int key : {0x87, 0x01, 0x55, 0x55}) chip.Outb(kConfigPort, key);
 
     i16 result = kTrue;
-    f.KelvaneFanSpecialFlag = kTrue;
+    delta_temp_flag = kTrue;
     // Each test reads its register afresh: the chip is asked up to three times for 0x22.
     // Noted as read, without extra reads: the chip sees the same sequence either way.
-    auto id = [&] { return f.findings.chip_id = f.chip.ReadRegAt(kConfigPort, 0x21); };
+    auto id = [&] { return chip_id = chip.ReadRegAt(kConfigPort, 0x21); };
     auto revision = [&] {
-        const int r = f.chip.ReadRegAt(kConfigPort, 0x22);
-        if (f.findings.chip_revision < 0) f.findings.chip_revision = r;
+        const int r = chip.ReadRegAt(kConfigPort, 0x22);
+        if (chip_revision < 0) chip_revision = r;
         return r;
     };
-    f.findings.chip_id = f.findings.chip_revision = -1;
+    chip_id = chip_revision = -1;
     if (id() == 0x12) {
         if (revision() < 8) {
-            f.KelvaneFanSpecialFlag = kFalse;
+            delta_temp_flag = kFalse;
             if (revision() < 6) result = kFalse;
         }
     }

@@ -13,13 +13,12 @@
 #include <string_view>
 #include <vector>
 
-#include "app/int16.h"
+#include "base/int16.h"
 
 namespace kelvane {
 
-struct Form1;
-
 inline constexpr int kSlotCount = 65;
+
 
 // Operator codes as they stand in a slot.
 enum OperatorCode : i16 {
@@ -99,16 +98,5 @@ class Evaluator {
 
 // One evaluation on fresh slots.
 i16 EvaluateLine(std::string_view line, i16 t);
-
-// The fan-control record whose expression belongs to channel n (the Tag of LedPic n), or
-// nothing when the tag is not a record number 0..2.
-std::optional<int> ChannelRecord(const Form1& f, int n);
-
-// The non-empty expression of channel n's record, or nullptr.
-const std::string* ChannelExpression(const Form1& f, int n);
-
-// Fills ReadingTable for every channel with an expression; an input whose evaluation fails
-// keeps its entry.
-void BuildReadingTables(Form1& f);
 
 }  // namespace kelvane

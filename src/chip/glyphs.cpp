@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/runtime_error.h"
+#include "base/runtime_error.h"
 
 namespace kelvane {
 namespace {

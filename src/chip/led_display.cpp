@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "app/rounding.h"
+#include "base/rounding.h"
 
 namespace kelvane {
 namespace {
@@ -16,7 +16,7 @@ void CopyCell(Surface& dest, int dx, const Surface& strip, int cell) {
 
 }  // namespace
 
-bool Fahrenheit(const Form1& f) { return f.settings.g_DisplayScale == 1; }
+bool Fahrenheit(const Settings& settings) { return settings.g_DisplayScale == 1; }
 
 // F = ((C * 9 + 2) / 5) + 32; the +2 belongs to the formula.
 i16 ToFahrenheit(i16 celsius) {
@@ -24,17 +24,17 @@ i16 ToFahrenheit(i16 celsius) {
     return Add16(RoundToInt16(Divide(scaled, 5)), 32);
 }
 
-void DrawTemperatureUnit(Form1& f, Surface& dest, const Surface& strip) {
+void DrawTemperatureUnit(bool fahrenheit, Surface& dest, const Surface& strip) {
     CopyCell(dest, kUnitRingX, strip, kCellPointAndDegree);
     // Any scale other than Fahrenheit draws its digits in Celsius, so it is labelled C.
-    CopyCell(dest, kUnitLetterX, strip, Fahrenheit(f) ? kCellFahrenheit : kCellCelsius);
+    CopyCell(dest, kUnitLetterX, strip, fahrenheit ? kCellFahrenheit : kCellCelsius);
 }
 
-void DrawTemperature(Form1& f, Surface& dest, i16 temperature, i16 alert) {
-    const Surface& strip = f.sys.surfaces.LedFont(IsTrue(alert) ? kStripAlert : kStripNormal);
-    const i16 shown = Fahrenheit(f) ? ToFahrenheit(temperature) : temperature;
-    DrawTemperatureUnit(f, dest, strip);
-    if (!f.window.visible) return;
+void DrawTemperature(const LedStyle& style, Surface& dest, i16 temperature, i16 alert) {
+    const Surface& strip = style.surfaces.LedFont(IsTrue(alert) ? kStripAlert : kStripNormal);
+    const i16 shown = style.fahrenheit ? ToFahrenheit(temperature) : temperature;
+    DrawTemperatureUnit(style.fahrenheit, dest, strip);
+    if (!style.digits_shown) return;
 
     // Last three digits; below zero a minus and the last two digits of the magnitude.
     const int magnitude = std::abs(static_cast<int>(shown));
@@ -44,17 +44,14 @@ void DrawTemperature(Form1& f, Surface& dest, i16 temperature, i16 alert) {
     for (int k = 0; k < 3; ++k) CopyCell(dest, k * kCellWidth, strip, cells[k]);
 }
 
-void DrawFanSpeed(Form1& f, Surface& dest, std::int32_t speed) {
+std::int32_t DrawFanSpeed(Surfaces& surfaces, Surface& dest, std::int32_t speed) {
     // A negative speed is no reading at all: it shows and counts as a stopped fan.
     const std::int32_t shown = speed < 0 ? 0 : speed % 100000;
-    const Surface& strip = f.sys.surfaces.LedFont(kStripFan);
+    const Surface& strip = surfaces.LedFont(kStripFan);
     std::int32_t rest = shown;
     for (int k = 4; k >= 0; --k, rest /= 10)
         CopyCell(dest, k * kCellWidth, strip, static_cast<int>(rest % 10));
-    if (f.g_Cur_i == 0) f.SystemTempFan = shown;
-    if (f.g_Cur_i == 1) f.CPUTempFan = shown;
-    if (f.g_Cur_i >= 0 && f.g_Cur_i < 3)
-        f.monitor.fan_speeds[static_cast<std::size_t>(f.g_Cur_i)] = shown;
+    return shown;
 }
 
 }  // namespace kelvane

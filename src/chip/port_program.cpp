@@ -72,10 +72,10 @@ void InterpretPortProgram(PortDriver& driver, std::string_view program) {
     }
 }
 
-void RunPortProgram(Form1& f) {
+void RunPortProgram(FileSystem& files, PortDriver& driver, const std::string& path) {
     // Only a missing program is skipped; one that is there but cannot be read stops the loader.
-    const auto program = f.sys.files.ReadIfPresent(f.ProgramFile("kelvane.dat"));
-    if (program) InterpretPortProgram(f.sys.driver, *program);
+    const auto program = files.ReadIfPresent(path);
+    if (program) InterpretPortProgram(driver, *program);
 }
 
 }  // namespace kelvane

@@ -1,9 +1,10 @@
 #pragma once
 // The port program "kelvane.dat": a byte-coded list of port and register accesses that an
 // installation runs once at start-up, before the settings are read.
+#include <string>
 #include <string_view>
 
-#include "app/form1.h"
+#include "base/platform.h"
 #include "chip/port_driver.h"
 
 namespace kelvane {
@@ -26,7 +27,8 @@ enum PortOpcode : unsigned char {
 // and the end acts as the end opcode; an unknown opcode is skipped on its own.
 void InterpretPortProgram(PortDriver& driver, std::string_view program);
 
-// Runs kelvane.dat from the program folder. A missing file touches nothing and is not created.
-void RunPortProgram(Form1& f);
+// Runs the program file at `path` (kelvane.dat in the program folder). A missing file
+// touches nothing and is not created.
+void RunPortProgram(FileSystem& files, PortDriver& driver, const std::string& path);
 
 }  // namespace kelvane

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "app/byte.h"
-#include "app/rounding.h"
+#include "base/byte.h"
+#include "base/rounding.h"
 
 namespace kelvane {
 namespace {
@@ -16,37 +16,37 @@ constexpr int kSpeakerBits = 0x03;       // timer 2 gate and speaker data
 
 }  // namespace
 
-void SpeakerOff(Form1& f) {
-    const int v = f.chip.Inb(kSpeakerPort);
-    f.chip.Outb(kSpeakerPort, v & ~kSpeakerBits & 0xFF);
+void SpeakerOff(ChipAccess& chip) {
+    const int v = chip.Inb(kSpeakerPort);
+    chip.Outb(kSpeakerPort, v & ~kSpeakerBits & 0xFF);
 }
 
 std::array<NoteRecord, 5> StandardAlarmTune() {
     return {{{14, 150}, {16, 150}, {12, 150}, {0, 150}, {7, 300}}};
 }
 
-void SetSpeakerFrequency(Form1& f, std::int32_t& frequency) {
+void SetSpeakerFrequency(ChipAccess& chip, std::int32_t& frequency) {
     const std::int32_t divisor = RoundToInt32(Divide(kTimerClockHz, frequency));
     frequency = divisor;
-    f.chip.Outb(kTimerControlPort, kTimer2SquareWave);
+    chip.Outb(kTimerControlPort, kTimer2SquareWave);
     // Each byte is checked as it goes out: a divisor above 65535 leaves the low byte written.
-    f.chip.Outb(kTimer2Port, divisor % 256);
-    f.chip.Outb(kTimer2Port, divisor / 256);
+    chip.Outb(kTimer2Port, divisor % 256);
+    chip.Outb(kTimer2Port, divisor / 256);
 }
 
-void PlayNote(Form1& f, NoteRecord& note) {
-    const int v = f.chip.Inb(kSpeakerPort);
-    f.chip.Outb(kSpeakerPort, v | kSpeakerBits);
+void PlayNote(ChipAccess& chip, Clock& clock, NoteRecord& note) {
+    const int v = chip.Inb(kSpeakerPort);
+    chip.Outb(kSpeakerPort, v | kSpeakerBits);
     try {
         std::int32_t frequency = RoundToInt32(std::pow(2.0, note.note / 12.0) * kBasePitchHz);
-        SetSpeakerFrequency(f, frequency);
+        SetSpeakerFrequency(chip, frequency);
     } catch (const RuntimeError&) {
         // Never leave the speaker sounding a stale tone.
-        SpeakerOff(f);
+        SpeakerOff(chip);
         throw;
     }
-    f.sys.clock.Sleep(static_cast<long>(note.duration));
-    SpeakerOff(f);
+    clock.Sleep(static_cast<long>(note.duration));
+    SpeakerOff(chip);
 }
 
 }  // namespace kelvane

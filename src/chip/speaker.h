@@ -4,22 +4,29 @@
 #include <array>
 #include <cstdint>
 
-#include "app/form1.h"
+#include "base/int16.h"
+#include "base/platform.h"
+#include "chip/chip_access.h"
 
 namespace kelvane {
 
 inline constexpr double kTimerClockHz = 1193180.0;
 inline constexpr double kBasePitchHz = 400.0;
 
+struct NoteRecord {
+    i16 note = 0;      // semitones above 400 Hz
+    i16 duration = 0;  // milliseconds
+};
+
 std::array<NoteRecord, 5> StandardAlarmTune();
 
 // Programs timer channel 2 for `frequency` Hz; the variable receives the divisor.
-void SetSpeakerFrequency(Form1& f, std::int32_t& frequency);
+void SetSpeakerFrequency(ChipAccess& chip, std::int32_t& frequency);
 
 // Sounds the note for its duration (blocking), then silences the speaker.
-void PlayNote(Form1& f, NoteRecord& note);
+void PlayNote(ChipAccess& chip, Clock& clock, NoteRecord& note);
 
 // Clears the speaker's gate bits of port 0x61, keeping the others.
-void SpeakerOff(Form1& f);
+void SpeakerOff(ChipAccess& chip);
 
 }  // namespace kelvane

@@ -36,4 +36,14 @@ class PixelSurface : public Surface {
     std::vector<Pixel> pixels_;
 };
 
+// The main window's LED picture boxes and glyph strips as surfaces.
+class Surfaces {
+  public:
+    virtual ~Surfaces() = default;
+    virtual Surface& LedPic(int n) = 0;
+    virtual Surface& FanLed(int n) = 0;
+    virtual Surface& LedFont(int k) = 0;
+    virtual void Invalidate() = 0;  // repaint what was drawn this tick
+};
+
 }  // namespace kelvane

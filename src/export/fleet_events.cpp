@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "app/startup.h"
 #include "export/metrics_text.h"
 
 namespace kelvane {

@@ -4,8 +4,8 @@
 // a tick. Each transition is reported once, never once per tick.
 #include <functional>
 
-#include "app/form1.h"
 #include "export/export_services.h"
+#include "state/form1.h"
 
 namespace kelvane {
 

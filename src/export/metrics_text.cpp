@@ -6,8 +6,8 @@
 #include <limits>
 #include <string_view>
 
-#include "chip/expression.h"
 #include "monitor/monitor_cycle.h"
+#include "state/channels.h"
 
 namespace kelvane {
 namespace {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/form1.h"
+#include "state/form1.h"
 
 namespace kelvane {
 

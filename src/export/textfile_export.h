@@ -4,9 +4,9 @@
 // tick tries again.
 #include <string>
 
-#include "app/form1.h"
 #include "export/export_services.h"
 #include "export/metrics_text.h"
+#include "state/form1.h"
 
 namespace kelvane {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/runtime_error.h"
+#include "base/runtime_error.h"
 #include "history/civil_time.h"
 #include "history/csv.h"
 

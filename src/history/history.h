@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
-#include "app/platform.h"
+#include "base/platform.h"
 #include "history/data_folder.h"
 #include "history/incident.h"
 #include "history/minute.h"
 #include "history/ring.h"
 #include "history/sample.h"
+#include "state/form1.h"
 
 namespace kelvane::history {
 

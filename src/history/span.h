@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "history/csv.h"
 #include "history/data_folder.h"
 #include "history/ring.h"

@@ -4,7 +4,7 @@
 // behaviour on, so the program never creates it.
 #include <string>
 
-#include "app/form1.h"
+#include "state/form1.h"
 
 namespace kelvane {
 

@@ -4,8 +4,8 @@
 // counting, so a lasting over-temperature brings it back.
 #include <string>
 
-#include "app/controls.h"
-#include "app/form1.h"
+#include "state/controls.h"
+#include "state/form1.h"
 
 namespace kelvane {
 

@@ -6,13 +6,14 @@
 #include <optional>
 #include <string>
 
-#include "app/failure_policy.h"
-#include "app/shell_actions.h"
-#include "chip/expression.h"
+#include "base/failure_policy.h"
 #include "chip/led_display.h"
 #include "chip/speaker.h"
 #include "monitor/alarm_log.h"
 #include "monitor/readout.h"
+#include "state/channels.h"
+#include "state/chip_views.h"
+#include "state/open_window.h"
 
 namespace kelvane {
 namespace {
@@ -93,12 +94,13 @@ void ReadChannel(Form1& f, int n, bool& sound) {
     const i16 t = ReadTemperature(f, n);
     f.monitor.temps[static_cast<std::size_t>(n)] = t;
     const bool alert = AlertFlag(f, n, t);
-    if (f.window.LedPic[n].visible) DrawTemperature(f, f.sys.surfaces.LedPic(n), t, Flag(alert));
+    if (f.window.LedPic[n].visible)
+        DrawTemperature(LedStyleOf(f), f.sys.surfaces.LedPic(n), t, Flag(alert));
     sound = sound || alert;
 
     const std::int32_t count = ReadFanCount(f, n);
     f.g_Cur_i = n;
-    DrawFanSpeed(f, f.sys.surfaces.FanLed(n), FanSpeed(f, n, count));
+    ShowFanSpeed(f, f.sys.surfaces.FanLed(n), FanSpeed(f, n, count));
 
     ReadLimitRegisters(f);
     f.chip.WriteReg(0x14, t > R(f, R62) ? 0x80 : 0x00);
@@ -206,7 +208,7 @@ void AlarmSound(Form1& f, bool sound) {
     if (s.g_SoundWarnning % 2 != 0) {
         f.sys.sound.PlayWave(f.ProgramFile("alarm.wav"));
     } else {
-        for (NoteRecord& note : f.AlarmTune) PlayNote(f, note);
+        for (NoteRecord& note : f.AlarmTune) PlayNote(f.chip, f.sys.clock, note);
     }
     f.BeepCountDown = 1;
 }
@@ -316,7 +318,7 @@ void Form1_Timer1_Timer(Form1& f) {
         const bool acted = f.g_Delay > 5;
         // An outage in the middle of the tune left the speaker sounding, and no later note
         // would switch it off.
-        if (f.monitor.hardware_unreachable) SpeakerOff(f);
+        if (f.monitor.hardware_unreachable) SpeakerOff(f.chip);
         Tick(f);
         ShowReachable(f, acted);
     } catch (const RuntimeError& e) {

@@ -2,7 +2,7 @@
 // The once-a-second monitor cycle of the main window: read and draw every channel, decide
 // one status for the machine and act on it (fan registers, status label, main window,
 // error window, logs, alarm sound).
-#include "app/form1.h"
+#include "state/form1.h"
 
 namespace kelvane {
 

@@ -1,8 +1,9 @@
 #include "monitor/readout.h"
 
-#include "app/rounding.h"
-#include "app/runtime_error.h"
-#include "chip/expression.h"
+#include "base/rounding.h"
+#include "base/runtime_error.h"
+#include "chip/led_display.h"
+#include "state/channels.h"
 
 namespace kelvane {
 namespace {
@@ -82,6 +83,14 @@ double VoltsFromRaw(const Settings& s, int v, double raw) {
         default:
             return x;
     }
+}
+
+void ShowFanSpeed(Form1& f, Surface& dest, std::int32_t speed) {
+    const std::int32_t shown = DrawFanSpeed(f.sys.surfaces, dest, speed);
+    if (f.g_Cur_i == 0) f.SystemTempFan = shown;
+    if (f.g_Cur_i == 1) f.CPUTempFan = shown;
+    if (f.g_Cur_i >= 0 && f.g_Cur_i < 3)
+        f.monitor.fan_speeds[static_cast<std::size_t>(f.g_Cur_i)] = shown;
 }
 
 }  // namespace kelvane

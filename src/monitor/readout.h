@@ -4,8 +4,8 @@
 // and the voltage inputs. Every register access goes through f.chip.
 #include <cstdint>
 
-#include "app/form1.h"
-#include "app/int16.h"
+#include "base/int16.h"
+#include "state/form1.h"
 
 namespace kelvane {
 
@@ -33,5 +33,9 @@ double ReadVoltage(Form1& f, int v);
 int ReadVoltageRegister(Form1& f, int v);
 // The same scaling for a register value read earlier (a byte, or a mean of bytes).
 double VoltsFromRaw(const Settings& s, int v, double raw);
+
+// Draws the fan speed of channel g_Cur_i and keeps the value drawn, which the fan checks
+// compare: SystemTempFan (channel 0), CPUTempFan (channel 1) and the monitor's fan_speeds.
+void ShowFanSpeed(Form1& f, Surface& dest, std::int32_t speed);
 
 }  // namespace kelvane

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "app/int16.h"
-#include "app/runtime_error.h"
+#include "base/int16.h"
+#include "base/runtime_error.h"
 #include "chip/apply_settings.h"
 
 namespace kelvane {

@@ -2,9 +2,9 @@
 // fan to its defaults.
 #include "options/form2.h"
 
-#include "app/rounding.h"
-#include "chip/apply_settings.h"
+#include "base/rounding.h"
 #include "options/apply_failure.h"
+#include "state/chip_views.h"
 
 namespace kelvane {
 namespace {
@@ -153,7 +153,7 @@ bool Form2::ApplyWorkingCopies() {
     ApplyOutcome outcome;
     std::optional<ErrorKind> chip_error;
     try {
-        ApplySettings(f_, kTrue, &outcome);
+        ApplySettings(ApplyContextOf(f_), kTrue, &outcome);
     } catch (const RuntimeError& e) {
         chip_error = e.kind();
     }

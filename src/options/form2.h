@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <string>
 
-#include "app/form1.h"
-#include "app/int16.h"
-#include "app/settings.h"
+#include "base/int16.h"
+#include "base/settings.h"
 #include "options/dialog_controls.h"
+#include "state/form1.h"
 
 namespace kelvane {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/failure_policy.h"
+#include "base/failure_policy.h"
 #include "win32/design_pictures.h"
 #include "win32/dialog_kit.h"
 #include "win32/window_basics.h"

@@ -1,6 +1,6 @@
 #include "win32/driver_library.h"
 
-#include "app/runtime_error.h"
+#include "base/runtime_error.h"
 
 namespace kelvane::win32 {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "app/failure_policy.h"
+#include "base/failure_policy.h"
 #include "win32/dialog_ids.h"
 #include "win32/window_basics.h"
 

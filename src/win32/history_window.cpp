@@ -8,7 +8,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/failure_policy.h"
+#include "base/failure_policy.h"
 #include "export/metrics_text.h"
 #include "history/civil_time.h"
 #include "win32/fleet_services.h"

@@ -7,10 +7,10 @@
 #include <array>
 #include <string>
 
-#include "app/form1.h"
 #include "history/history.h"
 #include "history/span.h"
 #include "history/view_state.h"
+#include "state/form1.h"
 
 namespace kelvane::win32 {
 

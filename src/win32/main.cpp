@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/form1.h"
+#include "state/form1.h"
 #include "app/startup.h"
 #include "export/fleet_events.h"
 #include "export/textfile_export.h"

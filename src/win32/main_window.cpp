@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/failure_policy.h"
+#include "base/failure_policy.h"
 #include "app/shell_actions.h"
 #include "app/startup.h"
 #include "chip/led_display.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/app_shell.h"
-#include "app/form1.h"
+#include "state/form1.h"
 #include "app/tray_status.h"
 #include "win32/dib_surface.h"
 #include "win32/handles.h"

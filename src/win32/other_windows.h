@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "app/form1.h"
 #include "history/history.h"
+#include "state/form1.h"
 
 namespace kelvane::win32 {
 

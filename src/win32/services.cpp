@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/about_text.h"
-#include "app/runtime_error.h"
+#include "base/runtime_error.h"
 #include "win32/handles.h"
 
 namespace kelvane::win32 {

@@ -2,8 +2,8 @@
 // The operating-system services of the logic, backed by the Win32 API.
 #include <string>
 
-#include "app/platform.h"
-#include "app/profile.h"
+#include "base/platform.h"
+#include "base/profile.h"
 
 namespace kelvane::win32 {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/runtime_error.h"
+#include "base/runtime_error.h"
 
 namespace kelvane::testing {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 #include "chip/surface.h"
+#include "state/form1.h"
 
 namespace kelvane::testing {
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "board/board.h"
+#include "state/chip_views.h"
 #include "support/fakes.h"
 
 namespace kelvane {
@@ -23,7 +24,7 @@ struct Apply {
     }
     std::optional<ErrorKind> Run(i16 save = kFalse) {
         try {
-            ApplySettings(rig.form, save);
+            ApplySettings(ApplyContextOf(rig.form), save);
             return std::nullopt;
         } catch (const RuntimeError& e) {
             return e.kind();
@@ -217,7 +218,7 @@ TEST(ApplySettings, StartupApplyTouchesOnlyWhatTheLoaderRead) {
     a.g.g_DisplayOnTop = 1;
     a.g.g_ExecuteAtStartup = 0;
     a.rig.registry.run["Kelvane"] = "\"C:\\Program Files\\Kelvane\\kelvane.exe\"";
-    ApplySettings(a.f, kFalse, ScopeOfLoadedSettings(found));
+    ApplySettings(ApplyContextOf(a.f), kFalse, ScopeOfLoadedSettings(found));
     EXPECT_EQ(a.board.writes_to(0x15), Bytes{0x80});
     for (int reg : {0x16, 0x17, 0x68, 0x6C, 0x70, 0x74}) EXPECT_FALSE(a.Touched(reg)) << reg;
     EXPECT_TRUE(a.rig.host.topmost_calls.empty());
@@ -227,7 +228,7 @@ TEST(ApplySettings, StartupApplyTouchesOnlyWhatTheLoaderRead) {
     found.fan_ctrl_read = {true, true, true};
     found.display_on_top_read = found.execute_at_startup_read = true;
     a.board.clear_accesses();
-    ApplySettings(a.f, kFalse, ScopeOfLoadedSettings(found));
+    ApplySettings(ApplyContextOf(a.f), kFalse, ScopeOfLoadedSettings(found));
     EXPECT_EQ(a.board.writes_to(0x17), Bytes{0x82});
     EXPECT_EQ(a.rig.host.topmost_calls, std::vector<bool>{true});
     EXPECT_EQ(a.rig.registry.run.count("Kelvane"), 0u);

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/runtime_error.h"
+#include "base/runtime_error.h"
 #include "board/board.h"
 
 namespace kelvane::board {

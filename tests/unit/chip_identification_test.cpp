@@ -5,6 +5,7 @@
 #include <string>
 
 #include "board/board.h"
+#include "state/chip_views.h"
 #include "support/fakes.h"
 
 namespace kelvane {
@@ -22,7 +23,7 @@ TEST_P(ChipIdentification, LayoutFollowsIdAndRevision) {
     board::Board board("[Chip]\nId=" + std::to_string(o.id) +
                        "\nRevision=" + std::to_string(o.revision) + "\n");
     testing::Rig rig(board);
-    rig.form.KelvaneFanFlag = CheckChipRevision(rig.form);
+    IdentifyChip(rig.form);
     EXPECT_EQ(rig.form.KelvaneFanFlag, o.newer);
     EXPECT_EQ(rig.form.KelvaneFanSpecialFlag, o.special);
 }
@@ -38,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(EveryRow, ChipIdentification,
 TEST(ChipIdentificationAccess, KeyThenEachTestReadsItsRegisterAgain) {
     board::Board board("[Chip]\nId=0x12\nRevision=4\n");
     testing::Rig rig(board);
-    CheckChipRevision(rig.form);
+    IdentifyChip(rig.form);
     std::string seen;
     for (const auto& a : board.accesses()) {
         seen += a.kind == board::Board::Access::Kind::Outb ? "out " + std::to_string(a.value) + ";"
@@ -51,7 +52,8 @@ TEST(ChipIdentificationAccess, KeyThenEachTestReadsItsRegisterAgain) {
 TEST(ChipIdentificationAccess, NoChipAtAllGivesTheNewerLayout) {
     board::Board board("[Faults]\nOpenBus=0xFF\n");
     testing::Rig rig(board);
-    EXPECT_EQ(CheckChipRevision(rig.form), kTrue);
+    IdentifyChip(rig.form);
+    EXPECT_EQ(rig.form.KelvaneFanFlag, kTrue);
     EXPECT_EQ(rig.form.KelvaneFanSpecialFlag, kTrue);
 }
 

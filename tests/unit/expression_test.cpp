@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/rounding.h"
+#include "base/rounding.h"
 #include "board/board.h"
+#include "state/channels.h"
 #include "support/fakes.h"
 
 namespace kelvane {

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "board/board.h"
+#include "monitor/readout.h"
+#include "state/chip_views.h"
 #include "support/fakes.h"
 
 namespace kelvane {
@@ -84,7 +86,7 @@ TEST(GlyphStrips, EveryCellIsDistinctAndTheStripsDiffer) {
 
 TEST(LedDisplay, CelsiusAndFahrenheit) {
     LedRig r;
-    DrawTemperature(r.f, r.dest, 0, kFalse);
+    DrawTemperature(LedStyleOf(r.f), r.dest, 0, kFalse);
     EXPECT_EQ(r.Digits(3, kStripNormal), (std::vector<int>{0, 0, 0}));
     EXPECT_TRUE(r.UnitShown(kCellCelsius, kStripNormal));
 
@@ -95,17 +97,17 @@ TEST(LedDisplay, CelsiusAndFahrenheit) {
     } cases[] = {{0, {0, 3, 2}},  {25, {0, 7, 7}},  {26, {0, 7, 9}},
                  {28, {0, 8, 3}}, {100, {2, 1, 2}}, {-40, {kCellMinus, 4, 0}}};
     for (const auto& c : cases) {
-        DrawTemperature(r.f, r.dest, c.celsius, kFalse);
+        DrawTemperature(LedStyleOf(r.f), r.dest, c.celsius, kFalse);
         EXPECT_EQ(r.Digits(3, kStripNormal), c.digits) << c.celsius;
         EXPECT_TRUE(r.UnitShown(kCellFahrenheit, kStripNormal));
     }
     // 3641 * 9 + 2 does not fit 16 bits.
-    EXPECT_THROW(DrawTemperature(r.f, r.dest, 3641, kFalse), RuntimeError);
-    DrawTemperature(r.f, r.dest, 3640, kFalse);
+    EXPECT_THROW(DrawTemperature(LedStyleOf(r.f), r.dest, 3641, kFalse), RuntimeError);
+    DrawTemperature(LedStyleOf(r.f), r.dest, 3640, kFalse);
     EXPECT_EQ(r.Digits(3, kStripNormal), (std::vector<int>{5, 8, 4}));  // 6584
 
     r.f.settings.g_DisplayScale = 2;  // not Fahrenheit: Celsius digits, labelled C
-    DrawTemperature(r.f, r.dest, 25, kFalse);
+    DrawTemperature(LedStyleOf(r.f), r.dest, 25, kFalse);
     EXPECT_EQ(r.Digits(3, kStripNormal), (std::vector<int>{0, 2, 5}));
     EXPECT_TRUE(r.UnitShown(kCellCelsius, kStripNormal));
 }
@@ -123,20 +125,20 @@ TEST(LedDisplay, TemperatureDigitsCutAndSign) {
                  {-123, {kCellMinus, 2, 3}},
                  {-32768, {kCellMinus, 6, 8}}};
     for (const auto& c : cases) {
-        DrawTemperature(r.f, r.dest, c.celsius, kFalse);
+        DrawTemperature(LedStyleOf(r.f), r.dest, c.celsius, kFalse);
         EXPECT_EQ(r.Digits(3, kStripNormal), c.digits) << c.celsius;
     }
 }
 
 TEST(LedDisplay, AlertStripAndHiddenWindow) {
     LedRig r;
-    DrawTemperature(r.f, r.dest, 86, kTrue);
+    DrawTemperature(LedStyleOf(r.f), r.dest, 86, kTrue);
     EXPECT_EQ(r.Digits(3, kStripAlert), (std::vector<int>{0, 8, 6}));
     EXPECT_TRUE(r.UnitShown(kCellCelsius, kStripAlert));
 
     LedRig hidden;
     hidden.f.window.visible = false;
-    DrawTemperature(hidden.f, hidden.dest, 86, kFalse);
+    DrawTemperature(LedStyleOf(hidden.f), hidden.dest, 86, kFalse);
     EXPECT_TRUE(Untouched(hidden.dest, 0, 40));
     EXPECT_EQ(CellAt(hidden.dest, 40, hidden.strip(kStripNormal)), kCellPointAndDegree);
     EXPECT_EQ(CellAt(hidden.dest, 55, hidden.strip(kStripNormal)), kCellCelsius);
@@ -146,24 +148,24 @@ TEST(LedDisplay, FanSpeedDigitsAndStoredValue) {
     LedRig r;
     r.f.window.visible = false;  // fan digits are drawn regardless
     r.f.g_Cur_i = 0;
-    DrawFanSpeed(r.f, r.dest, 123456);
+    ShowFanSpeed(r.f, r.dest, 123456);
     EXPECT_EQ(r.Digits(5, kStripFan), (std::vector<int>{2, 3, 4, 5, 6}));
     EXPECT_EQ(r.f.SystemTempFan, 23456);
 
     r.f.g_Cur_i = 1;
-    DrawFanSpeed(r.f, r.dest, 2500);
+    ShowFanSpeed(r.f, r.dest, 2500);
     EXPECT_EQ(r.Digits(5, kStripFan), (std::vector<int>{0, 2, 5, 0, 0}));
     EXPECT_EQ(r.f.CPUTempFan, 2500);
     EXPECT_EQ(r.f.SystemTempFan, 23456);
 
     r.f.g_Cur_i = 2;
-    DrawFanSpeed(r.f, r.dest, 99999);
+    ShowFanSpeed(r.f, r.dest, 99999);
     EXPECT_EQ(r.Digits(5, kStripFan), (std::vector<int>{9, 9, 9, 9, 9}));
     EXPECT_EQ(r.f.CPUTempFan, 2500);
     EXPECT_EQ(r.f.SystemTempFan, 23456);
 
     r.f.g_Cur_i = 1;  // no reading: a stopped fan
-    DrawFanSpeed(r.f, r.dest, -1200);
+    ShowFanSpeed(r.f, r.dest, -1200);
     EXPECT_EQ(r.Digits(5, kStripFan), (std::vector<int>{0, 0, 0, 0, 0}));
     EXPECT_EQ(r.f.CPUTempFan, 0);
 }

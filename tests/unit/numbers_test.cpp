@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/byte.h"
-#include "app/int16.h"
-#include "app/rounding.h"
+#include "base/byte.h"
+#include "base/int16.h"
+#include "base/rounding.h"
 
 namespace kelvane {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 #include "board/board.h"
 #include "chip/expression.h"
 #include "readme_text.h"

@@ -8,6 +8,7 @@
 
 #include "board/board.h"
 #include "chip/expression.h"
+#include "state/channels.h"
 #include "support/fakes.h"
 
 namespace kelvane {

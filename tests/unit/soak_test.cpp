@@ -19,6 +19,8 @@
 #include "monitor/alarm_log.h"
 #include "monitor/monitor_cycle.h"
 #include "monitor/readout.h"
+#include "state/channels.h"
+#include "state/chip_views.h"
 #include "support/fakes.h"
 
 namespace kelvane {
@@ -131,7 +133,7 @@ class Soak {
             for (const long ms : rig_.clock.sleeps) slept += ms;
             return now_ms_ + slept;
         });
-        f.KelvaneFanFlag = CheckChipRevision(f);
+        IdentifyChip(f);
         LoadSettings(f);
         InitFanDivisors(f);
         BuildReadingTables(f);

@@ -32,7 +32,7 @@ struct SpeakerRig {
 
 ErrorKind FailureOf(Form1& f, std::int32_t frequency) {
     try {
-        SetSpeakerFrequency(f, frequency);
+        SetSpeakerFrequency(f.chip, frequency);
     } catch (const RuntimeError& e) {
         return e.kind();
     }
@@ -46,7 +46,7 @@ TEST(Speaker, TunePlaysItsDivisorsOnTheBoard) {
     r.board.set_clock([&now] { return now; });
     std::array<NoteRecord, 5> tune = StandardAlarmTune();
     for (NoteRecord& note : tune) {
-        PlayNote(r.f, note);
+        PlayNote(r.f.chip, r.f.sys.clock, note);
         now += 10;  // time passes between the accesses
     }
     std::vector<int> divisors;
@@ -59,7 +59,7 @@ TEST(Speaker, TunePlaysItsDivisorsOnTheBoard) {
 TEST(Speaker, PortSequenceOfANote) {
     SpeakerRig r;
     NoteRecord note{12, 150};
-    PlayNote(r.f, note);
+    PlayNote(r.f.chip, r.f.sys.clock, note);
     // 800 Hz: 1491.475 rounds to 1491 = 0x05D3, low byte first; port 0x61 keeps its other bits.
     EXPECT_EQ(PortTrace(r.board), (std::vector<std::string>{"in 61=A4", "61=A7", "43=B6", "42=D3",
                                                             "42=05", "in 61=A7", "61=A4"}));
@@ -67,14 +67,14 @@ TEST(Speaker, PortSequenceOfANote) {
     EXPECT_EQ(note.duration, 150);
 
     NoteRecord backwards{0, -1};  // the duration is widened with its sign
-    PlayNote(r.f, backwards);
+    PlayNote(r.f.chip, r.f.sys.clock, backwards);
     EXPECT_EQ(r.rig.clock.sleeps, (std::vector<long>{150, -1}));
 }
 
 TEST(Speaker, FrequencyToDivisorAndItsFailures) {
     SpeakerRig r;
     std::int32_t frequency = 400;
-    SetSpeakerFrequency(r.f, frequency);
+    SetSpeakerFrequency(r.f.chip, frequency);
     EXPECT_EQ(frequency, 2983);
 
     r.board.clear_accesses();
@@ -85,7 +85,7 @@ TEST(Speaker, FrequencyToDivisorAndItsFailures) {
     // out before the high byte fails its range check. A negative divisor's low byte fails.
     r.board.clear_accesses();
     frequency = 18;
-    EXPECT_THROW(SetSpeakerFrequency(r.f, frequency), RuntimeError);
+    EXPECT_THROW(SetSpeakerFrequency(r.f.chip, frequency), RuntimeError);
     EXPECT_EQ(frequency, 66288);
     EXPECT_EQ(PortTrace(r.board), (std::vector<std::string>{"43=B6", "42=F0"}));
     for (std::int32_t negative : {-400, -5000}) {  // -5000 Hz: -239, high byte 0, low not
@@ -94,14 +94,14 @@ TEST(Speaker, FrequencyToDivisorAndItsFailures) {
         EXPECT_EQ(PortTrace(r.board), std::vector<std::string>{"43=B6"});
     }
     frequency = 19;  // 62799: both bytes in range
-    SetSpeakerFrequency(r.f, frequency);
+    SetSpeakerFrequency(r.f.chip, frequency);
     EXPECT_EQ(frequency, 62799);
 }
 
 TEST(Speaker, AFailedNoteSilencesTheSpeaker) {
     SpeakerRig r;
     NoteRecord low{-60, 150};  // 12.5 Hz rounds to 12: divisor 99432
-    EXPECT_THROW(PlayNote(r.f, low), RuntimeError);
+    EXPECT_THROW(PlayNote(r.f.chip, r.f.sys.clock, low), RuntimeError);
     EXPECT_EQ(PortTrace(r.board), (std::vector<std::string>{"in 61=A4", "61=A7", "43=B6", "42=68",
                                                             "in 61=A7", "61=A4"}));
     EXPECT_TRUE(r.rig.clock.sleeps.empty());

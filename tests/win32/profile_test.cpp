@@ -5,7 +5,7 @@
 #include <iterator>
 #include <string>
 
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 #include "win32/services.h"
 
 namespace kelvane::win32 {
@@ -17,7 +17,7 @@ std::string ReadAll(const std::string& path) {
 }
 
 class PrivateProfileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char dir[MAX_PATH];
         GetTempPathA(MAX_PATH, dir);
@@ -26,8 +26,9 @@ protected:
         out << "[Option]\r\nAddress=70000\r\nbeepwaittimes = 12abc\r\nUserScroll=-5\r\n"
                "DisplayScale=abc\r\nHex=0x2A5\r\nUpperHex=0X2A5\r\nOctal=0o17\r\n"
                "Binary=0b101\r\nPlus=+7\r\nWrapped=4294967297\r\nEmpty=\r\nDigits30="
-            << std::string(29, '0') << "9\r\nstrAbout=  padded text  \r\nLong="
-            << std::string(1500, 'x') << "\r\n[Label Option 12]\r\nCaption=About it\r\n";
+            << std::string(29, '0')
+            << "9\r\nstrAbout=  padded text  \r\nLong=" << std::string(1500, 'x')
+            << "\r\n[Label Option 12]\r\nCaption=About it\r\n";
     }
     void TearDown() override { DeleteFileA(path_.c_str()); }
     std::string path_;
@@ -44,9 +45,9 @@ TEST_F(PrivateProfileTest, IntegerRules) {
     EXPECT_EQ(p.GetInt("No Such Section", "Address", 661), 661);
     // What the function really does beyond decimal digits; the in-memory double follows it.
     IniText twin(ReadAll(path_));
-    for (const char* key : {"Address", "BeepWaitTimes", "UserScroll", "DisplayScale", "Hex",
-                            "UpperHex", "Octal", "Binary", "Plus", "Wrapped", "Empty",
-                            "Digits30", "Missing"})
+    for (const char* key :
+         {"Address", "BeepWaitTimes", "UserScroll", "DisplayScale", "Hex", "UpperHex", "Octal",
+          "Binary", "Plus", "Wrapped", "Empty", "Digits30", "Missing"})
         EXPECT_EQ(p.GetInt("Option", key, 42), twin.GetInt("Option", key, 42)) << key;
     EXPECT_EQ(p.GetInt("Option", "Hex", 0), 0x2A5);
     EXPECT_EQ(p.GetInt("Option", "UpperHex", 0), 0);

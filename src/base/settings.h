@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/int16.h"
+#include "base/int16.h"
 
 namespace kelvane {
 

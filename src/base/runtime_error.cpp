@@ -1,4 +1,4 @@
-#include "app/runtime_error.h"
+#include "base/runtime_error.h"
 
 namespace kelvane {
 

@@ -3,7 +3,7 @@
 // port is touched, so no truncated value ever reaches the hardware.
 #include <cstdint>
 
-#include "app/runtime_error.h"
+#include "base/runtime_error.h"
 
 namespace kelvane {
 

@@ -4,7 +4,7 @@
 // raises the overflow error instead of wrapping.
 #include <cstdint>
 
-#include "app/runtime_error.h"
+#include "base/runtime_error.h"
 
 namespace kelvane {
 

@@ -8,34 +8,29 @@
 #include <string>
 #include <vector>
 
-#include "app/controls.h"
-#include "app/int16.h"
-#include "app/platform.h"
-#include "app/profile.h"
-#include "app/settings.h"
+#include "base/int16.h"
+#include "base/platform.h"
+#include "base/profile.h"
+#include "base/settings.h"
+#include "chip/apply_settings.h"
 #include "chip/chip_access.h"
 #include "chip/port_driver.h"
+#include "chip/speaker.h"
 #include "chip/surface.h"
+#include "state/controls.h"
 
 namespace kelvane {
-
-struct NoteRecord {
-    i16 note = 0;      // semitones above 400 Hz
-    i16 duration = 0;  // milliseconds
-};
 
 // ReadingTable entry v * 3 + i for raw value v and channel i.
 using ReadingTableArray = std::array<i16, 256 * 3>;
 
 // Operations on the main window that need the real window.
-class WindowHost {
+class WindowHost : public TopmostWindow {
   public:
-    virtual ~WindowHost() = default;
-    virtual void SetTopmost(bool topmost) = 0;  // SetWindowPos without moving or sizing
-    virtual void DoEvents() = 0;                // let pending window events run
-    virtual void Activate() = 0;                // foreground and focus
-    virtual void GreyCloseItem() = 0;           // system menu Close -> greyed, command -10
-    virtual void ShowModel() = 0;               // make the real window follow the model now
+    virtual void DoEvents() = 0;       // let pending window events run
+    virtual void Activate() = 0;       // foreground and focus
+    virtual void GreyCloseItem() = 0;  // system menu Close -> greyed, command -10
+    virtual void ShowModel() = 0;      // make the real window follow the model now
     // Work area (full-screen client area of the primary display) in pixels, twips per pixel.
     virtual int WorkAreaWidthPixels() = 0;
     virtual int WorkAreaHeightPixels() = 0;
@@ -55,16 +50,6 @@ class OtherWindows {
     virtual void ShowHistory() = 0;      // the History window, modeless
     virtual void LoadAndHideAll() = 0;   // Form2, Form4, About: loaded if needed, then hidden
     virtual void UnloadAll() = 0;        // most recently loaded first
-};
-
-// The LED picture boxes and glyph strips as surfaces.
-class Surfaces {
-  public:
-    virtual ~Surfaces() = default;
-    virtual Surface& LedPic(int n) = 0;
-    virtual Surface& FanLed(int n) = 0;
-    virtual Surface& LedFont(int k) = 0;
-    virtual void Invalidate() = 0;  // repaint what was drawn this tick
 };
 
 struct Services {
@@ -168,6 +153,10 @@ struct Form1 {
 
     std::string ProgramFile(const std::string& name) const { return program_folder + "\\" + name; }
 };
+
+// The file naming the program root (g_ProgramRoot), and the fan tool's folder under it.
+inline constexpr const char* kProgTxt = "c:\\prog.txt";
+inline constexpr const char* kToolFolder = "\\Vorlind\\Vorlind Fan control Tool\\";
 
 // Registers of the snapshot, in g_RegSnapshot order, and the text box of each (0 = Text1).
 inline constexpr std::array<int, 10> kSnapshotRegisters = {0x60, 0x61, 0x62, 0x63, 0x64,

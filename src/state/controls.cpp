@@ -1,9 +1,9 @@
-#include "app/controls.h"
+#include "state/controls.h"
 
 #include <array>
 
-#include "app/int16.h"
-#include "app/runtime_error.h"
+#include "base/int16.h"
+#include "base/runtime_error.h"
 
 namespace kelvane {
 namespace {

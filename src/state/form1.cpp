@@ -1,4 +1,4 @@
-#include "app/form1.h"
+#include "state/form1.h"
 
 #include <utility>
 

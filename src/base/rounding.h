@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/int16.h"
-#include "app/runtime_error.h"
+#include "base/int16.h"
+#include "base/runtime_error.h"
 
 namespace kelvane {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/profile.h"
+#include "base/profile.h"
 
 namespace kelvane {
 

@@ -3,7 +3,7 @@
 // "what it does" plus "which policy contains its failures".
 #include <utility>
 
-#include "app/runtime_error.h"
+#include "base/runtime_error.h"
 
 namespace kelvane {
 
