@@ -50,10 +50,12 @@ int RunKelvane(HINSTANCE instance) {
         void LoadAndHideAll() override { target->LoadAndHideAll(); }
         void UnloadAll() override { target->UnloadAll(); }
     } windows;
-    kelvane::Services services{driver,   profile, files, processes, clock,
-                               registry, sound,   view,  windows,   view};
-    // The fleet exports follow the ticks; declared before the window so they outlive it.
-    kelvane::win32::AtomicFileReplacer export_files;
+    kelvane::Services services{driver, profile, files, processes, clock,
+                               registry, sound, view, windows, view};
+    // The fleet exports follow the ticks; declared before the window so they outlive it. The
+    // replacer has no state and lives as long as the process: a write that hangs at the end
+    // is left to finish on its own.
+    static kelvane::win32::AtomicFileReplacer export_files;
     kelvane::win32::SystemWallClock wall_clock;
     kelvane::win32::EventLogSink event_log;
     kelvane::TextFileExport textfile(export_files, wall_clock);

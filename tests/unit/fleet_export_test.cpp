@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -70,8 +72,12 @@ struct Terminal {
         InitFanDivisors(f);
         f.tick_listeners = {&textfile, &events};
     }
+    // Each tick's file is written before the next tick, as with a fast disk.
     void Tick(int count = 1) {
-        for (int i = 0; i < count; ++i) Form1_Timer1_Timer(f);
+        for (int i = 0; i < count; ++i) {
+            Form1_Timer1_Timer(f);
+            EXPECT_TRUE(textfile.WaitIdle());
+        }
     }
     MetricsFile metrics;  // apart from the export's own, so each text is laid out afresh
     std::string Text() { return std::string(MetricsFile().Text(f, clock.UnixSeconds())); }
@@ -177,6 +183,55 @@ TEST(FleetExport, TextFileIsWrittenEveryTickAndFailuresOnlyCounted) {
     t.Tick();
     EXPECT_EQ(AboutDetails(t.f).back(),
               "Metrics file: C:\\metrics\\kelvane.prom (written; 3 writes failed earlier)");
+}
+
+// A file system that holds every write until the test lets it go (or 5 s pass).
+struct HeldReplacer : FileReplacer {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
+    int waiting = 0;
+    std::vector<std::string> texts;
+    bool Replace(const std::string&, std::string_view data) override {
+        std::unique_lock lock(mutex);
+        ++waiting;
+        changed.notify_all();
+        changed.wait_for(lock, std::chrono::seconds(5), [&] { return open; });
+        texts.emplace_back(data);
+        return false;
+    }
+};
+
+TEST(FleetExport, AHangingWriteHoldsUpNoTickAndOnlyTheNewestTextWaits) {
+    Terminal t;
+    HeldReplacer held;
+    std::vector<std::string> handed;
+    {
+        TextFileExport textfile(held, t.clock);
+        t.f.tick_listeners = {&textfile};
+        t.f.settings.g_ExportTextFile = "\\\\share\\kelvane.prom";
+        for (int i = 0; i < 4; ++i) {
+            t.board.set_reg(kCpuTemp, 50 + i);
+            Form1_Timer1_Timer(t.f);  // returns although the first write never does
+            handed.push_back(t.Text());
+            if (i == 0) {
+                std::unique_lock lock(held.mutex);
+                held.changed.wait(lock, [&] { return held.waiting == 1; });
+            }
+        }
+        EXPECT_EQ(t.f.g_Delay, 4);
+        {
+            std::lock_guard lock(held.mutex);
+            held.open = true;
+        }
+        held.changed.notify_all();
+        ASSERT_TRUE(textfile.WaitIdle());
+        // The second and third files were overtaken while the first hung.
+        EXPECT_EQ(held.texts, (std::vector<std::string>{handed[0], handed[3]}));
+        EXPECT_EQ(textfile.failures().count, 2);
+        EXPECT_TRUE(textfile.failures().last_failed);
+    }
+    t.f.tick_listeners.clear();
 }
 
 TEST(FleetEvents, EachTransitionIsReportedOnce) {
