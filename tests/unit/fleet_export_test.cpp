@@ -11,6 +11,7 @@
 #include "export/fleet_events.h"
 #include "export/metrics_text.h"
 #include "export/textfile_export.h"
+#include "history/history.h"
 #include "monitor/monitor_cycle.h"
 #include "monitor/readout.h"
 #include "support/fakes.h"
@@ -236,6 +237,11 @@ TEST(FleetExport, AHangingWriteHoldsUpNoTickAndOnlyTheNewestTextWaits) {
 TEST(FleetEvents, EachTransitionIsReportedOnce) {
     Terminal t;
     NullShell shell;
+    // The history is told first, so the events can name the episode's file.
+    history::History history(
+        t.rig.files, t.rig.clock, [](int, double raw) { return raw; }, "C:\\ProgramData\\Kelvane");
+    t.f.tick_listeners = {&t.textfile, &history, &t.events};
+    t.events.NameIncidentsWith([&history] { return history.incident_path(); });
     t.events.AfterLoad(t.f, true);
     t.Tick(8);
     t.board.set_reg(kCpuTemp, 90);
@@ -255,12 +261,17 @@ TEST(FleetEvents, EachTransitionIsReportedOnce) {
     ASSERT_EQ(e.size(), 6u);
     EXPECT_EQ(e[0].strings, (std::vector<std::string>{"5.07", "id 18 revision 8", "newer"}));
     EXPECT_EQ(e[1].kind, EventKind::Warning);
+    const std::string incident =
+        "C:\\ProgramData\\Kelvane\\incidents\\20260612-114531-cpu-over.csv";
     EXPECT_EQ(e[1].strings,
               (std::vector<std::string>{"CPU Temperature Over...",
                                         "CPU 38 C, fan 5000 rpm; System 90 C, fan 4500 rpm; "
-                                        "Panel 36 C, fan 3750 rpm"}));
+                                        "Panel 36 C, fan 3750 rpm",
+                                        incident}));
     EXPECT_EQ(e[2].kind, EventKind::Information);
     EXPECT_EQ(e[3].kind, EventKind::Error);
+    // Out of reach five seconds after the fault: still the same episode, the same file.
+    EXPECT_EQ(e[3].strings, std::vector<std::string>{incident});
 
     Terminal partly;  // a settings file that stopped, with the log switched off in memory
     partly.f.findings.settings_read_to_end = false;
@@ -274,12 +285,21 @@ TEST(FleetEvents, EachTransitionIsReportedOnce) {
               (std::vector<int>{kSettingsStopped, kStarted, kSettingsStopped, kStarted}));
     EXPECT_EQ(partly.sink.events[0].strings[0], "key Percent in section [VIN2]");
     EXPECT_EQ(partly.sink.events[2].strings[0], "the port program kelvane.dat");
+    partly.Tick(8);
+    partly.board.set_failing(true);
+    partly.Tick();
+    partly.board.set_failing(false);
+    ASSERT_EQ(partly.sink.events.size(), 5u);  // no history: the file is "none"
+    EXPECT_EQ(partly.sink.events[4].strings, std::vector<std::string>{"none"});
+    partly.events.HistoryUnwritable(partly.f, "D:\\kept");
+    EXPECT_EQ(partly.sink.events[5].id, kHistoryUnwritable);
+    EXPECT_EQ(partly.sink.events[5].strings, std::vector<std::string>{"D:\\kept"});
     partly.f.settings.g_ExportEventLog = 0;
     partly.Tick(4);
     partly.board.set_failing(true);
     partly.Tick();
     Form1_Form_Unload(partly.f, shell);
-    EXPECT_EQ(partly.sink.events.size(), 4u);
+    EXPECT_EQ(partly.sink.events.size(), 6u);
 
     Terminal gated;  // the gate ends the start before anything else
     gated.f.g_ProgramRoot = "C:\\POS";

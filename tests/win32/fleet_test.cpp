@@ -68,10 +68,14 @@ TEST(FleetServices, EventSourceReportsEveryEventAndTheTableNamesIt) {
         {kEnded, EventKind::Information, {"5.07"}},
         {kSettingsStopped, EventKind::Warning, {"key Percent in section [VIN2]"}},
         {kGateHandedOver, EventKind::Warning, {"C:\\POS\\quick.exe"}},
-        {kFaultBegins, EventKind::Warning, {"CPU Temperature Over...", "CPU 90 C, fan 0 rpm"}},
+        {kFaultBegins,
+         EventKind::Warning,
+         {"CPU Temperature Over...", "CPU 90 C, fan 0 rpm",
+          "C:\\ProgramData\\Kelvane\\incidents\\20260612-114531-cpu-over.csv"}},
         {kBackToNormal, EventKind::Information, {"CPU 40 C, fan 4500 rpm"}},
-        {kUnreachable, EventKind::Error, {}},
+        {kUnreachable, EventKind::Error, {"none"}},
         {kReachedAgain, EventKind::Information, {}},
+        {kHistoryUnwritable, EventKind::Warning, {"D:\\kept"}},
     };
     for (const FleetEvent& e : events) {
         SetLastError(0);
