@@ -19,7 +19,7 @@ inline constexpr int kFaultBegins = 10;
 inline constexpr int kBackToNormal = 11;
 inline constexpr int kUnreachable = 20;
 inline constexpr int kReachedAgain = 21;
-inline constexpr int kHistoryUnwritable = 30;
+inline constexpr int kHistoryUnwritable = 40;
 }  // namespace event_id
 
 // "CPU 45 C, fan 2500 rpm; System ..." for the three channels, by their headings.
