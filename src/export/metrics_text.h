@@ -33,8 +33,7 @@ class MetricsFile {
     std::string_view Text(const Form1& f, double unix_seconds, long restored = 0);
     // The whole file in the first bytes of `buffer`, which grows only when it is too short
     // for the layout; returns the file's length.
-    std::size_t Build(const Form1& f, double unix_seconds, std::string& buffer,
-                      long restored = 0);
+    std::size_t Build(const Form1& f, double unix_seconds, std::string& buffer, long restored = 0);
 
   private:
     enum class Slot : std::uint8_t {
