@@ -1,5 +1,6 @@
 #include "failsafe/reprogram.h"
 
+#include "base/failure_policy.h"
 #include "base/int16.h"
 #include "chip/port_program.h"
 #include "state/chip_views.h"
@@ -7,7 +8,8 @@
 namespace kelvane {
 
 void ReprogramChip(Form1& f, const std::array<bool, 3>& fans) {
-    RunPortProgram(f.sys.files, f.sys.driver, f.ProgramFile("kelvane.dat"));
+    // As at start-up, a port program that fails does not keep the fans from their settings.
+    SkipOnError([&] { RunPortProgram(f.sys.files, f.sys.driver, f.ProgramFile("kelvane.dat")); });
     // The settings of the apply, not what the dialog may have changed since without applying.
     Settings used = f.settings;
     ApplyScope scope;
