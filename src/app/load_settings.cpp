@@ -210,6 +210,12 @@ void ReadExportKeys(Form1& f, bool noted) {
     f.settings.g_ExportEventLog = s.Int16("EventLog", 1);
 }
 
+void ReadHistoryKeys(Form1& f) {
+    Section s(f, "History");
+    f.settings.g_HistoryFolder = s.Text("Folder", "");
+    f.settings.g_HistoryDays = s.Int16("Days", 31);
+}
+
 void ReadAddressKey(Form1& f, bool noted) {
     f.settings.g_Address = Section(f, kOption, noted).Int16("Address", kDefaultAddress);
 }
@@ -235,6 +241,7 @@ void ReadKeys(Form1& f) {
     ReadDisplayKeys(f);
     ReadFanRecords(f);
     ReadExportKeys(f, true);
+    ReadHistoryKeys(f);
 }
 
 }  // namespace

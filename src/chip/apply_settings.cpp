@@ -123,6 +123,10 @@ void ProgramNewerLayout(const ApplyContext& c, FanWriter& chip, FanCtrlRecord& r
 
 void ProgramFan(const ApplyContext& c, long long n) {
     FanCtrlRecord& r = c.settings.g_FanCtrl[static_cast<size_t>(n)];
+    const auto selector = TagNumber(c.fan_selector_tags[static_cast<size_t>(n)]);
+    if (r.Mode == 0 && !selector) Raise(ErrorKind::Overflow, "fan selector");
+    CheckFanValues(c, r, selector.value_or(0));
+    // Refused values leave the fan as the apply before left it, and its record with it.
     FanApplyRecord* record = nullptr;
     if (c.record != nullptr) {
         record = &c.record->fans[static_cast<size_t>(n)];
@@ -131,9 +135,6 @@ void ProgramFan(const ApplyContext& c, long long n) {
         record->settings = r;
     }
     FanWriter chip(c.chip, c.record, record);
-    const auto selector = TagNumber(c.fan_selector_tags[static_cast<size_t>(n)]);
-    if (r.Mode == 0 && !selector) Raise(ErrorKind::Overflow, "fan selector");
-    CheckFanValues(c, r, selector.value_or(0));
     if (r.Mode != 0) {
         chip.WriteReg(0x15 + n, r.SwFan);
         return;

@@ -59,7 +59,7 @@ void FleetEvents::AfterTick(const Form1& f) {
     if (m.hardware_unreachable != unreachable_) {
         unreachable_ = m.hardware_unreachable;
         if (unreachable_)
-            Report(f, event_id::kUnreachable, EventKind::Error, {});
+            Report(f, event_id::kUnreachable, EventKind::Error, {IncidentFile()});
         else
             Report(f, event_id::kReachedAgain, EventKind::Information, {});
     }
@@ -67,7 +67,8 @@ void FleetEvents::AfterTick(const Form1& f) {
     if (m.alarm_lasting != lasting_) {
         lasting_ = m.alarm_lasting;
         if (lasting_)
-            Report(f, event_id::kFaultBegins, EventKind::Warning, {m.g_ErrorMsg, ReadingsText(f)});
+            Report(f, event_id::kFaultBegins, EventKind::Warning,
+                   {m.g_ErrorMsg, ReadingsText(f), IncidentFile()});
         else
             Report(f, event_id::kBackToNormal, EventKind::Information, {ReadingsText(f)});
     }
@@ -87,6 +88,15 @@ void FleetEvents::ReportSetupProblems(const Form1& f) {
         setup_problems_[i] = now;
     }
     if (any_before && !any_now) Report(f, event_id::kSetupProblemGone, EventKind::Information, {});
+}
+
+std::string FleetEvents::IncidentFile() const {
+    const std::string path = incident_file_ ? incident_file_() : std::string();
+    return path.empty() ? "none" : path;
+}
+
+void FleetEvents::HistoryUnwritable(const Form1& f, const std::string& folder) {
+    Report(f, event_id::kHistoryUnwritable, EventKind::Warning, {folder});
 }
 
 void FleetEvents::BeforeUnload(const Form1& f) {

@@ -2,6 +2,7 @@
 // The events the fleet's event log receives: start and end, a settings file that stopped
 // at a key, the set-file gate handing over, and the transitions of the machine's state and of
 // its set-up problems after a tick. Each transition is reported once, never once per tick.
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -25,6 +26,7 @@ inline constexpr int kUnreachable = 20;
 inline constexpr int kReachedAgain = 21;
 inline constexpr int kSetupProblem = 30;
 inline constexpr int kSetupProblemGone = 31;
+inline constexpr int kHistoryUnwritable = 40;
 }  // namespace event_id
 
 // "CPU 45 C, fan 2500 rpm; System ..." for the three channels, by their headings.
@@ -44,11 +46,21 @@ class FleetEvents : public TickListener, public FanWatchEvents {
     void SettingsNotKept(const Form1& f) override;
     void HandedBack(const Form1&, bool reached) override { handed_back_ = reached; }
 
+    // The incident file of the episode in progress, named by the fault and unreachable
+    // events; the history is told the tick before the events are.
+    void NameIncidentsWith(std::function<std::string()> incident_file) {
+        incident_file_ = std::move(incident_file);
+    }
+    // The history's data folder cannot be written (told once by the history).
+    void HistoryUnwritable(const Form1& f, const std::string& folder);
+
   private:
+    std::string IncidentFile() const;
     void Report(const Form1& f, int id, EventKind kind, std::vector<std::string> strings);
     void ReportSetupProblems(const Form1& f);
 
     EventSink& sink_;
+    std::function<std::string()> incident_file_;
     bool lasting_ = false;
     bool unreachable_ = false;
     bool ended_ = false;

@@ -60,16 +60,16 @@ void FanWatch::Check(const std::array<std::int32_t, 10>& limits, RestoreReason r
     if (!restore[0] && !restore[1]) return;
     // The third fan's block is never read back: a chip that lost the others lost it too.
     restore[2] = f_.last_apply.fans[2].covered && Due(2, now);
-    for (size_t n = 0; n < 3; ++n) {
-        if (!restore[n]) continue;
-        fans_[n].last_restore_ms = now;
-        fans_[n].awaiting_check = n < 2;
-    }
+    for (size_t n = 0; n < 3; ++n)
+        if (restore[n]) fans_[n].last_restore_ms = now;
     try {
         ReprogramChip(f_, restore);
     } catch (const RuntimeError&) {
-        return;  // not reached: the monitor shows it, and the fan waits its minute
+        return;  // a restore that did not run proves nothing about the chip; it waits its minute
     }
+    // The next reads tell whether the chip keeps what it was given.
+    fans_[0].awaiting_check = restore[0];
+    fans_[1].awaiting_check = restore[1];
     ++restores_;
     last_restore_time_ = f_.sys.clock.ShortDate() + " " + f_.sys.clock.LongTime();
     for (FanWatchEvents* e : events_) e->SettingsRestored(f_, reason);

@@ -1,5 +1,6 @@
 #include "failsafe/reprogram.h"
 
+#include "base/failure_policy.h"
 #include "base/int16.h"
 #include "chip/port_program.h"
 #include "state/chip_views.h"
@@ -9,7 +10,8 @@ namespace {
 
 // kelvane.dat, then the fan part of an apply: nothing else of it is repeated.
 void PortProgramThenFans(Form1& f, Settings& used, ApplyScope scope) {
-    RunPortProgram(f.sys.files, f.sys.driver, f.ProgramFile("kelvane.dat"));
+    // As at start-up, a port program that fails does not keep the fans from their settings.
+    SkipOnError([&] { RunPortProgram(f.sys.files, f.sys.driver, f.ProgramFile("kelvane.dat")); });
     scope.topmost = scope.autostart = false;
     ApplySettings(ApplyContextOf(f, used), kFalse, scope);
 }

@@ -7,10 +7,11 @@
 
 namespace kelvane {
 
-// Runs the port program kelvane.dat again (when present), then the fan part of the last apply
-// for the chosen fans among those it covered, from the settings that apply used. Nothing else
-// of an apply (settings file, topmost state, Run value) is repeated. A driver call or value
-// that fails raises RuntimeError as the apply does.
+// Runs the port program kelvane.dat again (when present; a failing one is skipped, as at
+// start-up), then the fan part of the last apply for the chosen fans among those it covered,
+// from the settings that apply used. Nothing else of an apply (settings file, topmost state,
+// Run value) is repeated. A driver call or value that fails in the fan part raises
+// RuntimeError as the apply does.
 void ReprogramChip(Form1& f, const std::array<bool, 3>& fans = {true, true, true});
 
 // The same two steps from the settings as loaded, for the fans of `scope`: what start-up would

@@ -11,6 +11,7 @@ from harness import (EXE, MAIN_TITLE, check, restart_clean, tick_count, trace_op
                      windows_path)
 
 WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC = 0x218, 0x12
+WM_QUERYENDSESSION, WM_ENDSESSION, ENDSESSION_CLOSEAPP = 0x11, 0x16, 0x1
 SNAPSHOT = [0x60, 0x61, 0x62, 0x63, 0x64, 0x68, 0x69, 0x6A, 0x6B, 0x6C]
 
 # Older layout, the CPU at 100 C: from the seventh tick the monitor drives the CPU fan at full
@@ -75,7 +76,7 @@ def events_traced(path, event_id):
     return ["\n".join(lines[i:i + 3]) for i, line in enumerate(lines) if mark.search(line)]
 
 
-def test_log_off_and_a_crash_hand_the_fans_back(k):
+def test_log_off_a_crash_and_a_close_request_hand_the_fans_back(k):
     k.describe_board(OLDER_HOT)
     proc = k.start()
     check(k.wait_window(timeout=40), "main window did not appear")
@@ -93,6 +94,17 @@ def test_log_off_and_a_crash_hand_the_fans_back(k):
     check(k.wait_for(lambda: tick_count(k) >= 8, timeout=30), "the monitor did not tick again")
     k.describe_board(OLDER_HOT + "[Faults]\nCrashAtCall=20\n")
     check(wait_exit(proc, 20), "the fault did not end Kelvane")
+    handed_back_as_applied(k, OLDER_WATCHED)
+
+    # An installer's restart manager closing the running program (ENDSESSION_CLOSEAPP).
+    restart_clean(k)
+    k.describe_board(OLDER_HOT)
+    proc = k.start()
+    check(k.wait_window(timeout=40), "main window did not appear a third time")
+    check(k.wait_for(lambda: tick_count(k) >= 8, timeout=30), "the monitor did not tick a third time")
+    k.probe("post", MAIN_TITLE, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP)
+    k.probe("post", MAIN_TITLE, WM_ENDSESSION, 1, ENDSESSION_CLOSEAPP)
+    check(wait_exit(proc, 20), "Kelvane did not end when asked to close")
     handed_back_as_applied(k, OLDER_WATCHED)
 
 
@@ -175,6 +187,6 @@ def test_a_chip_that_lost_its_settings_gets_them_back(k):
 
 
 CASES = [
-    test_log_off_and_a_crash_hand_the_fans_back,
+    test_log_off_a_crash_and_a_close_request_hand_the_fans_back,
     test_a_chip_that_lost_its_settings_gets_them_back,
 ]

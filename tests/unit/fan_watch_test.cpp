@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -246,6 +247,24 @@ TEST(FanRestore, ResumeChecksAtOnceAndAtMostOnceAMinute) {
     EXPECT_TRUE(t.PortProgramRanSince(at));
     EXPECT_EQ(t.sink.events.back().id, event_id::kFanSettingsRestored);
     EXPECT_EQ(t.sink.events.back().strings, std::vector<std::string>{"after resume"});
+
+    // A dialog Apply that refuses a value leaves the fan, and what it is compared with, alone.
+    t.Tick();
+    t.f.settings.g_FanCtrl[0].Speed[0] = 300;
+    EXPECT_THROW(ApplySettings(ApplyContextOf(t.f), kTrue), RuntimeError);
+    t.board.set_reg(0x60, 30);
+    t.now += FanWatch::kRestoreGapMs;
+    t.Tick(2);
+    EXPECT_EQ(t.board.reg(0x60), 31);
+    EXPECT_EQ(t.watch.restores(), 2);
+
+    // A restore that cannot run proves nothing about the chip: the fan waits its minute.
+    t.f.last_apply.fans[0].settings.Speed[0] = 300;  // the fan part refuses it, writing nothing
+    t.board.set_reg(0x60, 30);
+    t.now += FanWatch::kRestoreGapMs;
+    t.Tick(3);
+    EXPECT_FALSE(t.watch.gave_up(0));
+    EXPECT_EQ(t.watch.restores(), 2);
 }
 
 }  // namespace
