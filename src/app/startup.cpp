@@ -135,6 +135,8 @@ void Form1_Form_Resize(Form1& f) {
 }
 
 void Form1_Form_Unload(Form1& f, AppShell& shell) {
+    // Nothing that follows may find the speaker's ports in use.
+    f.tune_player.Stop();
     for (TickListener* listener : f.tick_listeners)
         ContainErrors([&] { listener->BeforeUnload(f); });
     ContainErrors([&] { f.sys.windows.UnloadAll(); });

@@ -3,7 +3,13 @@
 // from wider whole numbers (0x15 + n, 0x60 + 8n + k, a setting): each argument passes the
 // byte or port range check before the driver is called, so an out-of-range value raises
 // the overflow error and touches nothing.
+//
+// Two threads share the driver: the window's (start-up, the monitor cycle, apply) and the
+// alarm tune's. Every call is taken alone, and a unit of several calls holds Unit() across
+// them. driver_lock() is the one lock of the driver, for anyone who must wait on it with a
+// bound (try_lock_for).
 #include <cstdint>
+#include <mutex>
 
 #include "base/byte.h"
 #include "base/int16.h"
@@ -19,26 +25,43 @@ class ChipAccess {
     // Hardware-monitor registers behind the index port g_Address.
     std::uint8_t ReadReg(long long reg) {
         const u8 r = ToByte(reg);
-        return driver_.ReadReg(ToPort(index_port_), r);
+        const std::uint16_t p = ToPort(index_port_);
+        const Lock unit = Unit();
+        return driver_.ReadReg(p, r);
     }
     void WriteReg(long long reg, long long value) {
         const u8 r = ToByte(reg);
         const u8 v = ToByte(value);
-        driver_.WriteReg(ToPort(index_port_), r, v);
+        const std::uint16_t p = ToPort(index_port_);
+        const Lock unit = Unit();
+        driver_.WriteReg(p, r, v);
     }
 
     // Any register pair, such as the configuration pair at 0x2E.
     std::uint8_t ReadRegAt(long long index_port, long long reg) {
         const std::uint16_t p = ToPort(index_port);
-        return driver_.ReadReg(p, ToByte(reg));
+        const u8 r = ToByte(reg);
+        const Lock unit = Unit();
+        return driver_.ReadReg(p, r);
     }
 
-    std::uint8_t Inb(long long port) { return driver_.Inb(ToPort(port)); }
+    std::uint8_t Inb(long long port) {
+        const std::uint16_t p = ToPort(port);
+        const Lock unit = Unit();
+        return driver_.Inb(p);
+    }
     void Outb(long long port, long long value) {
         const std::uint16_t p = ToPort(port);
         const u8 v = ToByte(value);
+        const Lock unit = Unit();
         driver_.Outb(p, v);
     }
+
+    using Lock = std::unique_lock<std::recursive_timed_mutex>;
+    // Held across the calls of one unit: a read-modify-write of port 0x61, the timer's
+    // control word and count bytes.
+    [[nodiscard]] Lock Unit() { return Lock(lock_); }
+    std::recursive_timed_mutex& driver_lock() { return lock_; }
 
     PortDriver& driver() { return driver_; }
     i16 index_port() const { return index_port_; }
@@ -46,6 +69,7 @@ class ChipAccess {
   private:
     PortDriver& driver_;
     const i16& index_port_;  // follows g_Address as the settings change it
+    std::recursive_timed_mutex lock_;
 };
 
 }  // namespace kelvane

@@ -35,7 +35,7 @@ inline constexpr int kSoundStyle = 3320;       // + index 0..1
 inline constexpr int kAPMinimized = 3330;      // + index 0..1
 
 // Error window.
-inline constexpr int kForm4Label1 = 3401;  // Label1..Label3: 3401..3403
+inline constexpr int kForm4Label1 = 3401;  // Label1..Label4: 3401..3404
 inline constexpr int kForm4Check1 = 3410;
 inline constexpr UINT_PTR kForm4Timer = 1;
 

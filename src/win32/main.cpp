@@ -1,14 +1,15 @@
 // Kelvane: hardware monitor and fan control for point-of-sale terminals.
-#include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
+#include <windows.h>
 
 #include <string>
 
-#include "state/form1.h"
 #include "app/startup.h"
+#include "base/job_thread.h"
 #include "export/fleet_events.h"
 #include "export/textfile_export.h"
+#include "state/form1.h"
 #include "win32/driver_library.h"
 #include "win32/fleet_services.h"
 #include "win32/handles.h"
@@ -47,8 +48,9 @@ int RunKelvane(HINSTANCE instance) {
         void LoadAndHideAll() override { target->LoadAndHideAll(); }
         void UnloadAll() override { target->UnloadAll(); }
     } windows;
-    kelvane::Services services{driver, profile, files, processes, clock,
-                               registry, sound, view, windows, view};
+    kelvane::JobThread tune_thread;
+    kelvane::Services services{driver, profile, files,   processes, clock,      registry,
+                               sound,  view,    windows, view,      tune_thread};
     // The fleet exports follow the ticks; declared before the window so they outlive it.
     kelvane::win32::AtomicFileReplacer export_files;
     kelvane::win32::SystemWallClock wall_clock;

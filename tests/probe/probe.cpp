@@ -1,14 +1,16 @@
 // A small Win32 probe for the end-to-end tests: it reports the real state of Kelvane's
 // windows (captions, visibility, topmost, positions, child texts, trackbars, tabs) and can
 // click child controls, so the tests check window state rather than guess from pixels.
-#include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
 #include <shellapi.h>
+#include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -64,13 +66,13 @@ void PrintWindow(HWND hwnd) {
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     const LONG ex = GetWindowLongA(hwnd, GWL_EXSTYLE);
-    std::printf("found=1\nvisible=%d\niconic=%d\ntopmost=%d\nenabled=%d\nleft=%ld\ntop=%ld\n"
-                "width=%ld\nheight=%ld\nclient_width=%ld\nclient_height=%ld\npid=%lu\nclass=%s\n"
-                "foreground=%d\n",
-                IsWindowVisible(hwnd) ? 1 : 0, IsIconic(hwnd) ? 1 : 0,
-                (ex & WS_EX_TOPMOST) ? 1 : 0, IsWindowEnabled(hwnd) ? 1 : 0, r.left, r.top,
-                r.right - r.left, r.bottom - r.top, c.right, c.bottom, pid,
-                ClassOf(hwnd).c_str(), GetForegroundWindow() == hwnd ? 1 : 0);
+    std::printf(
+        "found=1\nvisible=%d\niconic=%d\ntopmost=%d\nenabled=%d\nleft=%ld\ntop=%ld\n"
+        "width=%ld\nheight=%ld\nclient_width=%ld\nclient_height=%ld\npid=%lu\nclass=%s\n"
+        "foreground=%d\n",
+        IsWindowVisible(hwnd) ? 1 : 0, IsIconic(hwnd) ? 1 : 0, (ex & WS_EX_TOPMOST) ? 1 : 0,
+        IsWindowEnabled(hwnd) ? 1 : 0, r.left, r.top, r.right - r.left, r.bottom - r.top, c.right,
+        c.bottom, pid, ClassOf(hwnd).c_str(), GetForegroundWindow() == hwnd ? 1 : 0);
     HWND owner = GetWindow(hwnd, GW_OWNER);
     std::printf("owner=%s\n", owner ? Text(owner).c_str() : "");
 }
@@ -79,10 +81,11 @@ void PrintChild(HWND parent, HWND child) {
     RECT r{};
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    std::printf("id=%d class=%s visible=%d enabled=%d left=%ld top=%ld width=%ld height=%ld text=%s\n",
-                GetDlgCtrlID(child), ClassOf(child).c_str(), IsWindowVisible(child) ? 1 : 0,
-                IsWindowEnabled(child) ? 1 : 0, r.left, r.top, r.right - r.left,
-                r.bottom - r.top, Text(child).c_str());
+    std::printf(
+        "id=%d class=%s visible=%d enabled=%d left=%ld top=%ld width=%ld height=%ld text=%s\n",
+        GetDlgCtrlID(child), ClassOf(child).c_str(), IsWindowVisible(child) ? 1 : 0,
+        IsWindowEnabled(child) ? 1 : 0, r.left, r.top, r.right - r.left, r.bottom - r.top,
+        Text(child).c_str());
 }
 
 BOOL CALLBACK PrintEach(HWND child, LPARAM parent) {
@@ -135,7 +138,8 @@ long CountGdiTableEntries(HANDLE process) {
     SIZE_T got = 0;
     constexpr size_t kGdiSharedHandleTable = 0x94;  // in a 32-bit PEB
     if (!ReadProcessMemory(process, static_cast<char*>(basic.peb) + kGdiSharedHandleTable, &table,
-                           sizeof table, &got) || !table)
+                           sizeof table, &got) ||
+        !table)
         return -1;
 #pragma pack(push, 1)
     struct Entry {
@@ -170,12 +174,12 @@ int Resources(HWND window) {
                          sizeof memory);
     ProcessWindows windows{id, 0};
     EnumWindows(CountTop, reinterpret_cast<LPARAM>(&windows));
-    std::printf("private=%lu\nworking_set=%lu\ngui_gdi=%lu\ngui_user=%lu\ngdi_table=%ld\n"
-                "windows=%d\n",
-                static_cast<unsigned long>(memory.PrivateUsage),
-                static_cast<unsigned long>(memory.WorkingSetSize),
-                GetGuiResources(process, GR_GDIOBJECTS), GetGuiResources(process, GR_USEROBJECTS),
-                CountGdiTableEntries(process), windows.count);
+    std::printf(
+        "private=%lu\nworking_set=%lu\ngui_gdi=%lu\ngui_user=%lu\ngdi_table=%ld\n"
+        "windows=%d\n",
+        static_cast<unsigned long>(memory.PrivateUsage),
+        static_cast<unsigned long>(memory.WorkingSetSize), GetGuiResources(process, GR_GDIOBJECTS),
+        GetGuiResources(process, GR_USEROBJECTS), CountGdiTableEntries(process), windows.count);
     CloseHandle(process);
     return 0;
 }
@@ -188,7 +192,7 @@ int Usage() {
         "      pixel TITLE ID X Y | button TITLE ID | listbox TITLE ID | focus TITLE ID\n"
         "      key TITLE ID VK | type TITLE ID TEXT\n"
         "      class CLASS | trayicon TITLE ID [UID] | above TITLE OTHER | lock PATH SECONDS\n"
-        "      resources TITLE\n",
+        "      resources TITLE | roundtrip TITLE MS\n",
         stderr);
     return 2;
 }
@@ -216,8 +220,8 @@ HWND ChildById(HWND parent, int id) {
 std::string TabCaption(HWND tab, int index) {
     DWORD pid = 0;
     GetWindowThreadProcessId(tab, &pid);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
-                                 FALSE, pid);
+    HANDLE process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
     if (!process) return {};
     constexpr int kText = 256;
     void* remote = VirtualAllocEx(process, nullptr, sizeof(TCITEMA) + kText,
@@ -355,6 +359,43 @@ int main(int argc, char** argv) {
         PrintWindow(hwnd);
         return 0;
     }
+    if (verb == "roundtrip") {
+        // How long the window's thread takes to answer a message sent at an arbitrary moment:
+        // one sender every 50 ms for MS milliseconds, each on its own thread so that a
+        // late answer does not hold back the next send. Median and worst, in milliseconds.
+        const int ms = argc > 3 ? std::max(std::atoi(argv[3]), 50) : 3000;
+        LARGE_INTEGER frequency{}, start{};
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
+        auto since = [&](const LARGE_INTEGER& from) {
+            LARGE_INTEGER now{};
+            QueryPerformanceCounter(&now);
+            return static_cast<double>(now.QuadPart - from.QuadPart) * 1000.0 /
+                   static_cast<double>(frequency.QuadPart);
+        };
+        std::vector<double> samples(static_cast<std::size_t>(ms / 50));
+        std::vector<std::thread> senders;
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            senders.emplace_back([&, i] {
+                const double due = 50.0 * static_cast<double>(i);
+                const double wait = due - since(start);
+                if (wait > 0) Sleep(static_cast<DWORD>(wait));
+                LARGE_INTEGER sent{};
+                QueryPerformanceCounter(&sent);
+                DWORD_PTR result = 0;
+                SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+                samples[i] = since(sent);
+            });
+        }
+        for (std::thread& t : senders) t.join();
+        std::sort(samples.begin(), samples.end());
+        double sum = 0;
+        for (double v : samples) sum += v;
+        std::printf("samples=%zu\nmedian=%.1f\nmean=%.1f\nmax=%.1f\n", samples.size(),
+                    samples[samples.size() / 2], sum / static_cast<double>(samples.size()),
+                    samples.back());
+        return 0;
+    }
     if (verb == "children") {
         EnumChildWindows(hwnd, PrintEach, reinterpret_cast<LPARAM>(hwnd));
         return 0;
@@ -393,7 +434,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (verb == "trackbar") {
-        std::printf("pos=%ld\nmin=%ld\nmax=%ld\n", static_cast<long>(SendMessageA(child, TBM_GETPOS, 0, 0)),
+        std::printf("pos=%ld\nmin=%ld\nmax=%ld\n",
+                    static_cast<long>(SendMessageA(child, TBM_GETPOS, 0, 0)),
                     static_cast<long>(SendMessageA(child, TBM_GETRANGEMIN, 0, 0)),
                     static_cast<long>(SendMessageA(child, TBM_GETRANGEMAX, 0, 0)));
         return 0;
