@@ -13,7 +13,11 @@ stage="$out.stage"
 rm -rf "$tmp" "$stage"
 mkdir -p "$stage/docs"
 cp "$here/kelvane.wxs" "$exe" "$board" "$root/dist/kelvane.ini" "$stage/"
-cp "$root/docs/install.md" "$root/docs/settings.md" "$root/docs/options.md" "$stage/docs/"
+# Notepad on the older Windows versions shows LF-only text as one line.
+crlf() { sed 's/\r*$/\r/' "$1" >"$2"; }
+crlf "$root/docs/install.md" "$stage/docs/install.txt"
+crlf "$root/docs/options.md" "$stage/docs/options.txt"
+crlf "$root/docs/settings.md" "$stage/docs/settings.md"
 (cd "$stage" && wixl -a x86 -o "$tmp" -D Version="$version" -D DisplayVersion="$display" kelvane.wxs)
 rm -rf "$stage"
 
@@ -30,4 +34,7 @@ q "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirP
 # Remove the old version only after the new one is in place, so that components the two
 # share (the settings file above all) are handed over instead of removed and laid anew.
 q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 6650 WHERE \`Action\` = 'RemoveExistingProducts'"
+# The settings guide was docs\settings.txt before; the old version's removal keeps the docs
+# component it shares with this one, so the old name is removed here (on install, 1).
+q "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`) VALUES ('RemoveOldSettingsDoc', 'SettingsDoc', 'settings.txt', 'DOCSDIR', 1)"
 mv "$tmp" "$out"

@@ -1,15 +1,15 @@
 // Kelvane: hardware monitor and fan control for point-of-sale terminals.
+#include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
-#include <windows.h>
 
 #include <string>
 
-#include "app/startup.h"
+#include "state/form1.h"
 #include "base/job_thread.h"
+#include "app/startup.h"
 #include "export/fleet_events.h"
 #include "export/textfile_export.h"
-#include "state/form1.h"
 #include "win32/driver_library.h"
 #include "win32/fleet_services.h"
 #include "win32/handles.h"
@@ -48,9 +48,9 @@ int RunKelvane(HINSTANCE instance) {
         void LoadAndHideAll() override { target->LoadAndHideAll(); }
         void UnloadAll() override { target->UnloadAll(); }
     } windows;
-    kelvane::JobThread tune_thread;
-    kelvane::Services services{driver, profile, files,   processes, clock,      registry,
-                               sound,  view,    windows, view,      tune_thread};
+    kelvane::JobThread tune_thread;  // outlives the window, which stops the tune on unload
+    kelvane::Services services{driver, profile, files, processes, clock,
+                               registry, sound, view, windows, view, tune_thread};
     // The fleet exports follow the ticks; declared before the window so they outlive it.
     kelvane::win32::AtomicFileReplacer export_files;
     kelvane::win32::SystemWallClock wall_clock;

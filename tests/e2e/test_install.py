@@ -1,6 +1,7 @@
 """The packages: the portable zip's contents, and the MSI installed, reinstalled, upgraded and
 removed silently in a prefix that has only the terminal's own files."""
 import os
+import re
 import shutil
 import subprocess
 import zipfile
@@ -50,8 +51,10 @@ def products(k):
 def test_packages_install_upgrade_and_remove_cleanly(k):
     names = zipfile.ZipFile(ZIP).namelist()
     for want in ("Kelvane/kelvane.exe", "Kelvane/kelvane.ini", "Kelvane/INSTALL.txt",
-                 "Kelvane/docs/install.txt", "Kelvane/simulated board/brantelvio.dll"):
+                 "Kelvane/docs/install.txt", "Kelvane/docs/settings.md",
+                 "Kelvane/simulated board/brantelvio.dll"):
         check(want in names, "zip lacks %s: %s" % (want, names))
+    check("Kelvane/docs/settings.txt" not in names, "zip has the settings guide twice: %s" % names)
     check(not [n for n in names if n.lower().endswith(FOREIGN)], "zip carries %s" % names)
     check("Kelvane/brantelvio.dll" not in names, "zip puts the simulated driver in the folder")
 
@@ -64,9 +67,25 @@ def test_packages_install_upgrade_and_remove_cleanly(k):
 
     msiexec(k, "/i", windows_path(MSI), "/qn", "ADDLOCAL=ALL")
     added = tree(k.drive_c) - before
+    docs = [os.path.join("docs", f) for f in ("install.txt", "options.txt", "settings.md")]
     program = {os.path.join("Program Files", "Kelvane", f) for f in
-               ("kelvane.exe", "kelvane.ini", "brantelvio.dll", os.path.join("docs", "install.txt"))}
+               ["kelvane.exe", "kelvane.ini", "brantelvio.dll"] + docs}
     check(program <= added, "not installed: %s (added %s)" % (program - added, added))
+    # Text that Notepad shows line by line, under the names the shipped files give.
+    for doc in docs:
+        text = k.read(PROGRAM + doc.replace(os.sep, "\\"))
+        check(text.count(b"\r\n") > 10 and b"\n" not in text.replace(b"\r\n", b""),
+              "%s is not CRLF text" % doc)
+    # Every guide the shipped kelvane.ini and INSTALL.txt name is there under that name.
+    named = []
+    for shipped in (os.path.join(ROOT, "dist", "kelvane.ini"),
+                    os.path.join(ROOT, "packaging", "INSTALL.txt")):
+        with open(shipped) as f:
+            named += re.findall(r"docs[\\/]([\w.]+\.(?:txt|md))\b", f.read())
+    check(sorted(set(named)) == ["install.txt", "settings.md"], "guides named: %s" % named)
+    for name in named:
+        check(os.path.join("Program Files", "Kelvane", "docs", name) in added,
+              "docs\\%s is named but not installed" % name)
     outside = [f for f in added if not f.startswith(os.path.join("Program Files", "Kelvane"))
                and not f.startswith(("windows", "users", "ProgramData"))]
     check(not outside, "the package wrote outside its folder: %s" % outside)
@@ -102,8 +121,13 @@ def test_packages_install_upgrade_and_remove_cleanly(k):
                     EXE_BUILT, DLL_BUILT], check=True, capture_output=True)
     # Wine's installer does not carry feature states over an upgrade (Windows does), so the
     # demonstration feature is named again.
+    # The settings guide an earlier version installed as docs\settings.txt.
+    k.write(PROGRAM + "docs\\settings.txt", b"the guide under its old name\r\n")
     msiexec(k, "/i", windows_path(newer), "/qn", "ADDLOCAL=ALL")
     check(products(k) == ["5.7.99"], "after the upgrade installed: %s" % products(k))
+    check(not os.path.exists(k.c_path(PROGRAM + "docs\\settings.txt")),
+          "the upgrade left the guide under its old name")
+    check(os.path.exists(k.c_path(PROGRAM + "docs\\settings.md")), "the upgrade lost the guide")
     check(k.read(PROGRAM + "kelvane.ini") == edited, "the upgrade replaced the edited settings")
     check(os.path.exists(k.program_file("brantelvio.dll")), "the upgrade lost the driver")
     run = k.reg_query(RUN_KEY, "Kelvane") or ""

@@ -1,10 +1,10 @@
 // A small Win32 probe for the end-to-end tests: it reports the real state of Kelvane's
 // windows (captions, visibility, topmost, positions, child texts, trackbars, tabs) and can
 // click child controls, so the tests check window state rather than guess from pixels.
+#include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -66,13 +66,13 @@ void PrintWindow(HWND hwnd) {
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     const LONG ex = GetWindowLongA(hwnd, GWL_EXSTYLE);
-    std::printf(
-        "found=1\nvisible=%d\niconic=%d\ntopmost=%d\nenabled=%d\nleft=%ld\ntop=%ld\n"
-        "width=%ld\nheight=%ld\nclient_width=%ld\nclient_height=%ld\npid=%lu\nclass=%s\n"
-        "foreground=%d\n",
-        IsWindowVisible(hwnd) ? 1 : 0, IsIconic(hwnd) ? 1 : 0, (ex & WS_EX_TOPMOST) ? 1 : 0,
-        IsWindowEnabled(hwnd) ? 1 : 0, r.left, r.top, r.right - r.left, r.bottom - r.top, c.right,
-        c.bottom, pid, ClassOf(hwnd).c_str(), GetForegroundWindow() == hwnd ? 1 : 0);
+    std::printf("found=1\nvisible=%d\niconic=%d\ntopmost=%d\nenabled=%d\nleft=%ld\ntop=%ld\n"
+                "width=%ld\nheight=%ld\nclient_width=%ld\nclient_height=%ld\npid=%lu\nclass=%s\n"
+                "foreground=%d\n",
+                IsWindowVisible(hwnd) ? 1 : 0, IsIconic(hwnd) ? 1 : 0,
+                (ex & WS_EX_TOPMOST) ? 1 : 0, IsWindowEnabled(hwnd) ? 1 : 0, r.left, r.top,
+                r.right - r.left, r.bottom - r.top, c.right, c.bottom, pid,
+                ClassOf(hwnd).c_str(), GetForegroundWindow() == hwnd ? 1 : 0);
     HWND owner = GetWindow(hwnd, GW_OWNER);
     std::printf("owner=%s\n", owner ? Text(owner).c_str() : "");
 }
@@ -81,11 +81,10 @@ void PrintChild(HWND parent, HWND child) {
     RECT r{};
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    std::printf(
-        "id=%d class=%s visible=%d enabled=%d left=%ld top=%ld width=%ld height=%ld text=%s\n",
-        GetDlgCtrlID(child), ClassOf(child).c_str(), IsWindowVisible(child) ? 1 : 0,
-        IsWindowEnabled(child) ? 1 : 0, r.left, r.top, r.right - r.left, r.bottom - r.top,
-        Text(child).c_str());
+    std::printf("id=%d class=%s visible=%d enabled=%d left=%ld top=%ld width=%ld height=%ld text=%s\n",
+                GetDlgCtrlID(child), ClassOf(child).c_str(), IsWindowVisible(child) ? 1 : 0,
+                IsWindowEnabled(child) ? 1 : 0, r.left, r.top, r.right - r.left,
+                r.bottom - r.top, Text(child).c_str());
 }
 
 BOOL CALLBACK PrintEach(HWND child, LPARAM parent) {
@@ -138,8 +137,7 @@ long CountGdiTableEntries(HANDLE process) {
     SIZE_T got = 0;
     constexpr size_t kGdiSharedHandleTable = 0x94;  // in a 32-bit PEB
     if (!ReadProcessMemory(process, static_cast<char*>(basic.peb) + kGdiSharedHandleTable, &table,
-                           sizeof table, &got) ||
-        !table)
+                           sizeof table, &got) || !table)
         return -1;
 #pragma pack(push, 1)
     struct Entry {
@@ -174,12 +172,12 @@ int Resources(HWND window) {
                          sizeof memory);
     ProcessWindows windows{id, 0};
     EnumWindows(CountTop, reinterpret_cast<LPARAM>(&windows));
-    std::printf(
-        "private=%lu\nworking_set=%lu\ngui_gdi=%lu\ngui_user=%lu\ngdi_table=%ld\n"
-        "windows=%d\n",
-        static_cast<unsigned long>(memory.PrivateUsage),
-        static_cast<unsigned long>(memory.WorkingSetSize), GetGuiResources(process, GR_GDIOBJECTS),
-        GetGuiResources(process, GR_USEROBJECTS), CountGdiTableEntries(process), windows.count);
+    std::printf("private=%lu\nworking_set=%lu\ngui_gdi=%lu\ngui_user=%lu\ngdi_table=%ld\n"
+                "windows=%d\n",
+                static_cast<unsigned long>(memory.PrivateUsage),
+                static_cast<unsigned long>(memory.WorkingSetSize),
+                GetGuiResources(process, GR_GDIOBJECTS), GetGuiResources(process, GR_USEROBJECTS),
+                CountGdiTableEntries(process), windows.count);
     CloseHandle(process);
     return 0;
 }
@@ -220,8 +218,8 @@ HWND ChildById(HWND parent, int id) {
 std::string TabCaption(HWND tab, int index) {
     DWORD pid = 0;
     GetWindowThreadProcessId(tab, &pid);
-    HANDLE process =
-        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
+                                 FALSE, pid);
     if (!process) return {};
     constexpr int kText = 256;
     void* remote = VirtualAllocEx(process, nullptr, sizeof(TCITEMA) + kText,
@@ -434,8 +432,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (verb == "trackbar") {
-        std::printf("pos=%ld\nmin=%ld\nmax=%ld\n",
-                    static_cast<long>(SendMessageA(child, TBM_GETPOS, 0, 0)),
+        std::printf("pos=%ld\nmin=%ld\nmax=%ld\n", static_cast<long>(SendMessageA(child, TBM_GETPOS, 0, 0)),
                     static_cast<long>(SendMessageA(child, TBM_GETRANGEMIN, 0, 0)),
                     static_cast<long>(SendMessageA(child, TBM_GETRANGEMAX, 0, 0)));
         return 0;
