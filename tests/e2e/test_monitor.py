@@ -237,23 +237,20 @@ def critical_cpu_over_temperature(k, revision):
 
     # Cooled: the status returns to normal, the window to the user's DisplayOnTop=0, and the
     # warning window says the alarm is over.
-    k.describe_board((HOT_CPU_BOARD % revision).replace("2A=85", "2A=40"))
-    check(k.wait_for(lambda: k.child(1301).get("text") == "Normal...", timeout=15),
-          "the status did not return to normal: %s" % k.child(1301))
-    check(k.wait_for(lambda: k.window().get("topmost") == "0", timeout=5),
-          "the main window stayed topmost after the alarm: %s" % k.window())
-    normal_at = tick_count(k)
-
     def back_to_normal():
         return [t for t in (c["text"] for c in children(k, WARNING_TITLE))
                 if t.startswith("Back to normal at ")]
 
+    k.describe_board((HOT_CPU_BOARD % revision).replace("2A=85", "2A=40"))
+    check(k.wait_for(lambda: k.child(1301).get("text") == "Normal...", timeout=15, step=0.1),
+          "the status did not return to normal: %s" % k.child(1301))
+    check(not back_to_normal(), "the alarm was called over on its first normal tick")
+    check(k.wait_for(lambda: k.window().get("topmost") == "0", timeout=5),
+          "the main window stayed topmost after the alarm: %s" % k.window())
     back = k.wait_for(back_to_normal, timeout=15, step=0.5)
     check(back and back[0].endswith(".") and len(back[0]) > len("Back to normal at ."),
           "no end of the alarm in the warning window: %s"
           % [c["text"] for c in children(k, WARNING_TITLE)])
-    check(tick_count(k) >= normal_at + 4, "the alarm was called over too soon: tick %d, normal "
-          "from %d" % (tick_count(k), normal_at))
     check(k.window(WARNING_TITLE).get("visible") == "1", "the warning window closed by itself")
     texts = [c["text"] for c in children(k, WARNING_TITLE)]
     check(any(t.endswith(": " + OVER) for t in texts), "the alarm text went: %s" % texts)
@@ -266,9 +263,15 @@ def critical_cpu_over_temperature(k, revision):
     check(len(divisors) >= 10 and len(divisors) % 5 == 0
           and divisors == TUNE_DIVISORS * (len(divisors) // 5),
           "the tune changed or did not repeat: %s" % divisors)
+    # A loaded machine may wake a note late, never early; typically each is on time.
     durations = [int(t["duration"]) for t in tones]
-    check(all(abs(d - want) <= 60 for d, want in zip(durations, TUNE_MS * len(tones))),
+    wanted = TUNE_MS * (len(tones) // 5)
+    check(all(want - 10 <= d <= want + 150 for d, want in zip(durations, wanted)),
           "note lengths: %s" % durations)
+    for n in range(5):
+        typical = sorted(durations[n::5])[len(durations[n::5]) // 2]
+        check(abs(typical - TUNE_MS[n]) <= 20, "note %d typically lasts %d ms: %s"
+              % (n + 1, typical, durations))
 
 
 def test_critical_cpu_over_temperature(k):
