@@ -7,6 +7,7 @@
 #include "board/board.h"
 #include "chip/speaker.h"
 #include "export/textfile_export.h"
+#include "history/history.h"
 #include "monitor/alarm_log.h"
 #include "monitor/monitor_cycle.h"
 #include "monitor/readout.h"
@@ -93,6 +94,28 @@ void BM_TickNormalWithExport(benchmark::State& state) {
     state.counters["file_bytes"] = static_cast<double>(files.bytes);
 }
 BENCHMARK(BM_TickNormalWithExport);
+
+// The same normal tick with the history told after it, one second of the clock per tick, so
+// the once-a-minute row is counted in its share; the ring is full, as after a day.
+void BM_TickNormalWithHistory(benchmark::State& state) {
+    TickRig r(false);
+    history::History history(
+        r.rig.files, r.rig.clock,
+        [&r](int v, double raw) { return VoltsFromRaw(r.f.settings, v, raw); },
+        "C:\\ProgramData\\Kelvane");
+    r.f.tick_listeners.push_back(&history);
+    for (int i = 0; i < 90000; ++i) {
+        ++r.rig.clock.unix_seconds;
+        history.Record(history::SampleOf(r.f, r.rig.clock.unix_seconds));
+    }
+    r.Trim();
+    for (auto _ : state) {
+        ++r.rig.clock.unix_seconds;
+        MeasuredTick(r);
+    }
+    state.counters["ring_samples"] = static_cast<double>(history.ring().size());
+}
+BENCHMARK(BM_TickNormalWithHistory);
 
 }  // namespace
 }  // namespace kelvane

@@ -18,6 +18,8 @@ crlf() { sed 's/\r*$/\r/' "$1" >"$2"; }
 crlf "$root/docs/install.md" "$stage/docs/install.txt"
 crlf "$root/docs/options.md" "$stage/docs/options.txt"
 crlf "$root/docs/settings.md" "$stage/docs/settings.md"
+crlf "$root/docs/fleet.md" "$stage/docs/fleet.md"
+cp "$here/prometheus/kelvane.rules.yml" "$here/grafana/kelvane.json" "$stage/docs/"
 (cd "$stage" && wixl -a x86 -o "$tmp" -D Version="$version" -D DisplayVersion="$display" kelvane.wxs)
 rm -rf "$stage"
 
@@ -31,10 +33,27 @@ q "CREATE TABLE \`MoveFile\` (\`FileKey\` CHAR(72) NOT NULL, \`Component_\` CHAR
 q "INSERT INTO \`MoveFile\` (\`FileKey\`, \`Component_\`, \`DestName\`, \`SourceFolder\`, \`DestFolder\`, \`Options\`) VALUES ('Driver', 'Program', 'brantelvio.dll', 'DRIVER', 'INSTALLDIR', 0)"
 q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('MoveFiles', 3800)"
 q "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`) VALUES ('RemoveDriver', 'Program', 'brantelvio.dll', 'INSTALLDIR', 2)"
+# METRICSFILE sets only [Export] TextFile of kelvane.ini, whether the file was just laid down
+# or kept. The component re-evaluates its condition at every install (transitive, 64; its key
+# is a registry value, 4), so a reinstall or upgrade with a new METRICSFILE writes that one.
+q "UPDATE \`Component\` SET \`Attributes\` = 68, \`Condition\` = 'METRICSFILE' WHERE \`Component\` = 'MetricsSetting'"
+q "CREATE TABLE \`IniFile\` (\`IniFile\` CHAR(72) NOT NULL, \`FileName\` CHAR(255) NOT NULL LOCALIZABLE, \`DirProperty\` CHAR(72), \`Section\` CHAR(96) NOT NULL LOCALIZABLE, \`Key\` CHAR(128) NOT NULL LOCALIZABLE, \`Value\` CHAR(255) NOT NULL LOCALIZABLE, \`Action\` SHORT NOT NULL, \`Component_\` CHAR(72) NOT NULL PRIMARY KEY \`IniFile\`)"
+q "INSERT INTO \`IniFile\` (\`IniFile\`, \`FileName\`, \`DirProperty\`, \`Section\`, \`Key\`, \`Value\`, \`Action\`, \`Component_\`) VALUES ('MetricsTextFile', 'kelvane.ini', 'INSTALLDIR', 'Export', 'TextFile', '[METRICSFILE]', 0, 'MetricsSetting')"
+q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('RemoveIniValues', 3100)"
+q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('WriteIniValues', 5100)"
+q "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`DirProperty\`, \`InstallMode\`) VALUES ('RemoveKelvaneData', 'MetricsFolder', 'KELVANEDATA', 2)"
+# The cashier's account may write the metrics folder: full access for SYSTEM and
+# Administrators, modify for Users (Windows Installer 5, Windows 7 and later).
+q "CREATE TABLE \`MsiLockPermissionsEx\` (\`MsiLockPermissionsEx\` CHAR(72) NOT NULL, \`LockObject\` CHAR(72) NOT NULL, \`Table\` CHAR(32) NOT NULL, \`SDDLText\` LONGCHAR NOT NULL, \`Condition\` CHAR(255) PRIMARY KEY \`MsiLockPermissionsEx\`)"
+q "INSERT INTO \`MsiLockPermissionsEx\` (\`MsiLockPermissionsEx\`, \`LockObject\`, \`Table\`, \`SDDLText\`) VALUES ('MetricsRights', 'METRICSDIR', 'CreateFolder', 'D:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)')"
+q "UPDATE \`Property\` SET \`Value\` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;METRICSFILE' WHERE \`Property\` = 'SecureCustomProperties'"
 # Remove the old version only after the new one is in place, so that components the two
 # share (the settings file above all) are handed over instead of removed and laid anew.
 q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 6650 WHERE \`Action\` = 'RemoveExistingProducts'"
-# The settings guide was docs\settings.txt before; the old version's removal keeps the docs
-# component it shares with this one, so the old name is removed here (on install, 1).
-q "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`) VALUES ('RemoveOldSettingsDoc', 'SettingsDoc', 'settings.txt', 'DOCSDIR', 1)"
+# The settings and fleet guides were docs\settings.txt and docs\fleet.txt before; the old
+# version's removal keeps the docs component it shares with this one, so the old names are
+# removed here (on install, 1).
+for old in settings fleet; do
+    q "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`) VALUES ('RemoveOld_$old', 'NamedGuides', '$old.txt', 'DOCSDIR', 1)"
+done
 mv "$tmp" "$out"

@@ -1,8 +1,9 @@
 #!/bin/sh
-# Builds the libFuzzer targets (preset "fuzz") and runs each for a bounded time from a
-# scratch copy of its seed corpus under build/fuzz/scratch, so the corpus in the repository
-# stays as it is. Prints per target the executions and whether it crashed, then
-# "N passed, N failed"; a target that crashes, hangs or leaks fails.
+# Builds the libFuzzer targets (preset "sanitizers") and runs each for a bounded time from a
+# scratch copy of its seed corpus under build/sanitizers/scratch, so the corpus in the
+# repository stays as it is. Two targets run at a time, one per core. Prints per target the
+# executions and whether it crashed, then "N passed, N failed"; a target that crashes, hangs
+# or leaks fails.
 #   FUZZ_SECONDS  seconds per target (default 20)
 #   FUZZ_TARGETS  space-separated targets to run (default: every fuzz/*_fuzz.cpp)
 #   FUZZ_REPORT   file that receives one line "target executions crashes seconds" per target
@@ -12,15 +13,15 @@ seconds=${FUZZ_SECONDS:-20}
 targets=${FUZZ_TARGETS:-$(for f in fuzz/*_fuzz.cpp; do basename "$f" .cpp; done)}
 
 mkdir -p build
-cmake --preset fuzz >build/fuzz-configure.log 2>&1 || { cat build/fuzz-configure.log; exit 1; }
+cmake --preset sanitizers >build/sanitizers-configure.log 2>&1 ||
+    { cat build/sanitizers-configure.log; exit 1; }
 # shellcheck disable=SC2086
-cmake --build build/fuzz -j 2 --target $targets >build/fuzz-build.log 2>&1 ||
+cmake --build build/sanitizers -j 2 --target $targets >build/fuzz-build.log 2>&1 ||
     { tail -n 40 build/fuzz-build.log; echo "0 passed, 1 failed"; exit 1; }
 
-scratch=build/fuzz/scratch
-passed=0
-failed=0
-for target in $targets; do
+scratch=build/sanitizers/scratch
+run_target() {
+    target=$1
     name=${target%_fuzz}
     dir=$scratch/$name
     rm -rf "$dir"
@@ -29,8 +30,23 @@ for target in $targets; do
     set -- -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
         -artifact_prefix="$dir/artifacts/"
     [ -f "fuzz/$name.dict" ] && set -- "$@" -dict="fuzz/$name.dict"
-    "build/fuzz/fuzz/$target" "$@" "$dir/corpus" >"$dir/log" 2>&1
-    rc=$?
+    "build/sanitizers/fuzz/$target" "$@" "$dir/corpus" >"$dir/log" 2>&1
+    echo $? >"$dir/rc"
+}
+running=0
+for target in $targets; do
+    run_target "$target" &
+    running=$((running + 1))
+    if [ $running -ge 2 ]; then wait; running=0; fi
+done
+wait
+
+passed=0
+failed=0
+for target in $targets; do
+    name=${target%_fuzz}
+    dir=$scratch/$name
+    rc=$(cat "$dir/rc")
     execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log" | tail -n 1)
     # A crash ends the run before the final statistics; the last status line still counts.
     [ -n "$execs" ] || execs=$(sed -n 's/^#\([0-9]*\).*/\1/p' "$dir/log" | tail -n 1)

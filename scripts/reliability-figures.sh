@@ -24,12 +24,12 @@ echo "== soak test, Release"
 grep -E '^soak:|OK|FAILED' "$out/soak-release.log"
 
 echo "== unit tests and soak test, AddressSanitizer and UBSan"
-{ cmake --preset native-asan >/dev/null &&
-  cmake --build build/native-asan -j 2 >"$out/asan-build.log" 2>&1; } ||
+{ cmake --preset sanitizers >/dev/null &&
+  cmake --build build/sanitizers -j 2 >"$out/asan-build.log" 2>&1; } ||
     { tail -n 30 "$out/asan-build.log"; exit 1; }
-build/native-asan/tests/kelvane_tests --gtest_filter='*Soak*' >"$out/soak-asan.log" 2>&1 || status=1
+build/sanitizers/tests/kelvane_tests --gtest_filter='*Soak*' >"$out/soak-asan.log" 2>&1 || status=1
 grep -E '^soak:|OK|FAILED' "$out/soak-asan.log"
-ctest --test-dir build/native-asan -j 2 >"$out/ctest-asan.log" 2>&1 || status=1
+ctest --test-dir build/sanitizers -j 2 >"$out/ctest-asan.log" 2>&1 || status=1
 tail -n 3 "$out/ctest-asan.log"
 
 # gtest's "[       OK ] Suite.Name/0 (1234 ms)" -> "1234"

@@ -1,22 +1,24 @@
 #!/bin/sh
-# Instructions of one normal monitor tick with the fleet's metrics file built after it, and
-# the share the export adds, counted by callgrind over the benchmark's measured ticks (the
-# file system is left out: the benchmark's replace only takes the text).
+# Instructions of one normal monitor tick and the share each listener adds after it: the
+# fleet's metrics file and the history, each counted by callgrind over its benchmark's measured
+# ticks (the file system is left out: the benchmarks' files only take the text).
 set -eu
 cd "$(dirname "$0")/.."
 bench=build/native/bench/kelvane_bench
 [ -x "$bench" ] || cmake --build build/native --target kelvane_bench >/dev/null
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
-valgrind --tool=callgrind --callgrind-out-file="$out" --toggle-collect='*MeasuredTick*' \
-    "$bench" --benchmark_filter='^BM_TickNormalWithExport$' --benchmark_min_time=0.05 \
-    >/dev/null 2>&1
-python3 - "$out" <<'PY'
+
+share() {  # benchmark, listener function, label
+    valgrind --tool=callgrind --callgrind-out-file="$out" --toggle-collect='*MeasuredTick*' \
+        "$bench" --benchmark_filter="^$1\$" --benchmark_min_time=0.05 >/dev/null 2>&1
+    python3 - "$out" "$2" "$3" <<'PY'
 import re, sys
 
 # Sums the calls and inclusive cost of each callee as callgrind recorded them per caller.
 names, fn, totals = {}, None, {}
 lines = open(sys.argv[1]).read().split("\n")
+listener, label = sys.argv[2], sys.argv[3]
 
 def name(ref):
     m = re.match(r"\((\d+)\)(?: (.*))?", ref)
@@ -36,15 +38,20 @@ while i < len(lines):
         key = None
         if "MeasuredTick" in fn and "Form1_Timer1_Timer" in callee:
             key = "tick"
-        elif "TextFileExport::AfterTick" in callee:
-            key = "export"
+        elif listener in callee:
+            key = "listener"
         if key:
             c, t = totals.get(key, (0, 0))
             totals[key] = (c + calls, t + cost)
         i += 2
     i += 1
 tick = totals["tick"][1] / totals["tick"][0]
-export = totals["export"][1] / totals["export"][0]
-print("tick without the export: %d instructions" % round(tick - export))
-print("the export's share:      %d instructions (+%.1f %%)" % (round(export), 100 * export / (tick - export)))
+extra = totals["listener"][1] / totals["listener"][0]
+print("tick without the %s: %d instructions" % (label, round(tick - extra)))
+print("the %s's share:%s %d instructions (+%.1f %%)"
+      % (label, " " * max(0, 13 - len(label)), round(extra), 100 * extra / (tick - extra)))
 PY
+}
+
+share BM_TickNormalWithExport 'TextFileExport::AfterTick' export
+share BM_TickNormalWithHistory 'History::AfterTick' history

@@ -188,6 +188,12 @@ void ReadExportKeys(Form1& f) {
     f.settings.g_ExportEventLog = s.Int16("EventLog", 1);
 }
 
+void ReadHistoryKeys(Form1& f) {
+    Section s(f, "History");
+    f.settings.g_HistoryFolder = s.Text("Folder", "");
+    f.settings.g_HistoryDays = s.Int16("Days", 31);
+}
+
 }  // namespace
 
 void ReadAddress(Form1& f) {
@@ -231,6 +237,7 @@ void LoadSettings(Form1& f) {
     ReadDisplayKeys(f);
     ReadFanRecords(f);
     ReadExportKeys(f);
+    ReadHistoryKeys(f);
     found.stopped_section.clear();
     found.stopped_key.clear();
     found.settings_read_to_end = true;

@@ -74,6 +74,8 @@ void Form1_Picture1_MouseMove(Form1& f, AppShell& shell, int /*button*/, int /*s
 
 void Form1_nmAbout_Click(Form1& f) { f.sys.windows.ShowAbout(); }
 
+void Form1_nmHistory_Click(Form1& f) { f.sys.windows.ShowHistory(); }
+
 void Form1_nmClos_Click(AppShell& shell) { shell.CloseMainWindow(); }
 
 void KeepTrayIcon(Form1& f, AppShell& shell) {

@@ -26,6 +26,9 @@ void Form1_KelvaneLabel_Click(Form1& f, int index);
 // the balloon (kTrayBalloonClick) runs the Open action.
 void Form1_Picture1_MouseMove(Form1& f, AppShell& shell, int button, int shift, int x, int y);
 void Form1_nmAbout_Click(Form1& f);
+
+// The tray menu's "&History" and a click on a temperature or fan display: the History window.
+void Form1_nmHistory_Click(Form1& f);
 void Form1_nmClos_Click(AppShell& shell);
 
 // The tray icon stays for the life of the window, shown or hidden: a shown window is

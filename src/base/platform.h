@@ -1,11 +1,18 @@
 #pragma once
 // What the portable logic needs from the operating system, as small interfaces. Windows
 // implementations live in src/win32; tests use doubles.
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kelvane {
+
+struct FileEntry {
+    std::string name;  // without the folder
+    std::uint64_t size = 0;
+};
 
 class FileSystem {
   public:
@@ -24,6 +31,12 @@ class FileSystem {
     virtual std::optional<std::string> SearchPathIn(const std::string& folder,
                                                     const std::string& name,
                                                     const std::string& extension) = 0;
+    // The files directly in `folder` (no subfolders); empty when it cannot be listed.
+    virtual std::vector<FileEntry> ListFiles(const std::string& folder) = 0;
+    // Whether the file is gone afterwards.
+    virtual bool RemoveFile(const std::string& path) = 0;
+    // Creates the folder and any missing parents; whether it exists afterwards.
+    virtual bool MakeFolder(const std::string& path) = 0;
 };
 
 class Processes {
@@ -37,8 +50,11 @@ class Clock {
   public:
     virtual ~Clock() = default;
     virtual void Sleep(long milliseconds) = 0;
-    virtual std::string ShortDate() = 0;  // the local date as the regional settings format it
-    virtual std::string LongTime() = 0;   // the local time, long time style
+    virtual std::string ShortDate() = 0;     // the local date as the regional settings format it
+    virtual std::string LongTime() = 0;      // the local time, long time style
+    virtual std::int64_t UnixSeconds() = 0;  // now, in whole seconds since 1970-01-01 UTC
+    // Local time minus UTC at the given moment, in minutes (daylight saving included).
+    virtual int UtcOffsetMinutes(std::int64_t unix_seconds) = 0;
 };
 
 class Registry {

@@ -76,6 +76,10 @@ struct Settings {
     // Section "Export": the fleet's metrics file (empty: none) and whether events are logged.
     std::string g_ExportTextFile;
     i16 g_ExportEventLog = kTrue;
+    // Section "History": the data folder (empty: the machine's program-data folder) and the
+    // days of minute files kept.
+    std::string g_HistoryFolder;
+    i16 g_HistoryDays = 31;
 };
 
 }  // namespace kelvane

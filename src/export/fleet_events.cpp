@@ -57,17 +57,27 @@ void FleetEvents::AfterTick(const Form1& f) {
     if (m.hardware_unreachable != unreachable_) {
         unreachable_ = m.hardware_unreachable;
         if (unreachable_)
-            Report(f, event_id::kUnreachable, EventKind::Error, {});
+            Report(f, event_id::kUnreachable, EventKind::Error, {IncidentFile()});
         else
             Report(f, event_id::kReachedAgain, EventKind::Information, {});
     }
     if (m.alarm_lasting != lasting_) {
         lasting_ = m.alarm_lasting;
         if (lasting_)
-            Report(f, event_id::kFaultBegins, EventKind::Warning, {m.g_ErrorMsg, ReadingsText(f)});
+            Report(f, event_id::kFaultBegins, EventKind::Warning,
+                   {m.g_ErrorMsg, ReadingsText(f), IncidentFile()});
         else
             Report(f, event_id::kBackToNormal, EventKind::Information, {ReadingsText(f)});
     }
+}
+
+std::string FleetEvents::IncidentFile() const {
+    const std::string path = incident_file_ ? incident_file_() : std::string();
+    return path.empty() ? "none" : path;
+}
+
+void FleetEvents::HistoryUnwritable(const Form1& f, const std::string& folder) {
+    Report(f, event_id::kHistoryUnwritable, EventKind::Warning, {folder});
 }
 
 void FleetEvents::BeforeUnload(const Form1& f) {

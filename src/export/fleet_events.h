@@ -2,6 +2,8 @@
 // The events the fleet's event log receives: start and end, a settings file that stopped
 // at a key, the set-file gate handing over, and the transitions of the machine's state after
 // a tick. Each transition is reported once, never once per tick.
+#include <functional>
+
 #include "export/export_services.h"
 #include "state/form1.h"
 
@@ -17,6 +19,7 @@ inline constexpr int kFaultBegins = 10;
 inline constexpr int kBackToNormal = 11;
 inline constexpr int kUnreachable = 20;
 inline constexpr int kReachedAgain = 21;
+inline constexpr int kHistoryUnwritable = 40;
 }  // namespace event_id
 
 // "CPU 45 C, fan 2500 rpm; System ..." for the three channels, by their headings.
@@ -32,10 +35,20 @@ class FleetEvents : public TickListener {
     void AfterTick(const Form1& f) override;
     void BeforeUnload(const Form1& f) override;
 
+    // The incident file of the episode in progress, named by the fault and unreachable
+    // events; the history is told the tick before the events are.
+    void NameIncidentsWith(std::function<std::string()> incident_file) {
+        incident_file_ = std::move(incident_file);
+    }
+    // The history's data folder cannot be written (told once by the history).
+    void HistoryUnwritable(const Form1& f, const std::string& folder);
+
   private:
+    std::string IncidentFile() const;
     void Report(const Form1& f, int id, EventKind kind, std::vector<std::string> strings);
 
     EventSink& sink_;
+    std::function<std::string()> incident_file_;
     bool lasting_ = false;
     bool unreachable_ = false;
     bool ended_ = false;

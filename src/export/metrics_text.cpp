@@ -274,13 +274,13 @@ void MetricsFile::Layout(const Form1& f) {
     for (std::size_t i = 1; i < pieces_.size(); ++i) pieces_[i].before.insert(0, 1, '\n');
     room_ = after_.size();
     for (const Piece& p : pieces_) room_ += p.before.size() + kNumberRoom;
-    text_.resize(room_);
     laid_out_ = true;
 }
 
-std::string_view MetricsFile::Fill(const Form1& f, double unix_seconds) {
+std::size_t MetricsFile::Fill(const Form1& f, double unix_seconds, std::string& buffer) {
     const MonitorState& m = f.monitor;
-    char* const start = text_.data();
+    if (buffer.size() < room_) buffer.resize(room_);
+    char* const start = buffer.data();
     char* out = start;
     for (const Piece& p : pieces_) {
         std::memcpy(out, p.before.data(), p.before.size());
@@ -321,15 +321,20 @@ std::string_view MetricsFile::Fill(const Form1& f, double unix_seconds) {
     }
     std::memcpy(out, after_.data(), after_.size());
     out += after_.size();
-    return {start, static_cast<std::size_t>(out - start)};
+    return static_cast<std::size_t>(out - start);
 }
 
-std::string_view MetricsFile::Text(const Form1& f, double unix_seconds) {
+std::size_t MetricsFile::Build(const Form1& f, double unix_seconds, std::string& buffer) {
     if (!SameShape(f)) {
         TakeShape(f);
         Layout(f);
     }
-    return Fill(f, unix_seconds);
+    return Fill(f, unix_seconds, buffer);
+}
+
+std::string_view MetricsFile::Text(const Form1& f, double unix_seconds) {
+    const std::size_t size = Build(f, unix_seconds, text_);
+    return {text_.data(), size};
 }
 
 }  // namespace kelvane

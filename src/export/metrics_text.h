@@ -30,6 +30,9 @@ class MetricsFile {
   public:
     // The whole file; valid until the next call.
     std::string_view Text(const Form1& f, double unix_seconds);
+    // The whole file in the first bytes of `buffer`, which grows only when it is too short
+    // for the layout; returns the file's length.
+    std::size_t Build(const Form1& f, double unix_seconds, std::string& buffer);
 
   private:
     enum class Slot : std::uint8_t {
@@ -63,14 +66,14 @@ class MetricsFile {
     bool SameShape(const Form1& f) const;
     void TakeShape(const Form1& f);
     void Layout(const Form1& f);
-    std::string_view Fill(const Form1& f, double unix_seconds);
+    std::size_t Fill(const Form1& f, double unix_seconds, std::string& buffer);
 
     bool laid_out_ = false;
     Shape shape_;
     std::vector<Piece> pieces_;
     std::string after_;     // constant text after the last number
     std::size_t room_ = 0;  // the longest the file can be with this layout
-    std::string text_;      // room_ long; the file is its first part
+    std::string text_;      // Text()'s buffer
 };
 
 }  // namespace kelvane

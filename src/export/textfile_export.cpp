@@ -5,20 +5,18 @@ namespace kelvane {
 void TextFileExport::AfterTick(const Form1& f) {
     const std::string& path = f.settings.g_ExportTextFile;
     if (path.empty()) return;
-    failures_.last_failed = !files_.Replace(path, file_.Text(f, clock_.UnixSeconds()));
-    if (!failures_.last_failed) return;
-    ++failures_.count;
-    failures_.path = path;
+    writer_.HandOver(path, file_.Build(f, clock_.UnixSeconds(), writer_.Buffer()));
 }
 
 void TextFileExport::AddDetails(const Form1& f, std::vector<std::string>& lines) const {
     const std::string& path = f.settings.g_ExportTextFile;
     if (path.empty()) return;
+    const WriteFailures failures = writer_.failures();
     std::string line = "Metrics file: " + path;
-    if (failures_.last_failed)
-        line += " (cannot be written; " + std::to_string(failures_.count) + " writes failed)";
-    else if (failures_.count > 0)
-        line += " (written; " + std::to_string(failures_.count) + " writes failed earlier)";
+    if (failures.last_failed)
+        line += " (cannot be written; " + std::to_string(failures.count) + " writes failed)";
+    else if (failures.count > 0)
+        line += " (written; " + std::to_string(failures.count) + " writes failed earlier)";
     else
         line += " (written)";
     lines.push_back(line);

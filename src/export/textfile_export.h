@@ -1,36 +1,38 @@
 #pragma once
 // The fleet's textfile: after every tick the whole metrics file is written anew to the path
-// in "Export" TextFile, atomically. A path that cannot be written is only counted; the next
-// tick tries again.
+// in "Export" TextFile, atomically, by a thread of its own. A path that cannot be written is
+// only counted; the next tick tries again.
+#include <chrono>
 #include <string>
 
 #include "export/export_services.h"
 #include "export/metrics_text.h"
+#include "export/textfile_writer.h"
 #include "state/form1.h"
 
 namespace kelvane {
 
 class TextFileExport : public TickListener {
   public:
-    TextFileExport(FileReplacer& files, WallClock& clock) : files_(files), clock_(clock) {}
+    // `files` must outlive the process's last write: a write that hangs at the end is left
+    // to finish on its own.
+    TextFileExport(FileReplacer& files, WallClock& clock) : writer_(files), clock_(clock) {}
 
     void AfterTick(const Form1& f) override;
     void AddDetails(const Form1& f, std::vector<std::string>& lines) const override;
 
     // For the technician's details: how many writes failed since start, and the path of the
     // last failure (empty while none failed).
-    struct Failures {
-        long count = 0;
-        std::string path;
-        bool last_failed = false;  // the latest write
-    };
-    const Failures& failures() const { return failures_; }
+    WriteFailures failures() const { return writer_.failures(); }
+    // For tests: true once the texts handed over are written (or dropped for newer ones).
+    bool WaitIdle(std::chrono::milliseconds limit = std::chrono::seconds(10)) const {
+        return writer_.WaitIdle(limit);
+    }
 
   private:
-    FileReplacer& files_;
+    TextFileWriter writer_;
     WallClock& clock_;
     MetricsFile file_;
-    Failures failures_;
 };
 
 }  // namespace kelvane

@@ -250,7 +250,9 @@ void ShowVoltages(Form1& f) {
         Control& label = f.window.TempLabel[v];
         m.volt_checked[i] = m.volt_in_tolerance[i] = false;
         if (!label.visible) continue;
-        const double volts = ReadVoltage(f, v);
+        const int raw = ReadVoltageRegister(f, v);
+        m.volt_raw[i] = static_cast<std::uint8_t>(raw);
+        const double volts = VoltsFromRaw(f.settings, v, raw);
         m.volts[i] = volts;
         label.caption = VoltageText(volts);
         const VinRecord& r = f.settings.g_Vin[i];
@@ -264,6 +266,7 @@ void Tick(Form1& f) {
     f.monitor.g_Critical = 0;
     bool sound = false;
     for (int n = 0; n < 3; ++n) ReadChannel(f, n, sound);
+    f.monitor.temp_limits = {TemperatureLimit(f, 0), TemperatureLimit(f, 1)};
     if (f.g_Delay > 5) {
         // A fault too young to show leaves the label as it was before warm-up.
         if (f.window.Label1.caption == kStartingText) SetLabel1(f, kBlue, "");

@@ -57,12 +57,21 @@ void ReadLimitRegisters(Form1& f) {
         f.g_RegSnapshot[i] = f.chip.ReadReg(kSnapshotRegisters[i]);
 }
 
-double ReadVoltage(Form1& f, int v) {
+int ReadVoltageRegister(Form1& f, int v) {
     CheckIndex(v, static_cast<int>(f.settings.g_Vin.size()));
-    const double x = f.chip.ReadReg(0x20 + v) * kVoltsPerStep;
-    const VoltageFactors& k = f.settings.factors;
+    return f.chip.ReadReg(0x20 + v);
+}
+
+double ReadVoltage(Form1& f, int v) {
+    return VoltsFromRaw(f.settings, v, ReadVoltageRegister(f, v));
+}
+
+double VoltsFromRaw(const Settings& s, int v, double raw) {
+    CheckIndex(v, static_cast<int>(s.g_Vin.size()));
+    const double x = raw * kVoltsPerStep;
+    const VoltageFactors& k = s.factors;
     // A rail whose divisor factor is zero has no defined scaling: show the pin voltage.
-    switch (f.settings.g_Vin[static_cast<size_t>(v)].DefaultTemp) {
+    switch (s.g_Vin[static_cast<size_t>(v)].DefaultTemp) {
         case 500:
             return k.P5VRb == 0.0 ? x : x * (k.P5VRb + k.P5VRa) / k.P5VRb;
         case 1200:

@@ -29,6 +29,10 @@ void ReadLimitRegisters(Form1& f);
 
 // Voltage input v (0..8) in volts, scaled for its nominal rail.
 double ReadVoltage(Form1& f, int v);
+// Its register 0x20 + v as read, before scaling.
+int ReadVoltageRegister(Form1& f, int v);
+// The same scaling for a register value read earlier (a byte, or a mean of bytes).
+double VoltsFromRaw(const Settings& s, int v, double raw);
 
 // Draws the fan speed of channel g_Cur_i and keeps the value drawn, which the fan checks
 // compare: SystemTempFan (channel 0), CPUTempFan (channel 1) and the monitor's fan_speeds.

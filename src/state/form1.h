@@ -48,6 +48,7 @@ class OtherWindows {
     virtual void ShowErrorWindow() = 0;  // Form4, modeless
     virtual void ShowOptions() = 0;      // Form2, modeless; brings an open one to the front
     virtual void ShowAbout() = 0;        // Dialog, modeless
+    virtual void ShowHistory() = 0;      // the History window, modeless
     virtual void LoadAndHideAll() = 0;   // Form2, Form4, About: loaded if needed, then hidden
     virtual void UnloadAll() = 0;        // most recently loaded first
 };
@@ -80,6 +81,9 @@ struct MonitorState {
     std::array<double, 9> volts{};
     std::array<bool, 9> volt_checked{};
     std::array<bool, 9> volt_in_tolerance{};
+    std::array<std::uint8_t, 9> volt_raw{};  // the register bytes the values came from
+    // Temperature limits of channels 0 (system) and 1 (CPU) as the last tick compared them.
+    std::array<std::int32_t, 2> temp_limits{};
     // Per channel, from the last tick that read it: Celsius reading and fan speed as drawn.
     std::array<std::int32_t, 3> temps{};
     std::array<std::int32_t, 3> fan_speeds{};

@@ -14,6 +14,7 @@ inline constexpr int kText1 = 1401;   // Text1..Text12: 1401..1412
 
 inline constexpr int kMenuOpen = 2001;
 inline constexpr int kMenuAbout = 2002;
+inline constexpr int kMenuHistory = 2005;
 inline constexpr int kMenuExit = 2004;
 
 inline constexpr UINT_PTR kMonitorTimer = 1;

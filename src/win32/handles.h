@@ -31,5 +31,6 @@ using OwnedLibrary = Owned<HMODULE, FreeLibrary>;
 using OwnedHandle = Owned<HANDLE, CloseHandle>;
 using OwnedMenu = Owned<HMENU, DestroyMenu>;
 using OwnedKey = Owned<HKEY, RegCloseKey>;
+using OwnedFind = Owned<HANDLE, FindClose>;
 
 }  // namespace kelvane::win32

@@ -10,6 +10,8 @@
 #include "app/startup.h"
 #include "export/fleet_events.h"
 #include "export/textfile_export.h"
+#include "history/history.h"
+#include "monitor/readout.h"
 #include "win32/driver_library.h"
 #include "win32/fleet_services.h"
 #include "win32/handles.h"
@@ -45,22 +47,38 @@ int RunKelvane(HINSTANCE instance) {
         void ShowErrorWindow() override { target->ShowErrorWindow(); }
         void ShowOptions() override { target->ShowOptions(); }
         void ShowAbout() override { target->ShowAbout(); }
+        void ShowHistory() override { target->ShowHistory(); }
         void LoadAndHideAll() override { target->LoadAndHideAll(); }
         void UnloadAll() override { target->UnloadAll(); }
     } windows;
     kelvane::JobThread tune_thread;  // outlives the window, which stops the tune on unload
     kelvane::Services services{driver, profile, files, processes, clock,
                                registry, sound, view, windows, view, tune_thread};
-    // The fleet exports follow the ticks; declared before the window so they outlive it.
-    kelvane::win32::AtomicFileReplacer export_files;
+    // The fleet exports follow the ticks; declared before the window so they outlive it. The
+    // replacer has no state and lives as long as the process: a write that hangs at the end
+    // is left to finish on its own.
+    static kelvane::win32::AtomicFileReplacer export_files;
     kelvane::win32::SystemWallClock wall_clock;
     kelvane::win32::EventLogSink event_log;
     kelvane::TextFileExport textfile(export_files, wall_clock);
     kelvane::FleetEvents fleet_events(event_log);
+    // The history converts voltages with the settings of the moment, which live in the form.
+    const kelvane::Settings* settings = nullptr;
+    kelvane::history::History history(
+        files, clock,
+        [&settings](int v, double raw) { return kelvane::VoltsFromRaw(*settings, v, raw); },
+        kelvane::win32::DefaultDataFolder());
     kelvane::Form1 form(services, folder, kelvane::win32::ExecutableBaseName());
+    settings = &form.settings;
     form.tick_listeners.push_back(&textfile);
+    // Before the events, so that a fault's event can name the incident file just begun.
+    form.tick_listeners.push_back(&history);
     form.tick_listeners.push_back(&fleet_events);
+    fleet_events.NameIncidentsWith([&history] { return history.incident_path(); });
+    history.TellUnwritableTo(
+        [&](const std::string& data_folder) { fleet_events.HistoryUnwritable(form, data_folder); });
     kelvane::win32::WindowSet others(instance, form);
+    others.AttachHistory(history, files);
     windows.target = &others;
 
     view.Create(form);

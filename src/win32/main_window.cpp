@@ -114,6 +114,7 @@ void MainView::AddChild(Control& model, Kind kind, int id, int label_index, int 
 void MainView::BuildTrayMenu() {
     tray_menu_.reset(CreatePopupMenu());
     AppendMenuA(tray_menu_.get(), MF_STRING, ids::kMenuOpen, "&Open");
+    AppendMenuA(tray_menu_.get(), MF_STRING, ids::kMenuHistory, "&History");
     AppendMenuA(tray_menu_.get(), MF_STRING, ids::kMenuAbout, "&About");
     AppendMenuA(tray_menu_.get(), MF_SEPARATOR, 0, nullptr);
     AppendMenuA(tray_menu_.get(), MF_STRING, ids::kMenuExit, "E&xit");
@@ -332,6 +333,10 @@ LRESULT MainView::OnChildMessage(Child& c, UINT message, WPARAM wparam, LPARAM l
                 const int index = c.label_index;
                 ContainErrors([&] { Form1_KelvaneLabel_Click(*form_, index); });
                 AfterEvent();
+            } else if (c.kind == Kind::Led) {
+                // A temperature or fan display: what led up to the value it shows.
+                ContainErrors([&] { Form1_nmHistory_Click(*form_); });
+                AfterEvent();
             }
             return 0;
         case WM_MOUSEMOVE:
@@ -402,6 +407,9 @@ LRESULT MainView::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
                     break;
                 case ids::kMenuAbout:
                     ContainErrors([&] { Form1_nmAbout_Click(f); });
+                    break;
+                case ids::kMenuHistory:
+                    ContainErrors([&] { Form1_nmHistory_Click(f); });
                     break;
                 case ids::kMenuExit:
                     Form1_nmClos_Click(*this);

@@ -6,6 +6,7 @@
 #include "options/form2.h"
 #include "win32/about_window.h"
 #include "win32/error_window_view.h"
+#include "win32/history_window.h"
 #include "win32/main_window.h"
 #include "win32/options_window.h"
 #include "win32/window_basics.h"
@@ -16,7 +17,7 @@ namespace {
 constexpr const char* kReaperClass = "KelvaneReaper";
 constexpr UINT kReapMessage = WM_APP + 1;
 
-enum class Which { Options, Error, About };
+enum class Which { Options, Error, About, History };
 
 }  // namespace
 
@@ -29,6 +30,7 @@ struct WindowSet::Impl {
     OptionsWindow& Options();
     ErrorWindowView& Error();
     AboutWindow& About();
+    HistoryWindow* History();
     void Loaded(Which w) { load_order.push_back(w); }
     void Forget(Which w) {
         load_order.erase(std::remove(load_order.begin(), load_order.end(), w), load_order.end());
@@ -46,6 +48,9 @@ struct WindowSet::Impl {
     std::unique_ptr<ErrorWindowView> error;
     std::unique_ptr<AboutWindow> about;
     bool about_unloaded = false;
+    history::History* history = nullptr;
+    FileSystem* history_files = nullptr;
+    std::unique_ptr<HistoryWindow> history_window;
     std::vector<Which> load_order;
     // A hidden window of ours: a message posted to it runs after the handler that posted it.
     HWND reaper = nullptr;
@@ -108,6 +113,14 @@ AboutWindow& WindowSet::Impl::About() {
     return *about;
 }
 
+HistoryWindow* WindowSet::Impl::History() {
+    if (!history_window && history) {
+        Loaded(Which::History);
+        history_window = std::make_unique<HistoryWindow>(instance, form, *history, *history_files);
+    }
+    return history_window.get();
+}
+
 void WindowSet::Impl::Unload(Which w) {
     switch (w) {
         case Which::Options:
@@ -122,6 +135,9 @@ void WindowSet::Impl::Unload(Which w) {
         case Which::About:
             about.reset();
             about_unloaded = false;
+            break;
+        case Which::History:
+            history_window.reset();
             break;
     }
     Forget(w);
@@ -152,11 +168,22 @@ void WindowSet::ShowAbout() {
     impl_->About().Show();
 }
 
+void WindowSet::ShowHistory() {
+    impl_->Reap();
+    if (HistoryWindow* w = impl_->History()) w->Show();
+}
+
 void WindowSet::LoadAndHideAll() {
     impl_->Reap();
     impl_->Options().Hide();
     impl_->Error().LoadHidden();
     impl_->About().Hide();
+    if (impl_->history_window) impl_->history_window->Hide();  // hidden, never loaded for it
+}
+
+void WindowSet::AttachHistory(history::History& history, FileSystem& files) {
+    impl_->history = &history;
+    impl_->history_files = &files;
 }
 
 void WindowSet::UnloadAll() {
@@ -173,5 +200,6 @@ bool WindowSet::PreTranslate(MSG& msg) {
 OptionsWindow* WindowSet::options() const { return impl_->options.get(); }
 ErrorWindowView* WindowSet::error_window() const { return impl_->error.get(); }
 AboutWindow* WindowSet::about() const { return impl_->about.get(); }
+HistoryWindow* WindowSet::history_window() const { return impl_->history_window.get(); }
 
 }  // namespace kelvane::win32

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "history/history.h"
 #include "state/form1.h"
 
 namespace kelvane::win32 {
@@ -12,6 +13,7 @@ namespace kelvane::win32 {
 class OptionsWindow;
 class ErrorWindowView;
 class AboutWindow;
+class HistoryWindow;
 
 class WindowSet final : public OtherWindows {
   public:
@@ -23,6 +25,7 @@ class WindowSet final : public OtherWindows {
     void ShowErrorWindow() override;
     void ShowOptions() override;
     void ShowAbout() override;
+    void ShowHistory() override;  // nothing until a history is attached
     void LoadAndHideAll() override;
     void UnloadAll() override;
 
@@ -30,10 +33,14 @@ class WindowSet final : public OtherWindows {
     // belongs to the dialog manager. True when the message was taken.
     bool PreTranslate(MSG& msg);
 
+    // The history the History window shows, and where its day files are read.
+    void AttachHistory(history::History& history, FileSystem& files);
+
     // The loaded windows, null while not loaded (for the shell's own tests).
     OptionsWindow* options() const;
     ErrorWindowView* error_window() const;
     AboutWindow* about() const;
+    HistoryWindow* history_window() const;
 
   private:
     struct Impl;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <mmsystem.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <vector>
@@ -19,7 +20,8 @@ constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\R
 std::string ModulePath() {
     std::vector<char> buffer(MAX_PATH);
     for (;;) {
-        const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD n =
+            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n < buffer.size()) return std::string(buffer.data(), n);
         buffer.resize(buffer.size() * 2);
     }
@@ -31,6 +33,14 @@ std::string ProgramFolder() {
     const std::string path = ModulePath();
     const size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+std::string DefaultDataFolder() {
+    char folder[MAX_PATH] = {};
+    if (SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder) !=
+        S_OK)
+        return ProgramFolder() + "\\data";
+    return std::string(folder) + "\\Kelvane";
 }
 
 std::string ExecutableBaseName() {
@@ -85,8 +95,8 @@ std::string ToAnsi(const wchar_t* text, int length) {
 }
 
 std::wstring ToWide(const std::string& text) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring out(static_cast<size_t>(std::max(n, 0)), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
     return out;
@@ -138,8 +148,8 @@ std::string PrivateProfile::GetMarkedText(const std::string& section, const std:
 
 bool PrivateProfile::WriteString(const std::string& section, const std::string& key,
                                  const std::string& value) {
-    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
-                                      path_.c_str()) != FALSE;
+    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str()) !=
+           FALSE;
 }
 
 namespace {
@@ -195,10 +205,37 @@ std::optional<std::string> Files::SearchPathIn(const std::string& folder, const 
                                                const std::string& extension) {
     char found[MAX_PATH + 1] = {};
     char* file_part = nullptr;
-    const DWORD n = SearchPathA(folder.c_str(), name.c_str(), extension.c_str(), MAX_PATH, found,
-                                &file_part);
+    const DWORD n =
+        SearchPathA(folder.c_str(), name.c_str(), extension.c_str(), MAX_PATH, found, &file_part);
     if (n == 0 || n > MAX_PATH) return std::nullopt;
     return std::string(found, n);
+}
+
+std::vector<FileEntry> Files::ListFiles(const std::string& folder) {
+    std::vector<FileEntry> found;
+    WIN32_FIND_DATAA data{};
+    HANDLE first = FindFirstFileA((folder + "\\*").c_str(), &data);
+    if (first == INVALID_HANDLE_VALUE) return found;
+    OwnedFind find(first);
+    do {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+        found.push_back({data.cFileName, (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) |
+                                             data.nFileSizeLow});
+    } while (FindNextFileA(find.get(), &data));
+    return found;
+}
+
+bool Files::RemoveFile(const std::string& path) {
+    return DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+bool Files::MakeFolder(const std::string& path) {
+    // Each missing parent first; "C:\" and "\\server\share" are never made.
+    for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    CreateDirectoryA(path.c_str(), nullptr);
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool ProcessStarter::StartMinimized(const std::string& path) {
@@ -231,6 +268,31 @@ std::string SystemClock::LongTime() {
     char buffer[128] = {};
     const int n = GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, buffer, sizeof buffer);
     return n > 0 ? std::string(buffer) : std::string();
+}
+
+std::int64_t SystemClock::UnixSeconds() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return static_cast<std::int64_t>(ticks / 10000000ull) - 11644473600ll;
+}
+
+int SystemClock::UtcOffsetMinutes(std::int64_t unix_seconds) {
+    // The rules of the time zone for that date, daylight saving included.
+    const std::uint64_t ticks =
+        static_cast<std::uint64_t>(unix_seconds + 11644473600ll) * 10000000ull;
+    FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME utc_time{}, local_time{};
+    if (!FileTimeToSystemTime(&utc, &utc_time) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &utc_time, &local_time))
+        return 0;
+    FILETIME local{};
+    if (!SystemTimeToFileTime(&local_time, &local)) return 0;
+    const std::uint64_t local_ticks =
+        (static_cast<std::uint64_t>(local.dwHighDateTime) << 32) | local.dwLowDateTime;
+    return static_cast<int>(
+        (static_cast<std::int64_t>(local_ticks) - static_cast<std::int64_t>(ticks)) / 600000000ll);
 }
 
 bool RunKey::SetRunValue(const std::string& name, const std::string& data) {

@@ -32,6 +32,9 @@ public:
     void AppendFile(const std::string& path, const std::string& data) override;
     std::optional<std::string> SearchPathIn(const std::string& folder, const std::string& name,
                                             const std::string& extension) override;
+    std::vector<FileEntry> ListFiles(const std::string& folder) override;
+    bool RemoveFile(const std::string& path) override;
+    bool MakeFolder(const std::string& path) override;
 };
 
 class ProcessStarter : public Processes {
@@ -44,6 +47,8 @@ public:
     void Sleep(long milliseconds) override;
     std::string ShortDate() override;
     std::string LongTime() override;
+    std::int64_t UnixSeconds() override;
+    int UtcOffsetMinutes(std::int64_t unix_seconds) override;
 };
 
 class RunKey : public Registry {
@@ -59,6 +64,8 @@ public:
 
 // Folder and base name of the running executable.
 std::string ProgramFolder();
+// The machine's program-data folder followed by "\Kelvane": the history's default home.
+std::string DefaultDataFolder();
 std::string ExecutableBaseName();
 
 }  // namespace kelvane::win32

@@ -8,7 +8,8 @@ import re
 import subprocess
 import time
 
-from harness import EXE, check, tick_count
+from fleet_servers import FleetServers
+from harness import EXE, ROOT, check, tick_count
 
 INI = "C:\\Program Files\\Kelvane\\kelvane.ini"
 PROM = "C:\\metrics\\kelvane.prom"
@@ -145,7 +146,112 @@ def test_fleet_bad_paths_are_harmless_and_events_reach_the_log(k):
         check(text in err, "the start event lacks %r: %s" % (text, err[-2000:]))
 
 
+# The same healthy board without a low VIN0, so that the shipped voltage nominals hold.
+PIPELINE_BOARD = """[Chip]
+Id=0x12
+Revision=8
+[Registers]
+29=38
+2A=%d
+2B=36
+[Hold]
+62=0x46
+6A=0x46
+"""
+DASHBOARD = os.path.join(ROOT, "packaging", "grafana", "kelvane.json")
+
+
+def dashboard_queries():
+    """(expression, instant) of every target of the dashboard, and its variable's query."""
+    with open(DASHBOARD) as f:
+        board = json.load(f)
+    found = []
+
+    def walk(panels):
+        for p in panels:
+            walk(p.get("panels", []))
+            found.extend((t["expr"], bool(t.get("instant"))) for t in p.get("targets", []))
+    walk(board["panels"])
+    variables = [v["query"]["query"] for v in board["templating"]["list"]]
+    return found, variables
+
+
+def check_dashboard(s, instance, seconds):
+    queries, variables = dashboard_queries()
+    check(len(queries) >= 10, "the dashboard has only %d queries" % len(queries))
+    for expr, instant in queries:
+        expr = expr.replace("$instance", instance)
+        if instant:
+            got = s.query(expr)
+        else:
+            got = [r for r in s.query_range(expr, seconds) if r["values"]]
+        check(got, "the dashboard's %r returned no data" % expr)
+    for query in variables:  # Grafana's label_values(metric, label)
+        m = re.fullmatch(r"label_values\((\w+), *(\w+)\)", query)
+        check(m, "unexpected variable query %r" % query)
+        values = {labels.get(m.group(2)) for labels, _ in s.query(m.group(1))}
+        check(values == {instance}, "variable %r gives %s" % (query, values))
+
+
+def firing(s, *names):
+    return lambda: set(names) <= set(s.alerts())
+
+
+def test_fleet_pipeline_alerts_on_a_real_prometheus(k):
+    """Kelvane's file through the node exporter into Prometheus with the shipped rules: a hot
+    board fires and cooling resolves, the values match the board's, an ended Kelvane goes
+    stale, and every query of the shipped dashboard returns data."""
+    k.describe_board(PIPELINE_BOARD % 42)
+    folder = k.c_path("C:\\metrics")
+    os.makedirs(folder)
+    shipped = k.read(INI)
+    check(b"[Export]\r\nTextFile=\r\n" in shipped, "the shipped kelvane.ini changed [Export]")
+    k.write(INI, shipped.replace(b"TextFile=\r\n", b"TextFile=%s\r\n" % PROM.encode()))
+    k.write("C:\\hwm.txt", "")  # the critical switch
+    started = time.time()
+    with FleetServers(k.dir, folder) as s:
+        k.start()
+        check(s.wait(lambda: s.query("kelvane_hardware_reachable == 1"), timeout=60),
+              "Prometheus never got Kelvane's series")
+        instance = s.query("kelvane_info")[0][0]["instance"]
+
+        def values(metric, label):
+            return {m[label]: v for m, v in s.query(metric)}
+        check(values("kelvane_temperature_celsius", "channel") == {"0": 38, "1": 42, "2": 36},
+              "temperatures: %s" % values("kelvane_temperature_celsius", "channel"))
+        check(values("kelvane_fan_speed_rpm", "channel") == {"0": 5000, "1": 4500, "2": 3750},
+              "fans: %s" % values("kelvane_fan_speed_rpm", "channel"))
+        check(values("kelvane_temperature_limit_celsius", "channel") == {"0": 70, "1": 70},
+              "limits: %s" % values("kelvane_temperature_limit_celsius", "channel"))
+        # The node exporter's own series under the Windows exporter's names.
+        for expr, want in (('windows_exporter_collector_success{collector="textfile"}', 1),
+                           ("windows_textfile_scrape_error", 0),
+                           ('count(windows_textfile_mtime_seconds{file=~".*kelvane\\\\.prom"})', 1)):
+            got = [v for _, v in s.query(expr)]
+            check(got == [want], "%s: %s" % (expr, got))
+
+        k.describe_board(PIPELINE_BOARD % 85)  # CPU 15 degrees over its limit
+        check(s.wait(firing(s, "KelvaneOverTemperature", "KelvaneCritical"), timeout=60),
+              "no over-temperature alert: firing %s" % s.alerts())
+        check(set(s.alerts()) == {"KelvaneOverTemperature", "KelvaneCritical"},
+              "other alerts fired: %s" % s.alerts())
+        check(values("kelvane_temperature_celsius", "channel")["1"] == 85, "CPU not at 85")
+        check([v for _, v in s.query("kelvane_status_code")] == [1], "status code not 1")
+
+        k.describe_board(PIPELINE_BOARD % 42)
+        check(s.wait(lambda: not s.alerts(), timeout=30),
+              "cooling left alerts firing: %s" % s.alerts())
+        check_dashboard(s, instance, time.time() - started)
+
+        k.stop()
+        stopped = time.time()
+        check(s.wait(firing(s, "KelvaneStale"), timeout=90), "no stale alert after 90 s")
+        waited = time.time() - stopped
+        check(55 < waited < 80, "the stale alert took %.0f s" % waited)
+
+
 CASES = [
     test_fleet_textfile_parses_and_is_never_partial,
     test_fleet_bad_paths_are_harmless_and_events_reach_the_log,
+    test_fleet_pipeline_alerts_on_a_real_prometheus,
 ]

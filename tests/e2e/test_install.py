@@ -17,6 +17,9 @@ RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 SOURCE_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Kelvane"
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 PROGRAM = "C:\\Program Files\\Kelvane\\"
+KELVANE_KEY = r"HKLM\SOFTWARE\Kelvane"
+METRICS_DIR = "C:\\ProgramData\\Kelvane\\metrics"
+METRICS_FILE = METRICS_DIR + "\\kelvane.prom"
 # Files of the terminal's own installation that the packages must never bring along.
 FOREIGN = ("prog.txt", "getuser.exe", "quick.exe", ".set")
 
@@ -48,13 +51,28 @@ def products(k):
     return versions
 
 
+def check_text_file(k, edited, path):
+    """kelvane.ini is the technician's, but for [Export] TextFile, and the path is kept."""
+    ini = k.read(PROGRAM + "kelvane.ini")
+    want = re.sub(rb"(\[Export\]\r\nTextFile=)[^\r]*", lambda m: m.group(1) + path.encode(), edited)
+    # Wine's profile functions drop the blank lines of a file they write; Windows keeps them.
+    lines = [line for line in ini.split(b"\r\n") if line]
+    check(lines == [line for line in want.split(b"\r\n") if line],
+          "kelvane.ini after METRICSFILE=%s:\n%s" % (path, ini.decode(errors="replace")))
+    check(k.reg_query(KELVANE_KEY, "MetricsFile") and path in k.reg_query(KELVANE_KEY, "MetricsFile"),
+          "MetricsFile not remembered: %r" % k.reg_query(KELVANE_KEY, "MetricsFile"))
+
+
 def test_packages_install_upgrade_and_remove_cleanly(k):
     names = zipfile.ZipFile(ZIP).namelist()
     for want in ("Kelvane/kelvane.exe", "Kelvane/kelvane.ini", "Kelvane/INSTALL.txt",
                  "Kelvane/docs/install.txt", "Kelvane/docs/settings.md",
+                 "Kelvane/docs/fleet.md", "Kelvane/docs/kelvane.rules.yml",
+                 "Kelvane/docs/kelvane.json",
                  "Kelvane/simulated board/brantelvio.dll"):
         check(want in names, "zip lacks %s: %s" % (want, names))
-    check("Kelvane/docs/settings.txt" not in names, "zip has the settings guide twice: %s" % names)
+    check(not {"Kelvane/docs/settings.txt", "Kelvane/docs/fleet.txt"} & set(names),
+          "zip has a guide under its old name too: %s" % names)
     check(not [n for n in names if n.lower().endswith(FOREIGN)], "zip carries %s" % names)
     check("Kelvane/brantelvio.dll" not in names, "zip puts the simulated driver in the folder")
 
@@ -67,9 +85,12 @@ def test_packages_install_upgrade_and_remove_cleanly(k):
 
     msiexec(k, "/i", windows_path(MSI), "/qn", "ADDLOCAL=ALL")
     added = tree(k.drive_c) - before
-    docs = [os.path.join("docs", f) for f in ("install.txt", "options.txt", "settings.md")]
+    docs = [os.path.join("docs", f)
+            for f in ("install.txt", "options.txt", "settings.md", "fleet.md")]
     program = {os.path.join("Program Files", "Kelvane", f) for f in
-               ["kelvane.exe", "kelvane.ini", "brantelvio.dll"] + docs}
+               ["kelvane.exe", "kelvane.ini", "brantelvio.dll",
+                os.path.join("docs", "kelvane.rules.yml"), os.path.join("docs", "kelvane.json")]
+               + docs}
     check(program <= added, "not installed: %s (added %s)" % (program - added, added))
     # Text that Notepad shows line by line, under the names the shipped files give.
     for doc in docs:
@@ -82,7 +103,7 @@ def test_packages_install_upgrade_and_remove_cleanly(k):
                     os.path.join(ROOT, "packaging", "INSTALL.txt")):
         with open(shipped) as f:
             named += re.findall(r"docs[\\/]([\w.]+\.(?:txt|md))\b", f.read())
-    check(sorted(set(named)) == ["install.txt", "settings.md"], "guides named: %s" % named)
+    check({"install.txt", "settings.md", "fleet.md"} <= set(named), "guides named: %s" % named)
     for name in named:
         check(os.path.join("Program Files", "Kelvane", "docs", name) in added,
               "docs\\%s is named but not installed" % name)
@@ -93,6 +114,10 @@ def test_packages_install_upgrade_and_remove_cleanly(k):
     check(k.read("C:\\prog.txt") == prog, "C:\\prog.txt changed")
     with open(os.path.join(ROOT, "dist", "kelvane.ini"), "rb") as f:
         check(k.read(PROGRAM + "kelvane.ini") == f.read(), "shipped kelvane.ini differs")
+    # The metrics folder is there for the cashier's Kelvane (its rights Wine cannot show);
+    # without METRICSFILE nothing is remembered.
+    check(os.path.isdir(k.c_path(METRICS_DIR)), "no metrics folder")
+    check(k.reg_query(KELVANE_KEY, "MetricsFile") is None, "a metrics file remembered")
     exe = k.read(PROGRAM + "kelvane.exe")
     for text in ("CompanyName", "Talvenor Terminal Systems", "ProductVersion", "Kelvane"):
         check(text.encode("utf-16-le") in exe, "version resource lacks %r" % text)
@@ -112,8 +137,12 @@ def test_packages_install_upgrade_and_remove_cleanly(k):
     check(PROGRAM + "kelvane.exe" in run, "Kelvane did not write its Run value: %r" % run)
     restart_clean(k)
 
-    msiexec(k, "/i", windows_path(MSI), "/qn", "REINSTALL=ALL", "REINSTALLMODE=vomus")
-    check(k.read(PROGRAM + "kelvane.ini") == edited, "a reinstall replaced the edited settings")
+    # METRICSFILE sets only [Export] TextFile, in the kept file, at a reinstall and an
+    # upgrade; without it a later install keeps the one set before.
+    elsewhere = "C:\\metrics\\kelvane.prom"
+    msiexec(k, "/i", windows_path(MSI), "/qn", "REINSTALL=ALL", "REINSTALLMODE=vomus",
+            "METRICSFILE=" + elsewhere)
+    check_text_file(k, edited, elsewhere)
 
     # A later version replaces this one in place and keeps settings, driver and autostart.
     newer = os.path.join(k.dir, "kelvane-newer.msi")
@@ -121,19 +150,32 @@ def test_packages_install_upgrade_and_remove_cleanly(k):
                     EXE_BUILT, DLL_BUILT], check=True, capture_output=True)
     # Wine's installer does not carry feature states over an upgrade (Windows does), so the
     # demonstration feature is named again.
-    # The settings guide an earlier version installed as docs\settings.txt.
-    k.write(PROGRAM + "docs\\settings.txt", b"the guide under its old name\r\n")
-    msiexec(k, "/i", windows_path(newer), "/qn", "ADDLOCAL=ALL")
+    # The guides an earlier version installed as docs\settings.txt and docs\fleet.txt.
+    for old in ("settings", "fleet"):
+        k.write(PROGRAM + "docs\\%s.txt" % old, b"the guide under its old name\r\n")
+    msiexec(k, "/i", windows_path(newer), "/qn", "ADDLOCAL=ALL", "METRICSFILE=" + METRICS_FILE)
     check(products(k) == ["5.7.99"], "after the upgrade installed: %s" % products(k))
-    check(not os.path.exists(k.c_path(PROGRAM + "docs\\settings.txt")),
-          "the upgrade left the guide under its old name")
-    check(os.path.exists(k.c_path(PROGRAM + "docs\\settings.md")), "the upgrade lost the guide")
-    check(k.read(PROGRAM + "kelvane.ini") == edited, "the upgrade replaced the edited settings")
+    for old in ("settings", "fleet"):
+        check(not os.path.exists(k.c_path(PROGRAM + "docs\\%s.txt" % old)),
+              "the upgrade left docs\\%s.txt under its old name" % old)
+        check(os.path.exists(k.c_path(PROGRAM + "docs\\%s.md" % old)), "the upgrade lost a guide")
+    check_text_file(k, edited, METRICS_FILE)
+    msiexec(k, "/i", windows_path(newer), "/qn", "REINSTALL=ALL", "REINSTALLMODE=vomus")
+    check_text_file(k, edited, METRICS_FILE)
     check(os.path.exists(k.program_file("brantelvio.dll")), "the upgrade lost the driver")
     run = k.reg_query(RUN_KEY, "Kelvane") or ""
     check(PROGRAM + "kelvane.exe" in run, "the upgrade lost the Run value: %r" % run)
 
+    # The uninstall removes the metrics file the installation set, and only that one.
+    k.write(METRICS_FILE, "kelvane_status_code 0\n")
+    k.write(METRICS_FILE + ".tmp", "kelvane_status_code 0\n")
+    k.write(elsewhere, "kelvane_status_code 0\n")
     msiexec(k, "/x", windows_path(newer), "/qn")
+    check(not os.path.exists(k.c_path(METRICS_FILE)), "the metrics file was left")
+    check(not os.path.exists(k.c_path(METRICS_FILE + ".tmp")), "its temporary file was left")
+    check(not os.path.exists(k.c_path("C:\\ProgramData\\Kelvane")), "the metrics folder was left")
+    check(os.path.exists(k.c_path(elsewhere)), "a file the installation no longer named was removed")
+    check(k.reg_query(KELVANE_KEY, "MetricsFile") is None, "MetricsFile left in the registry")
     left = tree(k.c_path(PROGRAM)) if os.path.exists(k.c_path(PROGRAM)) else None
     check(left is None, "program folder left with %s" % left)
     check(k.reg_query(RUN_KEY, "Kelvane") is None, "Run value left after uninstall")

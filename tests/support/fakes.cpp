@@ -33,6 +33,30 @@ std::optional<std::string> FakeFiles::SearchPathIn(const std::string& folder,
     return std::nullopt;
 }
 
+std::vector<FileEntry> FakeFiles::ListFiles(const std::string& folder) {
+    std::vector<FileEntry> out;
+    const std::string prefix = folder + "\\";
+    for (auto it = files.lower_bound(prefix); it != files.end(); ++it) {
+        if (it->first.compare(0, prefix.size(), prefix) != 0) break;
+        const std::string name = it->first.substr(prefix.size());
+        if (name.find('\\') == std::string::npos) out.push_back({name, it->second.size()});
+    }
+    return out;
+}
+
+bool FakeFiles::RemoveFile(const std::string& path) {
+    if (unwritable[path]) return false;
+    files.erase(path);
+    return true;
+}
+
+bool FakeFiles::MakeFolder(const std::string& path) {
+    auto it = folders.find(path);
+    if (it != folders.end()) return it->second;
+    folders[path] = true;
+    return true;
+}
+
 bool FakeProcesses::StartMinimized(const std::string& path) {
     started.push_back(path);
     return can_start;

@@ -26,6 +26,11 @@ class FakeFiles : public FileSystem {
     void AppendFile(const std::string& path, const std::string& data) override;
     std::optional<std::string> SearchPathIn(const std::string& folder, const std::string& name,
                                             const std::string& extension) override;
+    // Folders are implied by the paths of their files; `folders` holds the made ones.
+    std::vector<FileEntry> ListFiles(const std::string& folder) override;
+    bool RemoveFile(const std::string& path) override;
+    bool MakeFolder(const std::string& path) override;
+    std::map<std::string, bool> folders;  // made, or refused (false) by a test
 };
 
 class FakeProcesses : public Processes {
@@ -43,6 +48,10 @@ class FakeClock : public Clock {
     void Sleep(long ms) override { sleeps.push_back(ms); }
     std::string ShortDate() override { return date; }
     std::string LongTime() override { return time; }
+    std::int64_t unix_seconds = 1781257531;  // 2026-06-12 09:45:31 UTC
+    int utc_offset_minutes = 120;
+    std::int64_t UnixSeconds() override { return unix_seconds; }
+    int UtcOffsetMinutes(std::int64_t) override { return utc_offset_minutes; }
 };
 
 class FakeRegistry : public Registry {
@@ -84,6 +93,7 @@ class FakeWindows : public OtherWindows {
     void ShowErrorWindow() override { calls.push_back("ShowErrorWindow"); }
     void ShowOptions() override { calls.push_back("ShowOptions"); }
     void ShowAbout() override { calls.push_back("ShowAbout"); }
+    void ShowHistory() override { calls.push_back("ShowHistory"); }
     void LoadAndHideAll() override { calls.push_back("LoadAndHideAll"); }
     void UnloadAll() override { calls.push_back("UnloadAll"); }
 };

@@ -18,6 +18,8 @@ class TickingClock : public Clock {
     void Sleep(long) override {}
     std::string ShortDate() override { return "12/6/2026"; }
     std::string LongTime() override { return "10:45:" + std::to_string(seconds++) + " PM"; }
+    std::int64_t UnixSeconds() override { return 0; }
+    int UtcOffsetMinutes(std::int64_t) override { return 0; }
 };
 
 struct LogRig {

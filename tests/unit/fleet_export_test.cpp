@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "export/fleet_events.h"
 #include "export/metrics_text.h"
 #include "export/textfile_export.h"
+#include "history/history.h"
 #include "monitor/monitor_cycle.h"
 #include "monitor/readout.h"
 #include "support/fakes.h"
@@ -69,8 +72,12 @@ struct Terminal {
         InitFanDivisors(f);
         f.tick_listeners = {&textfile, &events};
     }
+    // Each tick's file is written before the next tick, as with a fast disk.
     void Tick(int count = 1) {
-        for (int i = 0; i < count; ++i) Form1_Timer1_Timer(f);
+        for (int i = 0; i < count; ++i) {
+            Form1_Timer1_Timer(f);
+            EXPECT_TRUE(textfile.WaitIdle());
+        }
     }
     MetricsFile metrics;  // apart from the export's own, so each text is laid out afresh
     std::string Text() { return std::string(MetricsFile().Text(f, clock.UnixSeconds())); }
@@ -178,9 +185,63 @@ TEST(FleetExport, TextFileIsWrittenEveryTickAndFailuresOnlyCounted) {
               "Metrics file: C:\\metrics\\kelvane.prom (written; 3 writes failed earlier)");
 }
 
+// A file system that holds every write until the test lets it go (or 5 s pass).
+struct HeldReplacer : FileReplacer {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
+    int waiting = 0;
+    std::vector<std::string> texts;
+    bool Replace(const std::string&, std::string_view data) override {
+        std::unique_lock lock(mutex);
+        ++waiting;
+        changed.notify_all();
+        changed.wait_for(lock, std::chrono::seconds(5), [&] { return open; });
+        texts.emplace_back(data);
+        return false;
+    }
+};
+
+TEST(FleetExport, AHangingWriteHoldsUpNoTickAndOnlyTheNewestTextWaits) {
+    Terminal t;
+    HeldReplacer held;
+    std::vector<std::string> handed;
+    {
+        TextFileExport textfile(held, t.clock);
+        t.f.tick_listeners = {&textfile};
+        t.f.settings.g_ExportTextFile = "\\\\share\\kelvane.prom";
+        for (int i = 0; i < 4; ++i) {
+            t.board.set_reg(kCpuTemp, 50 + i);
+            Form1_Timer1_Timer(t.f);  // returns although the first write never does
+            handed.push_back(t.Text());
+            if (i == 0) {
+                std::unique_lock lock(held.mutex);
+                held.changed.wait(lock, [&] { return held.waiting == 1; });
+            }
+        }
+        EXPECT_EQ(t.f.g_Delay, 4);
+        {
+            std::lock_guard lock(held.mutex);
+            held.open = true;
+        }
+        held.changed.notify_all();
+        ASSERT_TRUE(textfile.WaitIdle());
+        // The second and third files were overtaken while the first hung.
+        EXPECT_EQ(held.texts, (std::vector<std::string>{handed[0], handed[3]}));
+        EXPECT_EQ(textfile.failures().count, 2);
+        EXPECT_TRUE(textfile.failures().last_failed);
+    }
+    t.f.tick_listeners.clear();
+}
+
 TEST(FleetEvents, EachTransitionIsReportedOnce) {
     Terminal t;
     NullShell shell;
+    // The history is told first, so the events can name the episode's file.
+    history::History history(
+        t.rig.files, t.rig.clock, [](int, double raw) { return raw; }, "C:\\ProgramData\\Kelvane");
+    t.f.tick_listeners = {&t.textfile, &history, &t.events};
+    t.events.NameIncidentsWith([&history] { return history.incident_path(); });
     t.events.AfterLoad(t.f, true);
     t.Tick(8);
     t.board.set_reg(kCpuTemp, 90);
@@ -200,12 +261,17 @@ TEST(FleetEvents, EachTransitionIsReportedOnce) {
     ASSERT_EQ(e.size(), 6u);
     EXPECT_EQ(e[0].strings, (std::vector<std::string>{"5.07", "id 18 revision 8", "newer"}));
     EXPECT_EQ(e[1].kind, EventKind::Warning);
+    const std::string incident =
+        "C:\\ProgramData\\Kelvane\\incidents\\20260612-114531-cpu-over.csv";
     EXPECT_EQ(e[1].strings,
               (std::vector<std::string>{"CPU Temperature Over...",
                                         "CPU 38 C, fan 5000 rpm; System 90 C, fan 4500 rpm; "
-                                        "Panel 36 C, fan 3750 rpm"}));
+                                        "Panel 36 C, fan 3750 rpm",
+                                        incident}));
     EXPECT_EQ(e[2].kind, EventKind::Information);
     EXPECT_EQ(e[3].kind, EventKind::Error);
+    // Out of reach five seconds after the fault: still the same episode, the same file.
+    EXPECT_EQ(e[3].strings, std::vector<std::string>{incident});
 
     Terminal partly;  // a settings file that stopped, with the log switched off in memory
     partly.f.findings.settings_read_to_end = false;
@@ -219,12 +285,21 @@ TEST(FleetEvents, EachTransitionIsReportedOnce) {
               (std::vector<int>{kSettingsStopped, kStarted, kSettingsStopped, kStarted}));
     EXPECT_EQ(partly.sink.events[0].strings[0], "key Percent in section [VIN2]");
     EXPECT_EQ(partly.sink.events[2].strings[0], "the port program kelvane.dat");
+    partly.Tick(8);
+    partly.board.set_failing(true);
+    partly.Tick();
+    partly.board.set_failing(false);
+    ASSERT_EQ(partly.sink.events.size(), 5u);  // no history: the file is "none"
+    EXPECT_EQ(partly.sink.events[4].strings, std::vector<std::string>{"none"});
+    partly.events.HistoryUnwritable(partly.f, "D:\\kept");
+    EXPECT_EQ(partly.sink.events[5].id, kHistoryUnwritable);
+    EXPECT_EQ(partly.sink.events[5].strings, std::vector<std::string>{"D:\\kept"});
     partly.f.settings.g_ExportEventLog = 0;
     partly.Tick(4);
     partly.board.set_failing(true);
     partly.Tick();
     Form1_Form_Unload(partly.f, shell);
-    EXPECT_EQ(partly.sink.events.size(), 4u);
+    EXPECT_EQ(partly.sink.events.size(), 6u);
 
     Terminal gated;  // the gate ends the start before anything else
     gated.f.g_ProgramRoot = "C:\\POS";

@@ -69,11 +69,17 @@ TEST(LoadSettings, EmptyFileGivesTheDesignLayoutAndShippedDefaults) {
     EXPECT_EQ(l.f.AlarmTune[4].duration, 300);
     EXPECT_EQ(l.g.g_ExportTextFile, "");
     EXPECT_EQ(l.g.g_ExportEventLog, 1);
+    EXPECT_EQ(l.g.g_HistoryFolder, "");
+    EXPECT_EQ(l.g.g_HistoryDays, 31);
 
-    Loaded exports("[Export]\nTextFile = C:\\metrics\\kelvane.prom \nEventLog=0\n");
+    Loaded exports(
+        "[Export]\nTextFile = C:\\metrics\\kelvane.prom \nEventLog=0\n"
+        "[History]\nFolder=D:\\Kelvane data\nDays=7\n");
     ASSERT_EQ(exports.Load(), std::nullopt);
     EXPECT_EQ(exports.g.g_ExportTextFile, "C:\\metrics\\kelvane.prom");
     EXPECT_EQ(exports.g.g_ExportEventLog, 0);
+    EXPECT_EQ(exports.g.g_HistoryFolder, "D:\\Kelvane data");
+    EXPECT_EQ(exports.g.g_HistoryDays, 7);
 }
 
 TEST(LoadSettings, AddressOutOfRangeEndsLoadingBeforeAnyControlMoves) {

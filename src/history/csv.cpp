@@ -1,0 +1,209 @@
+#include "history/csv.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "history/civil_time.h"
+
+namespace kelvane::history {
+namespace {
+
+constexpr const char* kEol = "\r\n";
+constexpr std::array<const char*, kReadings> kNames = {
+    "temp0_c", "temp1_c", "temp2_c", "fan0_rpm", "fan1_rpm", "fan2_rpm", "vin0_v", "vin1_v",
+    "vin2_v",  "vin3_v",  "vin4_v",  "vin5_v",   "vin6_v",   "vin7_v",   "vin8_v"};
+
+int Decimals(int reading, bool mean) {
+    if (reading >= kFirstVolt) return mean ? 3 : 2;
+    return mean ? 1 : 0;
+}
+
+// A number written by FixedText, read without the C library's locale.
+bool ParseFixed(std::string_view text, double& out) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && text[i] == '-') {
+        negative = true;
+        ++i;
+    }
+    if (i == text.size()) return false;
+    std::int64_t whole = 0, fraction = 0, scale = 1;
+    bool digits = false;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, digits = true)
+        whole = whole * 10 + (text[i] - '0');
+    if (i < text.size() && text[i] == '.') {
+        for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, digits = true) {
+            fraction = fraction * 10 + (text[i] - '0');
+            scale *= 10;
+        }
+    }
+    if (i != text.size() || !digits || scale > 1000000000) return false;
+    const double v =
+        static_cast<double>(whole) + static_cast<double>(fraction) / static_cast<double>(scale);
+    out = negative ? -v : v;
+    return true;
+}
+
+bool ParseInt(std::string_view text, int& out) {
+    double v = 0;
+    if (!ParseFixed(text, v) || v != std::floor(v) || std::fabs(v) > 2e9) return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+// Splits one line at commas into `cells`; false when the count differs.
+bool Split(std::string_view line, std::vector<std::string_view>& cells, std::size_t want) {
+    cells.clear();
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = line.find(',', start);
+        cells.push_back(
+            line.substr(start, comma == std::string_view::npos ? comma : comma - start));
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    return cells.size() == want;
+}
+
+}  // namespace
+
+void AppendInteger(std::string& out, std::int64_t value) {
+    char digits[24];
+    std::size_t n = 0;
+    std::uint64_t v =
+        value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (value < 0) out += '-';
+    while (n > 0) out += digits[--n];
+}
+
+void AppendFixed(std::string& out, double value, int decimals) {
+    if (!std::isfinite(value) || std::fabs(value) > 1e15) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.0f", std::isfinite(value) ? value : 0.0);
+        out += text;
+        return;
+    }
+    std::int64_t scale = 1;
+    for (int i = 0; i < decimals; ++i) scale *= 10;
+    const std::int64_t units = std::llround(std::fabs(value) * static_cast<double>(scale));
+    if (value < 0 && units != 0) out += '-';
+    AppendInteger(out, units / scale);
+    if (decimals == 0) return;
+    out += '.';
+    std::int64_t fraction = units % scale;
+    for (std::int64_t digit = scale / 10; digit > 0; digit /= 10) {
+        out += static_cast<char>('0' + fraction / digit);
+        fraction %= digit;
+    }
+}
+
+std::string FixedText(double value, int decimals) {
+    std::string s;
+    AppendFixed(s, value, decimals);
+    return s;
+}
+
+std::string SampleHeader() {
+    std::string s = "time,status,lasting,critical,reachable";
+    for (const char* name : kNames) s += std::string(",") + name;
+    return s + kEol;
+}
+
+std::string SampleRow(const Sample& s, int offset_minutes, const VoltsOf& volts) {
+    std::string row = IsoText(s.time, offset_minutes);
+    row += ',';
+    row += std::to_string(s.status);
+    row += s.lasting() ? ",1" : ",0";
+    row += s.critical() ? ",1" : ",0";
+    row += s.reachable() ? ",1" : ",0";
+    // What an unreachable chip last said is not a reading of this second.
+    for (int n = 0; n < kChannels; ++n) {
+        row += ',';
+        if (s.reachable()) AppendInteger(row, s.temp[static_cast<std::size_t>(n)]);
+    }
+    for (int n = 0; n < kChannels; ++n) {
+        row += ',';
+        if (s.reachable()) AppendInteger(row, s.fan[static_cast<std::size_t>(n)]);
+    }
+    for (int v = 0; v < kInputs; ++v) {
+        row += ',';
+        if (s.reachable() && s.shown(v))
+            AppendFixed(row, volts(v, s.volt[static_cast<std::size_t>(v)]), 2);
+    }
+    return row + kEol;
+}
+
+std::string MinuteHeader() {
+    std::string s =
+        "time,samples,status,lasting_s,critical_s,unreachable_s,temp0_limit_c,temp1_limit_c";
+    for (const char* name : kNames)
+        for (const char* what : {"_min", "_mean", "_max"}) s += std::string(",") + name + what;
+    return s + kEol;
+}
+
+std::string MinuteRowText(const MinuteRow& r) {
+    std::string row = IsoText(r.time, r.offset_minutes);
+    row.reserve(400);
+    for (int v : {r.samples, r.status, r.lasting_s, r.critical_s, r.unreachable_s, r.limit[0],
+                  r.limit[1]}) {
+        row += ',';
+        AppendInteger(row, v);
+    }
+    for (int i = 0; i < kReadings; ++i) {
+        const Stat& s = r.stat[static_cast<std::size_t>(i)];
+        if (!s.present) {
+            row += ",,,";
+            continue;
+        }
+        row += ',';
+        AppendFixed(row, s.min, Decimals(i, false));
+        row += ',';
+        AppendFixed(row, s.mean, Decimals(i, true));
+        row += ',';
+        AppendFixed(row, s.max, Decimals(i, false));
+    }
+    return row + kEol;
+}
+
+std::vector<MinuteRow> ReadMinuteRows(std::string_view text) {
+    std::vector<MinuteRow> rows;
+    rows.reserve(text.size() / 160);  // rows are longer than that: one allocation
+    std::vector<std::string_view> cells;
+    constexpr std::size_t kCells = 8 + 3 * kReadings;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!Split(line, cells, kCells)) continue;
+        MinuteRow r;
+        const auto time = ParseIso(cells[0]);
+        if (!time) continue;
+        r.time = *time;
+        r.offset_minutes = (cells[0][19] == '-' ? -1 : 1) *
+                           ((cells[0][20] - '0') * 600 + (cells[0][21] - '0') * 60 +
+                            (cells[0][23] - '0') * 10 + (cells[0][24] - '0'));
+        bool ok = ParseInt(cells[1], r.samples) && ParseInt(cells[2], r.status) &&
+                  ParseInt(cells[3], r.lasting_s) && ParseInt(cells[4], r.critical_s) &&
+                  ParseInt(cells[5], r.unreachable_s) && ParseInt(cells[6], r.limit[0]) &&
+                  ParseInt(cells[7], r.limit[1]);
+        for (int i = 0; ok && i < kReadings; ++i) {
+            Stat& s = r.stat[static_cast<std::size_t>(i)];
+            const std::size_t c = 8 + 3 * static_cast<std::size_t>(i);
+            if (cells[c].empty() && cells[c + 1].empty() && cells[c + 2].empty()) continue;
+            s.present = ParseFixed(cells[c], s.min) && ParseFixed(cells[c + 1], s.mean) &&
+                        ParseFixed(cells[c + 2], s.max);
+            ok = s.present;
+        }
+        if (ok) rows.push_back(r);
+    }
+    return rows;
+}
+
+}  // namespace kelvane::history

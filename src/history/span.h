@@ -1,0 +1,68 @@
+#pragma once
+// What the History window plots: a stretch of time cut into as many columns as the plots are
+// wide, each with the minimum, mean and maximum of every reading, whether a fault was lasting
+// (a shaded band) and whether the chip was out of reach or nothing was recorded (a gap). The
+// short spans come from the ring, the long ones from the day files.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/platform.h"
+#include "history/csv.h"
+#include "history/data_folder.h"
+#include "history/ring.h"
+
+namespace kelvane::history {
+
+enum class Span { Minutes10, Hour1, Hours24, Days7, Days31 };
+inline constexpr int kSpans = 5;
+std::int64_t SpanSeconds(Span s);
+const char* SpanName(Span s);  // "10 minutes", ..., "31 days"
+inline bool FromRing(Span s) { return s <= Span::Hours24; }
+
+struct Column {
+    std::array<Stat, kReadings> stat{};
+    std::array<int, 2> limit{};  // temperature limits of channels 0 and 1
+    bool lasting = false;
+    bool gap = true;
+};
+
+struct SpanData {
+    std::int64_t begin = 0, end = 0;  // [begin, end)
+    std::vector<Column> columns;
+    // The column a moment falls in, or -1 outside the span.
+    int ColumnAt(std::int64_t t) const;
+    std::int64_t ColumnStart(int c) const;
+};
+
+SpanData RingSpan(const Ring& ring, std::int64_t begin, std::int64_t end, int columns,
+                  const VoltsOf& volts);
+SpanData MinuteSpan(const std::vector<MinuteRow>& rows, std::int64_t begin, std::int64_t end,
+                    int columns);
+
+// The day files from `first_day` to `last_day` (local day numbers), read once each: the
+// window keeps them while it is open and reads only today's again.
+class DayCache {
+  public:
+    // The rows of those days in time order; today's file is read anew on every call.
+    const std::vector<MinuteRow>& Rows(FileSystem& files, const DataFolder& folder,
+                                       std::int64_t first_day, std::int64_t last_day,
+                                       std::int64_t today);
+
+  private:
+    struct Day {
+        std::int64_t day;
+        std::vector<MinuteRow> rows;
+    };
+    std::string root_;
+    std::vector<Day> days_;
+    std::vector<MinuteRow> rows_;
+};
+
+// The shown span as a file to attach: one-second rows from the ring, minute rows otherwise.
+std::string RingSpanCsv(const Ring& ring, std::int64_t begin, std::int64_t end, int offset_minutes,
+                        const VoltsOf& volts);
+std::string MinuteSpanCsv(const std::vector<MinuteRow>& rows, std::int64_t begin, std::int64_t end);
+
+}  // namespace kelvane::history

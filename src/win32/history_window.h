@@ -1,0 +1,65 @@
+#pragma once
+// The History window: three plots over one time axis (temperatures, fan speeds, voltages),
+// drawn with GDI into a memory bitmap. Everything it shows comes from the portable history;
+// this file only draws it and turns mouse and keys into the view's moves.
+#include <windows.h>
+
+#include <array>
+#include <string>
+
+#include "history/history.h"
+#include "history/span.h"
+#include "history/view_state.h"
+#include "state/form1.h"
+
+namespace kelvane::win32 {
+
+inline constexpr const char* kHistoryTitle = "History (Kelvane Ver 5.07)";
+
+class HistoryWindow {
+  public:
+    HistoryWindow(HINSTANCE instance, Form1& form, history::History& history, FileSystem& files);
+    ~HistoryWindow();
+    HistoryWindow(const HistoryWindow&) = delete;
+    HistoryWindow& operator=(const HistoryWindow&) = delete;
+
+    void Show();
+    void Hide() { ShowWindow(hwnd_, SW_HIDE); }
+    HWND hwnd() const { return hwnd_; }
+    // How long the last rebuild of the plot data took, for the e2e's timing report.
+    double last_build_ms() const { return last_build_ms_; }
+
+  private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
+    void Layout();
+    void Rebuild();
+    void Paint(HDC dc);
+    void DrawPlot(HDC dc, int plot);
+    void DrawTimeAxis(HDC dc);
+    void DrawCrosshair(HDC dc);
+    void Choose(history::Span span);
+    int ColumnX(std::size_t column) const;  // left edge of a column, in client pixels
+    void Save();
+    void OpenFolder();
+    std::int64_t Now();
+    std::array<history::Named, history::kReadings> Names() const;
+    std::array<bool, history::kReadings> Wanted() const;
+
+    Form1& form_;
+    history::History& history_;
+    FileSystem& files_;
+    history::ViewState view_;
+    history::SpanData data_;
+    history::DayCache days_;
+    HWND hwnd_ = nullptr;
+    std::array<HWND, history::kSpans> span_buttons_{};
+    HWND save_ = nullptr, folder_ = nullptr;
+    HFONT font_ = nullptr;  // the stock GUI font, not owned
+    std::array<RECT, 3> plots_{};
+    RECT axis_{};
+    int mouse_x_ = -1, mouse_y_ = -1;
+    double last_build_ms_ = 0;
+};
+
+}  // namespace kelvane::win32

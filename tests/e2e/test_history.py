@@ -1,0 +1,161 @@
+"""The history on the simulated board: a CPU that overheats within seconds writes an incident
+file whose rows are the board's readings tick by tick, the History window opens from the tray
+menu and from a temperature display, and the day file holds the minutes."""
+import glob
+import os
+import time
+
+from harness import (MAIN_TITLE, SHOTS, check, class_window, trace_ops, ticks, wait_exit,
+                     xdotool)
+from imaging import crop
+
+INI = "C:\\Program Files\\Kelvane\\kelvane.ini"
+HISTORY_TITLE = "History (Kelvane Ver 5.07)"
+DATA = "C:\\ProgramData\\Kelvane"
+
+# The CPU (channel 1) starts at 45 C and heats towards 40 + 60 C within seconds, more than the
+# limit of 70 even with its fan at full speed; the readings move every second.
+HOT_BOARD = """[Chip]
+Id=0x12
+Revision=8
+[Registers]
+29=38
+2A=45
+2B=36
+[Hold]
+62=0x46
+6A=0x46
+[Thermal]
+Enabled=1
+Ambient=40
+Heat0=5
+Heat1=60
+Heat2=2
+Cooling=20
+TimeConstant=6
+Wave=8
+Period=20
+"""
+
+TEMP_REGS = ("ReadReg 0x0295 0x29 = ", "ReadReg 0x0295 0x2a = ", "ReadReg 0x0295 0x2b = ")
+
+
+def tick_temperatures(tick_ops):
+    """The three temperatures one tick read, in channel order."""
+    found = []
+    for prefix in TEMP_REGS:
+        values = [int(op.split("= ")[1], 16) for op in tick_ops if op.startswith(prefix)]
+        found.append(values[0] if values else None)
+    return found
+
+
+def rows_of(path):
+    with open(path, newline="") as f:
+        text = f.read()
+    check(text.endswith("\r\n"), "the file does not end with CR LF")
+    return [line.split(",") for line in text.split("\r\n") if line]
+
+
+def tray_menu_key(k, key):
+    """Opens the tray menu with the right button and picks an item by its underlined letter."""
+    bar = class_window(k, "Shell_TrayWnd")
+    x, y = int(bar["left"]) + int(bar["width"]) - 11, int(bar["top"]) + int(bar["height"]) // 2
+    xdotool(k, "mousemove", x, y)
+    xdotool(k, "click", 3)
+    menu = {}
+    k.wait_for(lambda: menu.update(class_window(k, "#32768")) or menu.get("visible") == "1",
+               timeout=5)
+    check(menu.get("visible") == "1", "the tray menu did not open: %s" % menu)
+    time.sleep(0.3)
+    k.key(key)
+
+
+def wait_visible(k, title, visible, timeout=10):
+    return k.wait_for(lambda: k.window(title).get("visible") == ("1" if visible else "0"),
+                      timeout=timeout, step=0.1)
+
+
+def test_history_hot_episode_incident_and_window(k):
+    k.describe_board(HOT_BOARD)
+    k.write(INI, "[Option]\r\nSoundWarnning=0\r\n")
+    proc = k.start()
+    check(k.wait_window(timeout=40), "main window did not appear")
+    incidents = k.c_path(DATA + "\\incidents")
+    found = k.wait_for(lambda: glob.glob(os.path.join(incidents, "*-cpu-over.csv")), timeout=60)
+    check(len(found) == 1, "no single cpu-over incident file: %s" % found)
+    incident = found[0]
+    check(os_name_ok(os.path.basename(incident)), "incident name: %s" % incident)
+    written_at_once = rows_of(incident)
+    check(written_at_once[0][:5] == ["time", "status", "lasting", "critical", "reachable"],
+          "header: %s" % written_at_once[0])
+    check(len(written_at_once) >= 20, "the ring's seconds were not written at once: %d rows"
+          % len(written_at_once))
+
+    # The History window from the tray menu's "&History", on its shortest span.
+    started = time.time()
+    tray_menu_key(k, "h")
+    check(wait_visible(k, HISTORY_TITLE, True), "the tray menu's History did not open the window")
+    print("History window shown %.0f ms after the menu key" % (1000 * (time.time() - started)))
+    k.key("plus")
+    time.sleep(1.5)
+    info = k.window(HISTORY_TITLE)
+    left, top = int(info["left"]), int(info["top"])
+    width, height = int(info["width"]), int(info["height"])
+    # The crosshair over the last seconds of the temperature plot.
+    xdotool(k, "mousemove", left + width - 40, top + height // 4)
+    time.sleep(1.5)
+    shot = k.screenshot("history-screen.png")
+    os.replace(shot, os.path.join(k.dir, "history-screen.png"))
+    crop(os.path.join(k.dir, "history-screen.png"), left, top, width, height,
+         os.path.join(SHOTS, "history.png"))
+
+    # Closing only hides it; a click on a temperature display brings it back.
+    k.key("alt+F4")
+    check(wait_visible(k, HISTORY_TITLE, False), "the History window did not close")
+    started = time.time()
+    k.probe("click", MAIN_TITLE, 1201)
+    check(wait_visible(k, HISTORY_TITLE, True), "a click on the CPU display did not open History")
+    print("History window shown again %.0f ms after the click" % (1000 * (time.time() - started)))
+
+    # The tray menu's Exit: the episode's buffered seconds and the open minute go out.
+    k.key("alt+F4")
+    tray_menu_key(k, "x")
+    check(wait_exit(proc, 20), "the tray menu's Exit did not end the program")
+
+    rows = rows_of(incident)
+    check(rows[-1] == ["# Kelvane ended during the episode"], "last line: %s" % rows[-1])
+    rows = rows[1:-1]
+    per_tick = ticks(trace_ops(k))
+    # The ring started with the first tick, so row i is tick i, one second apart.
+    check(len(rows) == len(per_tick), "%d rows for %d ticks" % (len(rows), len(per_tick)))
+    hot = 0
+    for i, (row, tick_ops) in enumerate(zip(rows, per_tick)):
+        want = tick_temperatures(tick_ops)
+        got = [int(v) for v in row[5:8]]
+        check(got == want, "row %d: temperatures %s, the board gave %s" % (i, got, want))
+        check(row[4] == "1", "row %d not reachable: %s" % (i, row))
+        hot += 1 if want[1] > 70 else 0
+        if i >= 6 and want[1] > 70:
+            check(row[1] == "1", "row %d: status %s at %d C" % (i, row[1], want[1]))
+    check(hot >= 10 and len(set(tuple(tick_temperatures(t)) for t in per_tick)) >= 8,
+          "the board did not move: %d hot ticks" % hot)
+    check(rows[0][0][19] in "+-" and rows[0][0][10] == "T", "time: %s" % rows[0][0])
+
+    days = glob.glob(os.path.join(k.c_path(DATA + "\\history"), "*.csv"))
+    check(len(days) == 1, "day files: %s" % days)
+    minutes = rows_of(days[0])
+    check(minutes[0][:3] == ["time", "samples", "status"] and len(minutes) >= 2,
+          "day file: %s" % minutes[:2])
+    check(sum(int(m[1]) for m in minutes[1:]) == len(per_tick),
+          "the minutes count %s ticks, the trace %d" % ([m[1] for m in minutes[1:]],
+                                                        len(per_tick)))
+
+
+def os_name_ok(name):
+    stamp = name[:15]
+    return len(stamp) == 15 and stamp[8] == "-" and stamp.replace("-", "").isdigit()
+
+
+CASES = [
+    test_history_hot_episode_incident_and_window,
+]
