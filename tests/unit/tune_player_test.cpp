@@ -28,6 +28,8 @@ class GateClock : public Clock {
     }
     std::string ShortDate() override { return {}; }
     std::string LongTime() override { return {}; }
+    std::int64_t UnixSeconds() override { return 0; }
+    int UtcOffsetMinutes(std::int64_t) override { return 0; }
 
     void Open() {
         const std::lock_guard<std::mutex> lock(mutex_);
