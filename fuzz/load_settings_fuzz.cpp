@@ -79,6 +79,7 @@ struct Unused {
     kelvane::testing::FakeHost host;
     kelvane::testing::FakeWindows windows;
     kelvane::testing::FakeSurfaces surfaces;
+    kelvane::testing::InlineThreads threads;
 };
 
 void Load(const std::string& ini, bool newer, bool delta) {
@@ -86,9 +87,9 @@ void Load(const std::string& ini, bool newer, bool delta) {
     kelvane::board::Board board;
     kelvane::IniText profile(ini);
     kelvane::testing::FakeFiles files;
-    kelvane::Services services{board,          profile,         files,        unused.processes,
-                               unused.clock,   unused.registry, unused.sound, unused.host,
-                               unused.windows, unused.surfaces};
+    kelvane::Services services{board,          profile,         files,         unused.processes,
+                               unused.clock,   unused.registry, unused.sound,  unused.host,
+                               unused.windows, unused.surfaces, unused.threads};
     kelvane::Form1 form(services, kelvane::testing::kProgramFolder, "kelvane");
     form.KelvaneFanFlag = kelvane::Flag(newer);
     form.KelvaneFanSpecialFlag = kelvane::Flag(delta);

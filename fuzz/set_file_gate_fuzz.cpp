@@ -83,10 +83,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static kelvane::testing::FakeHost host;
     static kelvane::testing::FakeWindows windows;
     static kelvane::testing::FakeSurfaces surfaces;
+    static kelvane::testing::InlineThreads threads;
     WatchedFiles files;
     kelvane::testing::FakeProcesses processes;
-    kelvane::Services services{board,    profile, files, processes, clock,
-                               registry, sound,   host,  windows,   surfaces};
+    kelvane::Services services{board, profile, files,   processes, clock,  registry,
+                               sound, host,    windows, surfaces,  threads};
     kelvane::Form1 form(services, kelvane::testing::kProgramFolder, "kelvane");
     form.g_ProgramRoot = kRoot;
     const std::string auto_set = form.ProgramFile("auto.set");

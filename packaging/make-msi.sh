@@ -13,9 +13,13 @@ stage="$out.stage"
 rm -rf "$tmp" "$stage"
 mkdir -p "$stage/docs"
 cp "$here/kelvane.wxs" "$exe" "$board" "$root/dist/kelvane.ini" "$stage/"
-cp "$root/docs/install.md" "$root/docs/settings.md" "$root/docs/options.md" \
-    "$root/docs/fleet.md" "$here/prometheus/kelvane.rules.yml" "$here/grafana/kelvane.json" \
-    "$stage/docs/"
+# Notepad on the older Windows versions shows LF-only text as one line.
+crlf() { sed 's/\r*$/\r/' "$1" >"$2"; }
+crlf "$root/docs/install.md" "$stage/docs/install.txt"
+crlf "$root/docs/options.md" "$stage/docs/options.txt"
+crlf "$root/docs/settings.md" "$stage/docs/settings.md"
+crlf "$root/docs/fleet.md" "$stage/docs/fleet.md"
+cp "$here/prometheus/kelvane.rules.yml" "$here/grafana/kelvane.json" "$stage/docs/"
 (cd "$stage" && wixl -a x86 -o "$tmp" -D Version="$version" -D DisplayVersion="$display" kelvane.wxs)
 rm -rf "$stage"
 
@@ -46,4 +50,10 @@ q "UPDATE \`Property\` SET \`Value\` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETEC
 # Remove the old version only after the new one is in place, so that components the two
 # share (the settings file above all) are handed over instead of removed and laid anew.
 q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 6650 WHERE \`Action\` = 'RemoveExistingProducts'"
+# The settings and fleet guides were docs\settings.txt and docs\fleet.txt before; the old
+# version's removal keeps the docs component it shares with this one, so the old names are
+# removed here (on install, 1).
+for old in settings fleet; do
+    q "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`) VALUES ('RemoveOld_$old', 'NamedGuides', '$old.txt', 'DOCSDIR', 1)"
+done
 mv "$tmp" "$out"

@@ -1,14 +1,14 @@
 #!/bin/sh
 # Runs Kelvane on the simulated board: installs what is missing, builds only what the demo
-# runs (the program, the simulated driver library and the two companion stand-ins; no tests,
-# no benchmarks), lays out a Wine prefix under build/demo, starts the program on $DISPLAY (or
+# runs (the program, the simulated driver library, the two companion stand-ins and the window
+# probe that tells when warm-up is over; no tests, no benchmarks), lays out a Wine prefix under build/demo, starts the program on $DISPLAY (or
 # on a virtual screen when there is none) and leaves a screenshot at the path it prints.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 ./scripts/install-deps.sh
 cmake --preset win32 >/dev/null
-cmake --build build/win32 -j "$(nproc 2>/dev/null || echo 2)" --target kelvane brantelvio GetUser quick
+cmake --build build/win32 -j "$(nproc 2>/dev/null || echo 2)" --target kelvane brantelvio GetUser quick probe
 install="$root/build/demo/install"
 rm -rf "$install"
 cmake --install build/win32 --prefix "$install" >/dev/null
@@ -24,7 +24,19 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 wine 'C:\Program Files\Kelvane\kelvane.exe' >/dev/null 2>&1 &
 kelvane=$!
-sleep 12  # the program waits 4 s at start-up by design, then the LEDs warm up
+# The program waits 4 s at start-up by design, then warms up for six ticks: the screenshot
+# waits for the status line's "Normal...", as a healthy terminal shows it.
+probe="$root/build/win32/tests/probe/probe.exe"
+said="$root/build/demo/status.txt"
+waited=0
+while [ "$waited" -lt 60 ]; do
+    # Through a file: Wine's helpers may keep a pipe open long after the probe has ended.
+    wine "$probe" child 'Kelvane Ver 5.07' 1301 >"$said" 2>/dev/null || true
+    if grep -q 'text=Normal\.\.\.' "$said"; then break; fi
+    sleep 1
+    waited=$((waited + 1))
+done
+sleep 1  # the tick that said so has drawn the LEDs
 shot="$root/build/demo/kelvane.png"
 /usr/bin/import -display "$DISPLAY" -window root "$shot"
 if [ -n "$own_display" ]; then

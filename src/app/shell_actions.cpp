@@ -20,6 +20,7 @@ void HotKeyPressed(Form1& f, std::uint8_t id) {
     if (!f.window.visible) ShowNormal(f);
     f.sys.host.Activate();
     if (id == kHotKeyShow) {
+        f.opened_by_alarm = false;  // the user's Open: the window stays as the user asked
         f.window.visible = true;
         f.sys.host.ShowModel();
     } else if (id == kHotKeyHide) {
@@ -58,6 +59,7 @@ void Form1_Picture1_MouseMove(Form1& f, AppShell& shell, int /*button*/, int /*s
     if (x == kTrayDoubleClick) {
         // The record stays: deleting it only for KeepTrayIcon to add it again would move
         // the icon to another place among the others, under the user's pointer.
+        f.opened_by_alarm = false;
         f.window.state = WindowState::Normal;
         f.window.visible = true;
         f.sys.host.ShowModel();

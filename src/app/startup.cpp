@@ -142,14 +142,11 @@ void Form1_Form_Resize(Form1& f) {
     f.sys.host.SetTopmost(false);
 }
 
-void StopAlarmTune(Form1& f) {
-    // The tune plays inside a tick, so only an outage in the middle of a note can have left
-    // the speaker on; a tune of its own thread would be stopped here.
-    if (f.settings.g_SoundWarnning == 2 || f.monitor.hardware_unreachable) SpeakerOff(f.chip);
-}
+void StopAlarmTune(Form1& f) { f.tune_player.Stop(); }
 
 void Form1_Form_Unload(Form1& f, AppShell& shell, FanWatch* watch) {
-    // In this order: nothing may write the fan registers once they are handed back.
+    // In this order: nothing may write the fan registers once they are handed back, and
+    // nothing that follows may find the speaker's ports in use.
     ContainErrors([&] { shell.StopMonitorTimer(); });
     ContainErrors([&] { StopAlarmTune(f); });
     if (watch != nullptr) ContainErrors([&] { watch->HandBack(); });

@@ -2,6 +2,7 @@
 // What the portable logic needs from the operating system, as small interfaces. Windows
 // implementations live in src/win32; tests use doubles.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,6 +71,16 @@ class SoundPlayer {
     virtual ~SoundPlayer() = default;
     // sndPlaySoundA(path, SND_ASYNC | SND_NODEFAULT): returns at once, silent on failure.
     virtual void PlayWave(const std::string& path) = 0;
+};
+
+// Work that must not hold up the window's thread, such as the alarm tune.
+class Threads {
+  public:
+    virtual ~Threads() = default;
+    // Runs `job` on a thread of its own and returns at once. The job must not throw.
+    virtual void Start(std::function<void()> job) = 0;
+    // Waits until the job started last has ended.
+    virtual void Join() = 0;
 };
 
 }  // namespace kelvane

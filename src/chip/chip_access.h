@@ -3,7 +3,13 @@
 // from wider whole numbers (0x15 + n, 0x60 + 8n + k, a setting): each argument passes the
 // byte or port range check before the driver is called, so an out-of-range value raises
 // the overflow error and touches nothing.
+//
+// Two threads share the driver: the window's (start-up, the monitor cycle, apply) and the
+// alarm tune's. Every call is taken alone, and a unit of several calls holds Unit() across
+// them. driver_lock() is the one lock of the driver, for anyone who must wait on it with a
+// bound (try_lock_for).
 #include <cstdint>
+#include <mutex>
 
 #include "base/byte.h"
 #include "base/int16.h"
@@ -20,14 +26,18 @@ class ChipAccess {
     // Hardware-monitor registers behind the index port g_Address.
     std::uint8_t ReadReg(long long reg) {
         const u8 r = ToByte(reg);
+        const std::uint16_t p = ToPort(index_port_);
         CheckMonitorPort();
-        return driver_.ReadReg(ToPort(index_port_), r);
+        const Lock unit = Unit();
+        return driver_.ReadReg(p, r);
     }
     void WriteReg(long long reg, long long value) {
         const u8 r = ToByte(reg);
         const u8 v = ToByte(value);
+        const std::uint16_t p = ToPort(index_port_);
         CheckMonitorPort();
-        driver_.WriteReg(ToPort(index_port_), r, v);
+        const Lock unit = Unit();
+        driver_.WriteReg(p, r, v);
     }
     // Once the chip has said its hardware monitor is elsewhere: every register access at
     // g_Address would write the register number into some other device, so none is made.
@@ -37,21 +47,35 @@ class ChipAccess {
     // Any register pair, such as the configuration pair at 0x2E.
     std::uint8_t ReadRegAt(long long index_port, long long reg) {
         const std::uint16_t p = ToPort(index_port);
-        return driver_.ReadReg(p, ToByte(reg));
+        const u8 r = ToByte(reg);
+        const Lock unit = Unit();
+        return driver_.ReadReg(p, r);
     }
     void WriteRegAt(long long index_port, long long reg, long long value) {
         const std::uint16_t p = ToPort(index_port);
         const u8 r = ToByte(reg);
         const u8 v = ToByte(value);
+        const Lock unit = Unit();
         driver_.WriteReg(p, r, v);
     }
 
-    std::uint8_t Inb(long long port) { return driver_.Inb(ToPort(port)); }
+    std::uint8_t Inb(long long port) {
+        const std::uint16_t p = ToPort(port);
+        const Lock unit = Unit();
+        return driver_.Inb(p);
+    }
     void Outb(long long port, long long value) {
         const std::uint16_t p = ToPort(port);
         const u8 v = ToByte(value);
+        const Lock unit = Unit();
         driver_.Outb(p, v);
     }
+
+    using Lock = std::unique_lock<std::recursive_timed_mutex>;
+    // Held across the calls of one unit: a read-modify-write of port 0x61, the timer's
+    // control word and count bytes.
+    [[nodiscard]] Lock Unit() { return Lock(lock_); }
+    std::recursive_timed_mutex& driver_lock() { return lock_; }
 
     PortDriver& driver() { return driver_; }
     i16 index_port() const { return index_port_; }
@@ -64,6 +88,7 @@ class ChipAccess {
     PortDriver& driver_;
     const i16& index_port_;  // follows g_Address as the settings change it
     bool monitor_withheld_ = false;
+    std::recursive_timed_mutex lock_;
 };
 
 }  // namespace kelvane

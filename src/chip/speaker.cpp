@@ -17,6 +17,7 @@ constexpr int kSpeakerBits = 0x03;       // timer 2 gate and speaker data
 }  // namespace
 
 void SpeakerOff(ChipAccess& chip) {
+    const ChipAccess::Lock unit = chip.Unit();
     const int v = chip.Inb(kSpeakerPort);
     chip.Outb(kSpeakerPort, v & ~kSpeakerBits & 0xFF);
 }
@@ -28,6 +29,7 @@ std::array<NoteRecord, 5> StandardAlarmTune() {
 void SetSpeakerFrequency(ChipAccess& chip, std::int32_t& frequency) {
     const std::int32_t divisor = RoundToInt32(Divide(kTimerClockHz, frequency));
     frequency = divisor;
+    const ChipAccess::Lock unit = chip.Unit();
     chip.Outb(kTimerControlPort, kTimer2SquareWave);
     // Each byte is checked as it goes out: a divisor above 65535 leaves the low byte written.
     chip.Outb(kTimer2Port, divisor % 256);
@@ -35,8 +37,11 @@ void SetSpeakerFrequency(ChipAccess& chip, std::int32_t& frequency) {
 }
 
 void PlayNote(ChipAccess& chip, Clock& clock, NoteRecord& note) {
-    const int v = chip.Inb(kSpeakerPort);
-    chip.Outb(kSpeakerPort, v | kSpeakerBits);
+    {
+        const ChipAccess::Lock unit = chip.Unit();
+        const int v = chip.Inb(kSpeakerPort);
+        chip.Outb(kSpeakerPort, v | kSpeakerBits);
+    }
     try {
         std::int32_t frequency = RoundToInt32(std::pow(2.0, note.note / 12.0) * kBasePitchHz);
         SetSpeakerFrequency(chip, frequency);

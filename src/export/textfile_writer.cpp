@@ -23,8 +23,11 @@ struct TextFileWriter::Shared {
     std::array<Text, 3> texts;
     std::atomic<unsigned> middle{1};
     std::atomic<bool> writing{false};
-    // Only for what the tick reads rarely: the failures, and the end of the thread.
+    // The thread sleeps on `wake` and the tick's hand-over wakes it; the failures and the end
+    // of the thread are read rarely. A plain condition variable rather than the atomic's own
+    // wait, which once left the thread asleep after a hand-over in the Windows build.
     mutable std::mutex mutex;
+    std::condition_variable wake;
     mutable std::condition_variable written;
     WriteFailures failures;
     bool finished = false;
@@ -35,8 +38,8 @@ TextFileWriter::TextFileWriter(FileReplacer& files)
 
 TextFileWriter::~TextFileWriter() {
     shared_->middle.fetch_or(kStop);
-    shared_->middle.notify_one();
     std::unique_lock lock(shared_->mutex);
+    shared_->wake.notify_one();
     if (shared_->written.wait_for(lock, std::chrono::seconds(2),
                                   [&] { return shared_->finished; })) {
         lock.unlock();
@@ -53,7 +56,9 @@ void TextFileWriter::HandOver(const std::string& path, std::size_t size) {
     text.size = size;
     if (text.path != path) text.path = path;
     back_ = shared_->middle.exchange(back_ | kFresh) & kNumber;
-    shared_->middle.notify_one();
+    // Taken so that the thread is either before its check of `middle` or asleep.
+    { std::lock_guard lock(shared_->mutex); }
+    shared_->wake.notify_one();
 }
 
 WriteFailures TextFileWriter::failures() const {
@@ -70,12 +75,11 @@ bool TextFileWriter::WaitIdle(std::chrono::milliseconds limit) const {
 void TextFileWriter::Run(std::shared_ptr<Shared> s) {
     unsigned front = 2;  // the thread's buffer
     for (;;) {
-        const unsigned middle = s->middle.load();
-        if (middle & kStop) break;
-        if (!(middle & kFresh)) {
-            s->middle.wait(middle);
-            continue;
+        {
+            std::unique_lock lock(s->mutex);
+            s->wake.wait(lock, [&] { return (s->middle.load() & (kFresh | kStop)) != 0; });
         }
+        if (s->middle.load() & kStop) break;
         s->writing = true;  // before the take, so that WaitIdle never sees neither
         front = s->middle.exchange(front) & kNumber;
         const Shared::Text& text = s->texts[front];

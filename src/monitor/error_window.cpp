@@ -33,9 +33,18 @@ void Form4::Form_Load() {
 
 void Form4::Timer1_Timer() {
     const std::string& msg = main_.monitor.g_ErrorMsg;
-    // The label keeps the last alarm after the status returns to normal.
-    if (msg == "Normal...") return;
-    model_.Label3.caption = main_.sys.clock.LongTime() + ": " + msg;
+    if (msg != "Normal...") {
+        normal_ticks_ = 0;
+        model_.Label4.caption.clear();
+        model_.Label3.caption = main_.sys.clock.LongTime() + ": " + msg;
+        return;
+    }
+    // The label keeps the last alarm after the status returns to normal; once that lasts,
+    // a line under it says so. A short lull in a lasting fault says nothing.
+    if (normal_ticks_ == 0) normal_since_ = main_.sys.clock.LongTime();
+    if (normal_ticks_ < kNormalTicksToEnd) ++normal_ticks_;
+    if (normal_ticks_ == kNormalTicksToEnd && !model_.Label3.caption.empty())
+        model_.Label4.caption = "Back to normal at " + normal_since_ + ".";
 }
 
 void Form4::Check1_Click() {

@@ -27,6 +27,7 @@ struct CheckButton {
 struct Form4Model {
     std::string caption = "Warning Message Ver 5.07";
     Control Label1, Label2, Label3;
+    Control Label4;  // "Back to normal at <time>." once the alarm is over
     CheckButton Check1;
     int timer_interval_ms = 1000;
     bool timer_enabled = true;
@@ -52,10 +53,15 @@ class Form4 {
     Form4Model& model() { return model_; }
     const Form4Model& model() const { return model_; }
 
+    // Timer events in a row that saw the normal message before the alarm is called over.
+    static constexpr int kNormalTicksToEnd = 5;
+
   private:
     Form1& main_;
     Form4Host& host_;
     Form4Model model_ = Form4DesignLayout();
+    int normal_ticks_ = 0;
+    std::string normal_since_;  // the time the first of them saw
 };
 
 }  // namespace kelvane

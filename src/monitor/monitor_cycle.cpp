@@ -132,7 +132,7 @@ void EpisodeSteps(Form1& f, int code, std::int32_t& count, bool& sound) {
         m.alarm_lasting = true;
         // The user's sound setting is only read here: the alarm plays the chosen style.
         if (f.settings.g_SoundWarnning != 0) sound = true;
-        if (m.g_Critical == 1) Form1_nmOpen_Click(f);  // normal state, shown, topmost
+        if (m.g_Critical == 1) OpenForAlarm(f);  // normal state, shown, topmost
         if (count == base + 10 && m.g_Critical == 1) f.sys.windows.ShowErrorWindow();
     }
     count = ToInt32(count + 1LL);
@@ -151,6 +151,7 @@ void NormalSteps(Form1& f, bool& sound) {
     m.g_ErrorMsg = kNormal;
     SetLabel1(f, kBlue, kNormal);
     m.alarm_lasting = false;
+    EndAlarmOpen(f);
     sound = false;
     m.g_ErrorCode = 0;
     f.g_Error = f.g_Error1 = -1;
@@ -208,7 +209,8 @@ void AlarmSound(Form1& f, bool sound) {
     if (s.g_SoundWarnning % 2 != 0) {
         f.sys.sound.PlayWave(f.ProgramFile("alarm.wav"));
     } else {
-        for (NoteRecord& note : f.AlarmTune) PlayNote(f.chip, f.sys.clock, note);
+        // The notes play on a thread of their own; the rest of the tick goes on meanwhile.
+        f.tune_player.Play(f.AlarmTune);
     }
     f.BeepCountDown = 1;
 }
@@ -331,8 +333,8 @@ void Form1_Timer1_Timer(Form1& f) {
     try {
         const bool acted = f.g_Delay > 5;
         // An outage in the middle of the tune left the speaker sounding, and no later note
-        // would switch it off.
-        if (f.monitor.hardware_unreachable) SpeakerOff(f.chip);
+        // would switch it off. A tune still playing switches it off itself.
+        if (f.monitor.hardware_unreachable && !f.tune_player.Busy()) SpeakerOff(f.chip);
         Tick(f);
         ShowReachable(f, acted);
     } catch (const RuntimeError& e) {

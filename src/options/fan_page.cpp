@@ -45,11 +45,14 @@ void Form2::AdaptToChipLayout() {
     Label9.top += 350;
     Label10.top += 350;
     FanSpeedSlider[0].top += 350;
+    FanSpeedValue[0].top += 350;
     FanSpeedSlider[1].visible = FanSpeedSlider[2].visible = false;
+    FanSpeedValue[1].visible = FanSpeedValue[2].visible = false;
     if (HasDelta()) {
         CtrlLabel[4].caption = "Delta";
         CtrSlider[4].SetMax(5);
         CtrlLabel[4].visible = CtrSlider[4].visible = CtrText[4].visible = true;
+        DeltaScale[0].visible = DeltaScale[1].visible = true;
     }
 }
 
@@ -118,16 +121,20 @@ void Form2::FanSpeedSlider_Change(int index) {
         for (int k = index - 1; k >= 0; --k)
             if (FanSpeedSlider[k].value() > v) FanSpeedSlider[k].SetValue(v);
     }
+    FanSpeedValue[index].caption = std::to_string(v);
     if (!m_Loading && CurFan() >= 0) m_FanCtrl[CurFan()].Speed[index] = static_cast<i16>(v);
     EnableApply();
 }
 
 void Form2::Slider1_Change() {
+    Slider1Value.caption = std::to_string(Slider1.value());
     if (CurFan() >= 0) m_FanCtrl[CurFan()].SwFan = static_cast<i16>(Slider1.value());
     EnableApply();
 }
 
+// The slider holds Celsius whichever scale its ends show.
 void Form2::Slider2_Change() {
+    Slider2Value.caption = std::to_string(Slider2.value()) + " C";
     if (CurFan() >= 0) m_FanCtrl[CurFan()].TmpAlarm = static_cast<i16>(Slider2.value());
     EnableApply();
 }

@@ -55,10 +55,13 @@ class Form2 {
     std::array<options::Label, 5> CtrlLabel;
     std::array<options::Slider, 3> FanSpeedSlider;
     options::Label Label1, Label2, Label9, Label10, Label13, Label14;
+    std::array<options::Label, 2> DeltaScale;     // "0" and "5" beside the Delta slider
+    std::array<options::Label, 3> FanSpeedValue;  // each speed slider's value, always shown
     options::Button ResetDefault;
     // Fan page, software mode (in Frame1(1)).
     options::Label Label3, Label4, Label5, Label6, Label7, Label8;
     options::Slider Slider1, Slider2;
+    options::Label Slider1Value, Slider2Value;
 
     // Voltage page (in Frame2); index i is the input's channel. Row 0 exists at design,
     // rows 1..8 only once Form_Load has created them.

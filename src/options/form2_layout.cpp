@@ -53,9 +53,15 @@ void Form2::DesignLayout() {
     Place(Label14, 1080, 2040, 600, 255, "100 C");
     Place(Label1, 6240, 600, 700, 255, "0 C");
     Place(Label2, 6240, 2040, 700, 255, "100 C");
+    // The delta is no temperature on Label1's scale: its own ends, right of its slider.
+    Place(DeltaScale[0], 5940, 600, 500, 255, "0");
+    Place(DeltaScale[1], 5940, 2040, 500, 255, "5");
+    DeltaScale[0].visible = DeltaScale[1].visible = false;
     for (int k = 0; k < 3; ++k) {
         Place(FanSpeedSlider[k], 1800, 2760 + 360 * k, 3600, 330);
         FanSpeedSlider[k].SetRange(0, 127);
+        // Left of "Low": the right of the lowest rows is where "Reset To Default" sits.
+        Place(FanSpeedValue[k], 360, 2760 + 360 * k, 600, 255, "0");
     }
     Place(Label9, 1080, 2760, 600, 255, "Low");
     Place(Label10, 5520, 2760, 600, 255, "High");
@@ -72,6 +78,8 @@ void Form2::DesignLayout() {
     Slider2.SetRange(0, 100);
     Place(Label4, 240, 1440, 700, 255, "0 C");
     Place(Label3, 4800, 1440, 700, 255, "100 C");
+    Place(Slider1Value, 5580, 720, 900, 255, "0");
+    Place(Slider2Value, 5580, 1440, 900, 255, "0 C");
 
     // Voltage row 0; the other rows are made from it when the dialog opens.
     Place(MyLabel[0], 240, 360, 1800, 285);

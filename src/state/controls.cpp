@@ -93,11 +93,12 @@ MainWindowModel DesignLayout() {
     L[2] = Label("Panel", 4200, 1320, 900, 285, kHeadingColor, 10, true);
     for (int v = 0; v < 9; ++v) {
         const std::string name = "VIN" + std::to_string(v);
-        const int left = (v >= 4 && v <= 7) ? 2640 : 0;
+        // The first column stands clear of the window's edge and its frame, short of its values.
+        const bool second = v >= 4 && v <= 7;
         const int top = v == 8 ? 5160 : 3720 + 360 * (v % 4);
-        L[3 + v] = Label("", left, top, 1100, 285, kTextColor);
+        L[3 + v] = Label("", second ? 2640 : 240, top, second ? 1100 : 900, 285, kTextColor);
         L[3 + v].caption = name;
-        w.TempLabel[v] = Label("", v >= 4 && v <= 7 ? 3840 : 1200, top, 1100, 285, kTextColor);
+        w.TempLabel[v] = Label("", second ? 3840 : 1200, top, 1100, 285, kTextColor);
         w.TempLabel[v].caption = std::to_string(20 + v) + "h";
     }
     L[12] = Label("About", 120, 5700, 780, 285, kCommandColor, 9, true);

@@ -17,6 +17,7 @@
 #include "chip/port_driver.h"
 #include "chip/speaker.h"
 #include "chip/surface.h"
+#include "chip/tune_player.h"
 #include "state/controls.h"
 
 namespace kelvane {
@@ -63,6 +64,7 @@ struct Services {
     WindowHost& host;
     OtherWindows& windows;
     Surfaces& surfaces;
+    Threads& threads;
 };
 
 // Module-level state of the monitor cycle.
@@ -134,6 +136,7 @@ struct Form1 {
     Settings settings;
     MainWindowModel window = DesignLayout();
     ChipAccess chip{sys.driver, settings.g_Address};
+    TunePlayer tune_player{chip, sys.clock, sys.threads};  // stops before the chip goes
 
     std::string g_ProgramRoot;
     std::array<std::int32_t, 10> g_RegSnapshot{};
@@ -151,6 +154,7 @@ struct Form1 {
     bool HotKeyShowRegistered = false;
     bool HotKeyHideRegistered = false;
     bool tray_icon_shown = false;  // the notification-area record is added
+    bool opened_by_alarm = false;  // topmost by the alarm's Open, not by the user's
 
     std::int32_t g_Cur_i = 0;
     std::int32_t CPUTemp = 0, SystemTemp = 0;

@@ -4,8 +4,15 @@
 
 namespace kelvane {
 
-// Normal state, visible, topmost band without moving or sizing. The monitor cycle runs it
-// on critical ticks; the tray menu's "&Open" runs it too.
+// Normal state, visible, topmost band without moving or sizing. The tray menu's "&Open"
+// runs it; as the user's own Open it keeps the window where the user asked for it.
 void Form1_nmOpen_Click(Form1& f);
+
+// The monitor cycle's Open on a critical tick, remembered until the alarm ends.
+void OpenForAlarm(Form1& f);
+
+// A normal tick: a window that only the alarm made topmost goes back to the user's
+// DisplayOnTop choice, so the point-of-sale application is in front again.
+void EndAlarmOpen(Form1& f);
 
 }  // namespace kelvane

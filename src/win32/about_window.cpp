@@ -41,11 +41,12 @@ AboutWindow::AboutWindow(HINSTANCE instance, Form1& form, std::function<void()> 
     font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     label_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT, 64, 16, 380, 96,
                              hwnd_, nullptr, instance, nullptr);
-    // Read-only but selectable, so a line can also be copied on its own.
-    details_ = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
-                               WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL,
-                               16, 120, 428, 120, hwnd_, reinterpret_cast<HMENU>(kDetailsId),
-                               instance, nullptr);
+    // Read-only but selectable, so a line can also be copied on its own. Long lines (paths)
+    // wrap rather than run out of sight.
+    details_ = CreateWindowExA(
+        WS_EX_CLIENTEDGE, "EDIT", "",
+        WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 16, 120,
+        428, 120, hwnd_, reinterpret_cast<HMENU>(kDetailsId), instance, nullptr);
     copy_ = CreateWindowExA(0, "BUTTON", dialog_.copy_caption.c_str(),
                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 140, 252, 80, 26,
                             hwnd_, reinterpret_cast<HMENU>(kCopyId), instance, nullptr);
@@ -73,6 +74,13 @@ void AboutWindow::Show() {
 }
 
 void AboutWindow::Hide() { ShowWindow(hwnd_, SW_HIDE); }
+
+bool AboutWindow::PreTranslate(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_ESCAPE) return false;
+    if (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)) return false;
+    PostMessageA(hwnd_, WM_CLOSE, 0, 0);  // as OK
+    return true;
+}
 
 void AboutWindow::SetTopmost(bool topmost) { PlaceInTopmostBand(hwnd_, topmost, true); }
 

@@ -19,6 +19,8 @@ class AboutWindow final : public AboutHost {
     void Show();
     void Hide();
     HWND hwnd() const { return hwnd_; }
+    // Escape closes the window as OK does.
+    bool PreTranslate(const MSG& msg);
 
     void SetTopmost(bool topmost) override;
     void Unload() override;

@@ -22,6 +22,10 @@ inline constexpr int kFanSpeedSlider = 3060;  // + index 0..2
 inline constexpr int kResetDefault = 3070;
 inline constexpr int kSlider1 = 3071;
 inline constexpr int kSlider2 = 3072;
+inline constexpr int kSlider1Value = 3073;     // the value beside Slider1
+inline constexpr int kSlider2Value = 3074;     // the value beside Slider2
+inline constexpr int kFanSpeedValue = 3075;    // + index 0..2: the value beside each speed
+inline constexpr int kDeltaScale = 3080;       // + 0..1: the Delta slider's "0" and "5"
 inline constexpr int kLabel = 3100;            // + n for Label1..Label14
 inline constexpr int kMyLabel = 3200;          // + row index 0..8
 inline constexpr int kMyList = 3210;           // + row index
@@ -35,7 +39,7 @@ inline constexpr int kSoundStyle = 3320;       // + index 0..1
 inline constexpr int kAPMinimized = 3330;      // + index 0..1
 
 // Error window.
-inline constexpr int kForm4Label1 = 3401;  // Label1..Label3: 3401..3403
+inline constexpr int kForm4Label1 = 3401;  // Label1..Label4: 3401..3404
 inline constexpr int kForm4Check1 = 3410;
 inline constexpr UINT_PTR kForm4Timer = 1;
 

@@ -17,9 +17,9 @@ constexpr DWORD kErrorStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDR
 constexpr UINT kRaiseMessage = WM_APP + 2;
 
 // Layout of the notice, in pixels of the client area.
-constexpr int kClientWidth = 420, kClientHeight = 216;
+constexpr int kClientWidth = 420, kClientHeight = 240;
 constexpr RECT kBand{0, 0, kClientWidth, 70};
-constexpr RECT kMessageBox{20, 108, 400, 162};
+constexpr RECT kMessageBox{20, 108, 400, 186};
 constexpr COLORREF kBandColor = RGB(168, 16, 16);
 constexpr COLORREF kBodyColor = RGB(255, 244, 228);
 constexpr COLORREF kHeadlineColor = RGB(140, 0, 0);
@@ -67,17 +67,21 @@ ErrorWindowView::ErrorWindowView(HINSTANCE instance, Form1& form, HWND owner)
                             ids::kForm4Label1);
     label3_ = CreateControl(instance, hwnd_, "STATIC", m.Label3.caption,
                             label | SS_LEFT | SS_EDITCONTROL, 0, ids::kForm4Label1 + 2);
+    label4_ = CreateControl(instance, hwnd_, "STATIC", m.Label4.caption, label | SS_LEFT, 0,
+                            ids::kForm4Label1 + 3);
     ok_ = CreateControl(instance, hwnd_, "BUTTON", m.Check1.control.caption,
                         WS_VISIBLE | WS_TABSTOP | BS_CHECKBOX | BS_PUSHLIKE, 0, ids::kForm4Check1);
     ClickOnEnter(ok_);  // Enter dismisses the notice as Space does
     Place(label2_, 68, 14, 330, 42);
     Place(label1_, 20, 80, 380, 20);
-    Place(label3_, kMessageBox.left + 8, kMessageBox.top + 6,
-          kMessageBox.right - kMessageBox.left - 16, kMessageBox.bottom - kMessageBox.top - 12);
-    Place(ok_, (kClientWidth - 100) / 2, 174, 100, 30);
+    const int message_width = kMessageBox.right - kMessageBox.left - 16;
+    Place(label3_, kMessageBox.left + 8, kMessageBox.top + 6, message_width, 42);
+    Place(label4_, kMessageBox.left + 8, kMessageBox.top + 52, message_width, 20);
+    Place(ok_, (kClientWidth - 100) / 2, 198, 100, 30);
     SendMessageA(label2_, WM_SETFONT, reinterpret_cast<WPARAM>(title_font_.get()), FALSE);
     SendMessageA(label1_, WM_SETFONT, reinterpret_cast<WPARAM>(bold_font_.get()), FALSE);
     SendMessageA(label3_, WM_SETFONT, reinterpret_cast<WPARAM>(text_font_.get()), FALSE);
+    SendMessageA(label4_, WM_SETFONT, reinterpret_cast<WPARAM>(bold_font_.get()), FALSE);
     SendMessageA(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(bold_font_.get()), FALSE);
 
     // The timer runs from creation on, shown or hidden, so the message is always fresh.
@@ -157,6 +161,7 @@ void ErrorWindowView::Sync() {
     text(label1_, m.Label1);
     text(label2_, m.Label2);
     text(label3_, m.Label3);
+    text(label4_, m.Label4);
     text(ok_, m.Check1.control);
     const LRESULT checked = m.Check1.value != 0 ? BST_CHECKED : BST_UNCHECKED;
     if (SendMessageA(ok_, BM_GETCHECK, 0, 0) != checked) SendMessageA(ok_, BM_SETCHECK, checked, 0);
@@ -221,6 +226,11 @@ LRESULT ErrorWindowView::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
                 SetTextColor(dc, kHeadlineColor);
                 SetBkColor(dc, kBodyColor);
                 return reinterpret_cast<LRESULT>(body_brush_.get());
+            }
+            if (control == label4_) {
+                SetTextColor(dc, RGB(0, 110, 0));  // the good news in green
+                SetBkColor(dc, kMessageColor);
+                return reinterpret_cast<LRESULT>(message_brush_.get());
             }
             if (control == label3_) {
                 SetTextColor(dc, RGB(0, 0, 0));

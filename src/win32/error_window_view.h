@@ -40,7 +40,8 @@ class ErrorWindowView final : public Form4Host {
 
     Form4 form4_;
     HWND hwnd_ = nullptr;
-    HWND label1_ = nullptr, label2_ = nullptr, label3_ = nullptr, ok_ = nullptr;
+    HWND label1_ = nullptr, label2_ = nullptr, label3_ = nullptr, label4_ = nullptr;
+    HWND ok_ = nullptr;
     OwnedFont title_font_, text_font_, bold_font_;
     OwnedBrush band_brush_, body_brush_, message_brush_;
     bool close_greyed_ = false;

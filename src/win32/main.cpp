@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/late_chip_steps.h"
+#include "base/job_thread.h"
 #include "app/startup.h"
 #include "export/fleet_events.h"
 #include "export/textfile_export.h"
@@ -56,8 +57,9 @@ int RunKelvane(HINSTANCE instance) {
         void LoadAndHideAll() override { target->LoadAndHideAll(); }
         void UnloadAll() override { target->UnloadAll(); }
     } windows;
+    kelvane::JobThread tune_thread;  // outlives the window, which stops the tune on unload
     kelvane::Services services{driver, profile, files, processes, clock,
-                               registry, sound, view, windows, view};
+                               registry, sound, view, windows, view, tune_thread};
     // The fleet exports follow the ticks; declared before the window so they outlive it. The
     // replacer has no state and lives as long as the process: a write that hangs at the end
     // is left to finish on its own.

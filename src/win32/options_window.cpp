@@ -64,10 +64,9 @@ OptionsWindow::OptionsWindow(HINSTANCE instance, Form1& form, OptionsShared& sha
     // Topmost from the start (Form_Load asks for it again): made topmost only after the
     // sliders' value tips exist, the dialog would be placed under its own tips instead.
     hwnd_ = CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | WS_EX_TOPMOST,
-                            kOptionsClass,
-                            dialog_.caption.c_str(), kOptionsStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                            scale_.ToX(dialog_.width), scale_.ToY(dialog_.height), nullptr, nullptr,
-                            instance_, nullptr);
+                            kOptionsClass, dialog_.caption.c_str(), kOptionsStyle, CW_USEDEFAULT,
+                            CW_USEDEFAULT, scale_.ToX(dialog_.width), scale_.ToY(dialog_.height),
+                            nullptr, nullptr, instance_, nullptr);
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     CreateControls();
     const std::int32_t screen_width = GetSystemMetrics(SM_CXSCREEN) * scale_.x;
@@ -214,9 +213,12 @@ void OptionsWindow::CreateControls() {
     AddLabel(d.Label14, automatic, ids::kLabel + 14);
     AddLabel(d.Label1, automatic, ids::kLabel + 1);
     AddLabel(d.Label2, automatic, ids::kLabel + 2);
+    for (int k = 0; k < 2; ++k) AddLabel(d.DeltaScale[k], automatic, ids::kDeltaScale + k);
     AddLabel(d.Label9, automatic, ids::kLabel + 9);
-    for (int k = 0; k < 3; ++k)
+    for (int k = 0; k < 3; ++k) {
+        AddLabel(d.FanSpeedValue[k], automatic, ids::kFanSpeedValue + k, SS_RIGHT);
         AddSlider(d.FanSpeedSlider[k], automatic, ids::kFanSpeedSlider + k).index = k;
+    }
     AddLabel(d.Label10, automatic, ids::kLabel + 10);
     AddButton(d.ResetDefault, automatic, ids::kResetDefault,
               [this] { dialog_.ResetDefault_Click(); });
@@ -229,10 +231,12 @@ void OptionsWindow::CreateControls() {
     AddLabel(d.Label5, software, ids::kLabel + 5);
     AddSlider(d.Slider1, software, ids::kSlider1);
     AddLabel(d.Label6, software, ids::kLabel + 6);
+    AddLabel(d.Slider1Value, software, ids::kSlider1Value);
     AddLabel(d.Label8, software, ids::kLabel + 8);
     AddLabel(d.Label4, software, ids::kLabel + 4);
     AddSlider(d.Slider2, software, ids::kSlider2);
     AddLabel(d.Label3, software, ids::kLabel + 3);
+    AddLabel(d.Slider2Value, software, ids::kSlider2Value);
 
     // Voltage rows; those the dialog does not make stay hidden.
     HWND voltage = AddFrame(d.Frame2, hwnd_, ids::kFrame2, FrameLook::Plain);
@@ -264,9 +268,10 @@ void OptionsWindow::CreateControls() {
     HWND scale = AddFrame(d.Frame4, general, ids::kFrame4, FrameLook::Border);
     auto add_pair = [&](options::OptionPair& pair, HWND parent, int id) {
         for (int i = 0; i < 2; ++i) {
-            HWND button = AddOption(pair.buttons[static_cast<size_t>(i)], parent, id + i,
-                                    [&pair, i] { pair.Select(i); })
-                              .hwnd;
+            HWND button =
+                AddOption(pair.buttons[static_cast<size_t>(i)], parent, id + i, [&pair, i] {
+                    pair.Select(i);
+                }).hwnd;
             if (i == 1)
                 SetWindowLongA(button, GWL_STYLE, GetWindowLongA(button, GWL_STYLE) & ~WS_GROUP);
         }
@@ -572,6 +577,12 @@ bool OptionsWindow::PreTranslate(MSG& msg) {
             OnTabChange();
         }
         return true;
+    }
+    // Alt+A commits a temperature box being typed in, as leaving it would, before the
+    // dialog manager looks for "&Apply": the commit is what enables it.
+    if (msg.message == WM_SYSCHAR && (msg.wParam == 'a' || msg.wParam == 'A')) {
+        Binding* b = Find(GetFocus());
+        if (b && b->kind == Kind::Text) CommitText(*b);
     }
     return IsDialogMessageA(hwnd_, &msg) != FALSE;
 }

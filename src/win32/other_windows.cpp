@@ -193,6 +193,7 @@ void WindowSet::UnloadAll() {
 }
 
 bool WindowSet::PreTranslate(MSG& msg) {
+    if (impl_->about && impl_->about->PreTranslate(msg)) return true;
     return impl_->options && impl_->options->PreTranslate(msg);
 }
 

@@ -66,10 +66,13 @@ def check_text_file(k, edited, path):
 def test_packages_install_upgrade_and_remove_cleanly(k):
     names = zipfile.ZipFile(ZIP).namelist()
     for want in ("Kelvane/kelvane.exe", "Kelvane/kelvane.ini", "Kelvane/INSTALL.txt",
-                 "Kelvane/docs/install.txt", "Kelvane/docs/fleet.txt",
-                 "Kelvane/docs/kelvane.rules.yml", "Kelvane/docs/kelvane.json",
+                 "Kelvane/docs/install.txt", "Kelvane/docs/settings.md",
+                 "Kelvane/docs/fleet.md", "Kelvane/docs/kelvane.rules.yml",
+                 "Kelvane/docs/kelvane.json",
                  "Kelvane/simulated board/brantelvio.dll"):
         check(want in names, "zip lacks %s: %s" % (want, names))
+    check(not {"Kelvane/docs/settings.txt", "Kelvane/docs/fleet.txt"} & set(names),
+          "zip has a guide under its old name too: %s" % names)
     check(not [n for n in names if n.lower().endswith(FOREIGN)], "zip carries %s" % names)
     check("Kelvane/brantelvio.dll" not in names, "zip puts the simulated driver in the folder")
 
@@ -82,10 +85,28 @@ def test_packages_install_upgrade_and_remove_cleanly(k):
 
     msiexec(k, "/i", windows_path(MSI), "/qn", "ADDLOCAL=ALL")
     added = tree(k.drive_c) - before
+    docs = [os.path.join("docs", f)
+            for f in ("install.txt", "options.txt", "settings.md", "fleet.md")]
     program = {os.path.join("Program Files", "Kelvane", f) for f in
-               ("kelvane.exe", "kelvane.ini", "brantelvio.dll", os.path.join("docs", "install.txt"),
-                os.path.join("docs", "kelvane.rules.yml"), os.path.join("docs", "kelvane.json"))}
+               ["kelvane.exe", "kelvane.ini", "brantelvio.dll",
+                os.path.join("docs", "kelvane.rules.yml"), os.path.join("docs", "kelvane.json")]
+               + docs}
     check(program <= added, "not installed: %s (added %s)" % (program - added, added))
+    # Text that Notepad shows line by line, under the names the shipped files give.
+    for doc in docs:
+        text = k.read(PROGRAM + doc.replace(os.sep, "\\"))
+        check(text.count(b"\r\n") > 10 and b"\n" not in text.replace(b"\r\n", b""),
+              "%s is not CRLF text" % doc)
+    # Every guide the shipped kelvane.ini and INSTALL.txt name is there under that name.
+    named = []
+    for shipped in (os.path.join(ROOT, "dist", "kelvane.ini"),
+                    os.path.join(ROOT, "packaging", "INSTALL.txt")):
+        with open(shipped) as f:
+            named += re.findall(r"docs[\\/]([\w.]+\.(?:txt|md))\b", f.read())
+    check({"install.txt", "settings.md", "fleet.md"} <= set(named), "guides named: %s" % named)
+    for name in named:
+        check(os.path.join("Program Files", "Kelvane", "docs", name) in added,
+              "docs\\%s is named but not installed" % name)
     outside = [f for f in added if not f.startswith(os.path.join("Program Files", "Kelvane"))
                and not f.startswith(("windows", "users", "ProgramData"))]
     check(not outside, "the package wrote outside its folder: %s" % outside)
@@ -129,8 +150,15 @@ def test_packages_install_upgrade_and_remove_cleanly(k):
                     EXE_BUILT, DLL_BUILT], check=True, capture_output=True)
     # Wine's installer does not carry feature states over an upgrade (Windows does), so the
     # demonstration feature is named again.
+    # The guides an earlier version installed as docs\settings.txt and docs\fleet.txt.
+    for old in ("settings", "fleet"):
+        k.write(PROGRAM + "docs\\%s.txt" % old, b"the guide under its old name\r\n")
     msiexec(k, "/i", windows_path(newer), "/qn", "ADDLOCAL=ALL", "METRICSFILE=" + METRICS_FILE)
     check(products(k) == ["5.7.99"], "after the upgrade installed: %s" % products(k))
+    for old in ("settings", "fleet"):
+        check(not os.path.exists(k.c_path(PROGRAM + "docs\\%s.txt" % old)),
+              "the upgrade left docs\\%s.txt under its old name" % old)
+        check(os.path.exists(k.c_path(PROGRAM + "docs\\%s.md" % old)), "the upgrade lost a guide")
     check_text_file(k, edited, METRICS_FILE)
     msiexec(k, "/i", windows_path(newer), "/qn", "REINSTALL=ALL", "REINSTALLMODE=vomus")
     check_text_file(k, edited, METRICS_FILE)

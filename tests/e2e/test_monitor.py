@@ -210,16 +210,6 @@ def critical_cpu_over_temperature(k, revision):
         check_record(rec)
     check([r[1:] for r in hwm_records] == [r[1:] for r in ng_records], "hwm and ng differ")
 
-    with open(k.speaker) as f:
-        tones = [dict(kv.split("=") for kv in line.split()[1:]) for line in f if line.strip()]
-    divisors = [int(t["divisor"]) for t in tones]
-    check(divisors[:5] == TUNE_DIVISORS, "first tune: %s" % divisors[:10])
-    check(len(divisors) >= 10 and divisors[5:10] == TUNE_DIVISORS, "the tune did not repeat: %s"
-          % divisors)
-    durations = [int(t["duration"]) for t in tones[:5]]
-    check(all(abs(d - want) <= 60 for d, want in zip(durations, TUNE_MS)),
-          "note lengths: %s" % durations)
-
     # Full speed reaches the CPU fan through its control register; the automatic speeds are
     # raised only on the older controller, where B+5..B+7 hold them.
     per_tick = ticks(trace_ops(k))
@@ -233,6 +223,55 @@ def critical_cpu_over_temperature(k, revision):
     order = k.probe("above", WARNING_TITLE, MAIN_TITLE).stdout
     check("above=1" in order or "overlap=0" in order,
           "the main window covers the warning window: %s" % order.split())
+
+    # The cashier's clicks are answered while the tune repeats. The figure is reported; the
+    # bound is loose enough for a loaded machine and still far below a tune's length.
+    answers = {}
+    for title in (MAIN_TITLE, WARNING_TITLE):
+        out = k.probe("roundtrip", title, 3000).stdout
+        answers[title] = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        print("  round trip to %r during the tune: %s" % (title, out.split()), flush=True)
+    for title, rt in answers.items():
+        check("median" in rt and float(rt["median"]) < 300,
+              "%r answers slowly during the tune: %s" % (title, rt))
+
+    # Cooled: the status returns to normal, the window to the user's DisplayOnTop=0, and the
+    # warning window says the alarm is over.
+    def back_to_normal():
+        return [t for t in (c["text"] for c in children(k, WARNING_TITLE))
+                if t.startswith("Back to normal at ")]
+
+    k.describe_board((HOT_CPU_BOARD % revision).replace("2A=85", "2A=40"))
+    check(k.wait_for(lambda: k.child(1301).get("text") == "Normal...", timeout=15, step=0.1),
+          "the status did not return to normal: %s" % k.child(1301))
+    check(not back_to_normal(), "the alarm was called over on its first normal tick")
+    check(k.wait_for(lambda: k.window().get("topmost") == "0", timeout=5),
+          "the main window stayed topmost after the alarm: %s" % k.window())
+    back = k.wait_for(back_to_normal, timeout=15, step=0.5)
+    check(back and back[0].endswith(".") and len(back[0]) > len("Back to normal at ."),
+          "no end of the alarm in the warning window: %s"
+          % [c["text"] for c in children(k, WARNING_TITLE)])
+    check(k.window(WARNING_TITLE).get("visible") == "1", "the warning window closed by itself")
+    texts = [c["text"] for c in children(k, WARNING_TITLE)]
+    check(any(t.endswith(": " + OVER) for t in texts), "the alarm text went: %s" % texts)
+    time.sleep(1.5)  # every tune begun has ended
+
+    # Note for note the same tune, repeated while the alarm lasted, none cut short.
+    with open(k.speaker) as f:
+        tones = [dict(kv.split("=") for kv in line.split()[1:]) for line in f if line.strip()]
+    divisors = [int(t["divisor"]) for t in tones]
+    check(len(divisors) >= 10 and len(divisors) % 5 == 0
+          and divisors == TUNE_DIVISORS * (len(divisors) // 5),
+          "the tune changed or did not repeat: %s" % divisors)
+    # A loaded machine may wake a note late, never early; typically each is on time.
+    durations = [int(t["duration"]) for t in tones]
+    wanted = TUNE_MS * (len(tones) // 5)
+    check(all(want - 10 <= d <= want + 150 for d, want in zip(durations, wanted)),
+          "note lengths: %s" % durations)
+    for n in range(5):
+        typical = sorted(durations[n::5])[len(durations[n::5]) // 2]
+        check(abs(typical - TUNE_MS[n]) <= 20, "note %d typically lasts %d ms: %s"
+              % (n + 1, typical, durations))
 
 
 def test_critical_cpu_over_temperature(k):

@@ -19,6 +19,8 @@ CELSIUS, FAHRENHEIT = 3300, 3301
 AUTOSTART = 3312
 AP_NORMAL, AP_MINIMIZED = 3330, 3331
 LABEL = 3100  # + n for Label1..Label14
+SLIDER1, SLIDER2, SLIDER1_VALUE, SLIDER2_VALUE, SPEED_VALUE = 3071, 3072, 3073, 3074, 3075
+DELTA_SCALE = 3080
 
 VK_DOWN, VK_NEXT, VK_RETURN, VK_END = 0x28, 0x22, 0x0D, 0x23
 
@@ -185,6 +187,14 @@ def test_option_opens_topmost_with_its_five_tabs(k):
     check(labels == ["Off", "Start", "Full", "Delta"], "temperature point captions: %s" % labels)
     check([slider(k, CTR_SLIDER + i) for i in (0, 1, 2, 4)] == [30, 40, 60, 2],
           "System fan points are not the installed ones")
+    # Delta's own scale, and the numbers beside the sliders without dragging them.
+    delta_scale = [control(k, DELTA_SCALE + i) for i in (0, 1)]
+    check([(c.get("visible"), c.get("text")) for c in delta_scale] == [("1", "0"), ("1", "5")],
+          "Delta's scale: %s" % delta_scale)
+    shown = [(control(k, SPEED_VALUE).get("text"), str(slider(k, SPEED_SLIDER))),
+             (control(k, SLIDER1_VALUE).get("text"), str(slider(k, SLIDER1))),
+             (control(k, SLIDER2_VALUE).get("text"), "%d C" % slider(k, SLIDER2))]
+    check(all(text == want for text, want in shown), "slider values (shown, want): %s" % shown)
     check(visible(k, FRAME_AUTO) and visible(k, FRAME_SOFT) and not visible(k, FRAME_VOLTAGE)
           and not visible(k, FRAME_ADVANCED), "the fan tab does not show the fan page only")
     k.screenshot("options-fan.png")
@@ -283,6 +293,20 @@ def test_option_keyboard_slider_apply_writes_ini_and_board(k):
                 + newer_fan_block(2, [30, 40, 55], 2, 40, read_answer(got, 0x75),
                                   read_answer(got, 0x73)))
     check(got == expected, "registers written by &Apply:\n got %s\nwant %s" % (got, expected))
+
+    # With &Apply greyed, a point typed and Alt+A at once: the box is committed first, as
+    # leaving it would, and the apply takes it to the file and the chip.
+    check(not enabled(k, APPLY), "&Apply is not greyed after the apply")
+    mark = len(trace_ops(k))
+    retype(k, CTR_TEXT, "42")
+    k.key("alt+a")
+    check(k.wait_for(lambda: ini_sections(k).get("Fan Ctrl Option 0", {}).get("S0") == "42",
+                     timeout=10),
+          "Alt+A lost the typed 42: %s" % ini_sections(k).get("Fan Ctrl Option 0"))
+    check(k.wait_for(lambda: W(0x60, 42) in trace_ops(k)[mark:], timeout=5),
+          "the typed 42 did not reach the chip")
+    check(slider(k, CTR_SLIDER) == 42 and not enabled(k, APPLY),
+          "after Alt+A: slider %s, &Apply %s" % (slider(k, CTR_SLIDER), enabled(k, APPLY)))
 
 
 def test_option_advanced_scale_and_autostart(k):

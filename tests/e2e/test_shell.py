@@ -118,6 +118,12 @@ def test_hot_keys_hide_all_and_show_and_the_about_window(k):
     k.probe("command", ABOUT_TITLE, 1)  # OK
     check(k.wait_for(lambda: k.probe("count", ABOUT_TITLE).stdout.strip() == "0", timeout=8),
           "OK did not unload the About window")
+    # Escape closes it as OK does.
+    k.probe("click", MAIN_TITLE, 1012)
+    check(k.wait_window(ABOUT_TITLE, timeout=10), "About did not show its window a third time")
+    k.probe("key", ABOUT_TITLE, 1, 0x1B)
+    check(k.wait_for(lambda: k.probe("count", ABOUT_TITLE).stdout.strip() == "0", timeout=8),
+          "Escape did not close the About window")
     check(proc.poll() is None, "the program ended")
 
 

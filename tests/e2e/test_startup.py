@@ -27,7 +27,10 @@ def test_window_appears_and_chip_is_read_in_order(k):
     check(headings == ["System", "CPU", "Panel"], "headings: %s" % headings)
     check(k.child(1015).get("text") == "Option", "Option label missing")
     check(k.child(1020).get("visible") == "0", "ShutDown label is visible")
-    time.sleep(2.5)  # let the first ticks draw the LEDs
+    # The README's picture: after warm-up, as a technician sees a healthy terminal.
+    check(k.wait_for(lambda: k.child(1301).get("text") == "Normal...", timeout=30),
+          "no \"Normal...\" after warm-up: %s" % k.child(1301))
+    time.sleep(0.5)  # the tick that said so has drawn the LEDs
     k.screenshot("main-window.png")
 
     lines = k.trace_lines()

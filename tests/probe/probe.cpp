@@ -6,9 +6,11 @@
 #include <psapi.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -188,7 +190,7 @@ int Usage() {
         "      pixel TITLE ID X Y | button TITLE ID | listbox TITLE ID | focus TITLE ID\n"
         "      key TITLE ID VK | type TITLE ID TEXT\n"
         "      class CLASS | trayicon TITLE ID [UID] | above TITLE OTHER | lock PATH SECONDS\n"
-        "      resources TITLE | post TITLE MESSAGE WPARAM LPARAM\n"
+        "      resources TITLE | roundtrip TITLE MS | post TITLE MESSAGE WPARAM LPARAM\n"
         "      postwhen FILE TITLE MESSAGE WPARAM LPARAM\n",
         stderr);
     return 2;
@@ -382,6 +384,43 @@ int main(int argc, char** argv) {
     }
     if (verb == "window") {
         PrintWindow(hwnd);
+        return 0;
+    }
+    if (verb == "roundtrip") {
+        // How long the window's thread takes to answer a message sent at an arbitrary moment:
+        // one sender every 50 ms for MS milliseconds, each on its own thread so that a
+        // late answer does not hold back the next send. Median and worst, in milliseconds.
+        const int ms = argc > 3 ? std::max(std::atoi(argv[3]), 50) : 3000;
+        LARGE_INTEGER frequency{}, start{};
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
+        auto since = [&](const LARGE_INTEGER& from) {
+            LARGE_INTEGER now{};
+            QueryPerformanceCounter(&now);
+            return static_cast<double>(now.QuadPart - from.QuadPart) * 1000.0 /
+                   static_cast<double>(frequency.QuadPart);
+        };
+        std::vector<double> samples(static_cast<std::size_t>(ms / 50));
+        std::vector<std::thread> senders;
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            senders.emplace_back([&, i] {
+                const double due = 50.0 * static_cast<double>(i);
+                const double wait = due - since(start);
+                if (wait > 0) Sleep(static_cast<DWORD>(wait));
+                LARGE_INTEGER sent{};
+                QueryPerformanceCounter(&sent);
+                DWORD_PTR result = 0;
+                SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+                samples[i] = since(sent);
+            });
+        }
+        for (std::thread& t : senders) t.join();
+        std::sort(samples.begin(), samples.end());
+        double sum = 0;
+        for (double v : samples) sum += v;
+        std::printf("samples=%zu\nmedian=%.1f\nmean=%.1f\nmax=%.1f\n", samples.size(),
+                    samples[samples.size() / 2], sum / static_cast<double>(samples.size()),
+                    samples.back());
         return 0;
     }
     if (verb == "children") {

@@ -93,7 +93,8 @@ FakeSurfaces::FakeSurfaces() {
 
 Rig::Rig(PortDriver& driver, const std::string& ini)
     : profile(ini),
-      services{driver, profile, files, processes, clock, registry, sound, host, windows, surfaces},
+      services{driver, profile, files,   processes, clock,  registry,
+               sound,  host,    windows, surfaces,  threads},
       form(services, kProgramFolder, "kelvane") {}
 
 }  // namespace kelvane::testing

@@ -109,6 +109,13 @@ class FakeSurfaces : public Surfaces {
     int invalidations = 0;
 };
 
+// Runs each job at once on the caller's thread, so a tick's tune has ended when it returns.
+class InlineThreads : public Threads {
+  public:
+    void Start(std::function<void()> job) override { job(); }
+    void Join() override {}
+};
+
 // A Form1 with fake services over the given driver; the settings file is `profile`.
 struct Rig {
     explicit Rig(PortDriver& driver, const std::string& ini = {});
@@ -121,6 +128,7 @@ struct Rig {
     FakeHost host;
     FakeWindows windows;
     FakeSurfaces surfaces;
+    InlineThreads threads;
     Services services;
     Form1 form;
 };

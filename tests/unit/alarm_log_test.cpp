@@ -26,8 +26,8 @@ struct LogRig {
     board::Board board;
     testing::Rig rig{board};
     TickingClock clock;
-    Services services{board,        rig.profile, rig.files, rig.processes, clock,
-                      rig.registry, rig.sound,   rig.host,  rig.windows,   rig.surfaces};
+    Services services{board,     rig.profile, rig.files,   rig.processes, clock,      rig.registry,
+                      rig.sound, rig.host,    rig.windows, rig.surfaces,  rig.threads};
     Form1 f{services, testing::kProgramFolder, "kelvane"};
 
     LogRig() {

@@ -63,18 +63,45 @@ TEST(ErrorWindow, LoadsOnceOnFirstShowing) {
               (std::vector<std::string>{"GreyCloseItem", "SetTopmost", "Show", "Show"}));
 }
 
-TEST(ErrorWindow, TimerShowsTheLatestAlarmAndIgnoresNormal) {
+TEST(ErrorWindow, TimerShowsTheLatestAlarmAndWhenItEnded) {
     WindowRig w;
+    const Form4Model& m = w.form4.model();
+    // Before any alarm, normal ticks say nothing.
+    w.f.monitor.g_ErrorMsg = "Normal...";
+    for (int i = 0; i < 6; ++i) w.form4.Timer1_Timer();
+    EXPECT_EQ(m.Label3.caption, "");
+    EXPECT_EQ(m.Label4.caption, "");
+
     w.f.monitor.g_ErrorMsg = "The System Fan is out of order.";
     w.form4.Timer1_Timer();
-    EXPECT_EQ(w.form4.model().Label3.caption, "10:45:31 PM: The System Fan is out of order.");
+    EXPECT_EQ(m.Label3.caption, "10:45:31 PM: The System Fan is out of order.");
+    // A lull of four normal ticks in a lasting fault is not its end.
     w.f.monitor.g_ErrorMsg = "Normal...";
-    w.rig.clock.time = "10:45:32 PM";
+    for (int i = 0; i < 4; ++i) w.form4.Timer1_Timer();
+    EXPECT_EQ(m.Label4.caption, "");
+    w.f.monitor.g_ErrorMsg = "The System Fan is out of order.";
+    w.rig.clock.time = "10:45:36 PM";
     w.form4.Timer1_Timer();
-    EXPECT_EQ(w.form4.model().Label3.caption, "10:45:31 PM: The System Fan is out of order.");
-    w.f.monitor.g_ErrorMsg = "normal...";  // not the normal message
+    EXPECT_EQ(m.Label3.caption, "10:45:36 PM: The System Fan is out of order.");
+
+    // Five in a row are: the alarm text stays, its time stops, a line says since when.
+    w.f.monitor.g_ErrorMsg = "Normal...";
+    for (int s = 37; s <= 41; ++s) {
+        EXPECT_EQ(m.Label4.caption, "");
+        w.rig.clock.time = "10:45:" + std::to_string(s) + " PM";
+        w.form4.Timer1_Timer();
+    }
+    EXPECT_EQ(m.Label3.caption, "10:45:36 PM: The System Fan is out of order.");
+    EXPECT_EQ(m.Label4.caption, "Back to normal at 10:45:37 PM.");
+    w.rig.clock.time = "10:46:00 PM";
     w.form4.Timer1_Timer();
-    EXPECT_EQ(w.form4.model().Label3.caption, "10:45:32 PM: normal...");
+    EXPECT_EQ(m.Label4.caption, "Back to normal at 10:45:37 PM.");
+
+    // A fault that returns takes the line away; "normal..." is not the normal message.
+    w.f.monitor.g_ErrorMsg = "normal...";
+    w.form4.Timer1_Timer();
+    EXPECT_EQ(m.Label3.caption, "10:46:00 PM: normal...");
+    EXPECT_EQ(m.Label4.caption, "");
 }
 
 TEST(ErrorWindow, OkBringsATemperatureAlarmBackAfterTwentyOneTicks) {

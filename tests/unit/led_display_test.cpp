@@ -82,6 +82,19 @@ TEST(GlyphStrips, EveryCellIsDistinctAndTheStripsDiffer) {
                             strips[0].GetPixel(kCellPointAndDegree * kCellWidth + 7, 10);
     EXPECT_TRUE(ring_visible);
     EXPECT_THROW(PaintGlyphStrip(strips[0], 3), RuntimeError);
+
+    // An unlit segment (a of the 1) lies close to the background, far from a lit one (a of
+    // the 8): on the fan strip within a twentieth of the way, on the others a fifth.
+    auto luma = [](Pixel p) {
+        return 0.299 * ((p >> 16) & 0xFF) + 0.587 * ((p >> 8) & 0xFF) + 0.114 * (p & 0xFF);
+    };
+    for (int k = 0; k < 3; ++k) {
+        const double lit = luma(strips[k].GetPixel(8 * kCellWidth + 7, 1));
+        const double unlit = luma(strips[k].GetPixel(1 * kCellWidth + 7, 1));
+        const double ground = luma(strips[k].GetPixel(1 * kCellWidth + 7, 5));
+        EXPECT_LE(unlit - ground, (k == kStripFan ? 0.05 : 0.2) * (lit - ground)) << k;
+        EXPECT_GT(unlit, ground) << k;  // still a faint outline
+    }
 }
 
 TEST(LedDisplay, CelsiusAndFahrenheit) {

@@ -407,7 +407,14 @@ TEST(DesignSkin, FramesHoldTheirControlsAndTheFanUnit) {
         for (const Control& other : w.FanLed) EXPECT_TRUE(apart(unit, box(other))) << g;
         EXPECT_TRUE(apart(unit, box(w.KelvaneLabel[18]))) << g;
     }
-    for (int v = 0; v < 9; ++v) EXPECT_TRUE(inside(s.frames[2], box(w.KelvaneLabel[3 + v]))) << v;
+    for (int v = 0; v < 9; ++v) {
+        const Control& name = w.KelvaneLabel[3 + v];
+        EXPECT_TRUE(inside(s.frames[2], box(name))) << v;
+        // Clear of the window's left edge and of the frame's, and of its own value.
+        EXPECT_GE(name.left, 240) << v;
+        EXPECT_GE(name.left - s.frames[2].left, 120) << v;
+        EXPECT_TRUE(apart(box(name), box(w.TempLabel[v]))) << v;
+    }
     EXPECT_EQ(w.KelvaneLabel[5].top, 5300);
     for (int c = 12; c <= 15; ++c) EXPECT_FALSE(inside(s.frames[2], box(w.KelvaneLabel[c]))) << c;
 }

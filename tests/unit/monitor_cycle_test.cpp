@@ -10,6 +10,7 @@
 #include "chip/speaker.h"
 #include "monitor/alarm_log.h"
 #include "monitor/readout.h"
+#include "state/open_window.h"
 #include "support/fakes.h"
 
 namespace kelvane {
@@ -326,6 +327,25 @@ TEST(MonitorCycle, CriticalEpisodeRestoresTheWindowAndOpensTheErrorWindowOnce) {
     m.Tick(5);
     EXPECT_EQ(m.rig.host.topmost_calls.size(), 35u);
     EXPECT_EQ(m.f.monitor.g_Critical, 0);
+
+    // Back to normal, the window the alarm made topmost returns to DisplayOnTop, once.
+    m.Set(kCpuTemp, 42);
+    m.Tick(3);
+    EXPECT_EQ(m.rig.host.topmost_calls.size(), 36u);
+    EXPECT_FALSE(m.rig.host.topmost_calls.back());
+    // The user's own Open during an alarm is left alone at its end; DisplayOnTop=1 is kept.
+    m.CreateHistory();
+    m.f.settings.g_DisplayOnTop = -1;
+    for (const bool users_open : {true, false}) {
+        m.Set(kCpuTemp, 81);
+        m.Tick(17);
+        if (users_open) Form1_nmOpen_Click(m.f);
+        m.rig.host.topmost_calls.clear();
+        m.Set(kCpuTemp, 42);
+        m.Tick(2);
+        EXPECT_EQ(m.rig.host.topmost_calls,
+                  users_open ? std::vector<bool>{} : std::vector<bool>{true});
+    }
 
     // Exactly ten over the limit is not critical; the system channel can be critical too.
     Machine edge;

@@ -29,6 +29,8 @@ TEST(FanPage, MovingAPointPushesTheOthersAndEverythingFollows) {
     EXPECT_EQ(Values(d.FanSpeedSlider), (Ints3{120, 120, 120}));
     d.FanSpeedSlider[2].SetValue(500);  // clamped like a trackbar
     EXPECT_EQ(o.Working(0).Speed[2], 127);
+    // Each speed shows its number beside it, pushed ones too.
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(d.FanSpeedValue[k].caption, k == 2 ? "127" : "120") << k;
 }
 
 TEST(FanPage, LoadingKeepsOrderedRecordsAndOrdersTheOthers) {
@@ -40,6 +42,9 @@ TEST(FanPage, LoadingKeepsOrderedRecordsAndOrdersTheOthers) {
     EXPECT_EQ(o.Working(0).S, (std::array<i16, 5>{50, 50, 60, 70, 80}));
     EXPECT_EQ(d.CtrText[1].text, "50");
     o.Select("CPU Fan");
+    EXPECT_EQ(d.FanSpeedValue[0].caption + " " + d.FanSpeedValue[1].caption + " " +
+                  d.FanSpeedValue[2].caption,
+              "30 70 110");
     EXPECT_EQ(Values(d.CtrSlider), (Ints5{30, 40, 50, 60, 70}));
     EXPECT_EQ(o.Working(1).S, (std::array<i16, 5>{30, 40, 50, 60, 70}));
     EXPECT_FALSE(d.ApplyCmdButon.enabled);
@@ -55,6 +60,13 @@ TEST(FanPage, ThreePointLayoutKeepsTheDeltaApart) {
     EXPECT_TRUE(d.CtrSlider[4].visible && d.CtrText[4].visible);
     EXPECT_EQ(d.CtrSlider[4].max(), 5);
     EXPECT_EQ(o.Working(0).S[4], 5);
+    // The delta's own scale, apart from the temperature scale that follows the unit.
+    EXPECT_TRUE(d.DeltaScale[0].visible && d.DeltaScale[1].visible);
+    EXPECT_EQ(d.DeltaScale[0].caption + "/" + d.DeltaScale[1].caption, "0/5");
+    EXPECT_GT(d.DeltaScale[0].left, d.CtrSlider[4].left + d.CtrSlider[4].width);
+    EXPECT_LT(d.Label1.left + d.Label1.width, d.CtrSlider[4].left);
+    EXPECT_FALSE(d.FanSpeedValue[1].visible || d.FanSpeedValue[2].visible);
+    EXPECT_EQ(d.FanSpeedValue[0].top, d.FanSpeedSlider[0].top);
 
     d.CtrSlider[4].SetValue(0);
     EXPECT_EQ(Values(d.CtrSlider), (Ints5{35, 45, 55, 0, 0}));
@@ -71,7 +83,8 @@ TEST(FanPage, ThreePointLayoutKeepsTheDeltaApart) {
 
     OptionsRig plain(kTrue, kFalse);
     Form2& p = plain.Open();
-    EXPECT_FALSE(p.CtrSlider[4].visible);
+    EXPECT_FALSE(p.CtrSlider[4].visible || p.DeltaScale[0].visible || p.DeltaScale[1].visible);
+    EXPECT_FALSE(OptionsRig().Open().DeltaScale[1].visible);
     EXPECT_EQ(p.Label1.left, OptionsRig().Open().Label1.left - 2000);
     EXPECT_EQ(p.FanSpeedSlider[0].top, OptionsRig().Open().FanSpeedSlider[0].top + 350);
 }
@@ -149,6 +162,8 @@ TEST(FanPage, SoftwareSlidersAndFahrenheitCaptions) {
     d.Slider2.SetValue(66);
     EXPECT_EQ(o.Working(0).SwFan, 12);
     EXPECT_EQ(o.Working(0).TmpAlarm, 66);
+    EXPECT_EQ(d.Slider1Value.caption, "12");
+    EXPECT_EQ(d.Slider2Value.caption, "66 C");  // the slider holds Celsius
     EXPECT_EQ(OptionsRig().Open().Label2.caption, "100 C");
 }
 

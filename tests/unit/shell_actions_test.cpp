@@ -43,7 +43,9 @@ struct ShellFixture : ::testing::Test {
 TEST_F(ShellFixture, ShowHotKeyRestoresAHiddenMinimisedWindow) {
     f.window.visible = false;
     f.window.state = WindowState::Minimized;
+    f.opened_by_alarm = true;
     HotKeyPressed(f, kHotKeyShow);
+    EXPECT_FALSE(f.opened_by_alarm);  // the user's Open: the end of the alarm leaves it be
     EXPECT_TRUE(f.window.visible);
     EXPECT_EQ(f.window.state, WindowState::Normal);
     EXPECT_EQ(rig.host.do_events, 1);  // pending events run in the middle
@@ -97,7 +99,9 @@ TEST_F(ShellFixture, TrayIconStaysAndAnswersItsCallbacks) {
 
     Form1_Picture1_MouseMove(f, shell, 0, 0, 0x200, 0);  // a plain move does nothing
     EXPECT_FALSE(f.window.visible);
+    f.opened_by_alarm = true;
     Form1_Picture1_MouseMove(f, shell, 0, 0, kTrayDoubleClick, 0);
+    EXPECT_FALSE(f.opened_by_alarm);
     EXPECT_TRUE(f.window.visible);
     EXPECT_EQ(f.window.state, WindowState::Normal);
     EXPECT_EQ(rig.host.topmost_calls.back(), true);
@@ -219,6 +223,8 @@ TEST_F(ShellFixture, UnloadUnregistersOnlyTheKeysThatWereRegistered) {
     Form1_Form_Unload(f, shell);
     EXPECT_EQ(shell.calls, (std::vector<std::string>{"StopTimer", "Unregister1"}));
     EXPECT_EQ(rig.windows.calls, std::vector<std::string>{"UnloadAll"});
+    // The tune was stopped first: no tick after this can start one.
+    EXPECT_EQ(f.tune_player.Play(f.AlarmTune), TunePlayer::Request::Ignored);
 }
 
 }  // namespace

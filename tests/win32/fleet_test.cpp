@@ -134,9 +134,10 @@ TEST(FleetServices, AStuckWriteLeavesTheMonitorTimerItsPace) {
     testing::FakeRegistry registry;
     testing::FakeSound sound;
     testing::FakeWindows windows;
+    testing::InlineThreads threads;
     MainView view{GetModuleHandleA(nullptr), false, [](DWORD, NOTIFYICONDATAA*) { return TRUE; }};
-    Services services{board,    profile, files, processes, clock,
-                      registry, sound,   view,  windows,   view};
+    Services services{board,    profile, files,   processes, clock,
+                      registry, sound,   view,    windows,   view, threads};
     StuckShare share;
     TickClock ticks;
     {

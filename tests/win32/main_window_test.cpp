@@ -21,6 +21,7 @@ using kelvane::testing::FakeProcesses;
 using kelvane::testing::FakeRegistry;
 using kelvane::testing::FakeSound;
 using kelvane::testing::FakeWindows;
+using kelvane::testing::InlineThreads;
 
 struct NotifyCall {
     DWORD message;
@@ -37,11 +38,13 @@ struct RealWindow {
     FakeRegistry registry;
     FakeSound sound;
     FakeWindows windows;
+    InlineThreads threads;
     MainView view{GetModuleHandleA(nullptr), false, [this](DWORD message, NOTIFYICONDATAA* data) {
                       tray_calls.push_back({message, *data});
                       return TRUE;
                   }};
-    Services services{board, profile, files, processes, clock, registry, sound, view, windows, view};
+    Services services{board, profile, files,   processes, clock,  registry,
+                      sound, view,    windows, view,      threads};
     Form1 form{services, "C:\\Program Files\\Kelvane", "kelvane"};
     RealWindow() { view.Create(form); }
     ~RealWindow() { DestroyWindow(view.hwnd()); }
