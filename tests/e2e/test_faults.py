@@ -325,6 +325,7 @@ def test_folder_named_kelvane_ini_is_a_setup_problem(k):
     time.sleep(8)  # past the 25 s an over-temperature alarm used to need
     seen.append(label1(k))
     check(CPU_OVER not in seen and seen[-1] == text, "status on a folder: %s" % seen[-3:])
+    k.screenshot("setup-problem.png")  # the status line in two lines of its own font
     check(not fan_block_writes(k), "fans programmed without settings: %s" % fan_block_writes(k)[:4])
     check(k.child(HEADING0).get("text") == "System" and k.child(HEADING0 + 1).get("text") == "CPU",
           "built-in headings: %s %s" % (k.child(HEADING0), k.child(HEADING0 + 1)))
