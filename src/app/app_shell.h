@@ -18,6 +18,7 @@ class AppShell {
     virtual void DeleteTrayIcon() = 0;
     virtual void PopupTrayMenu() = 0;    // TrayPopMen at the mouse position
     virtual void CloseMainWindow() = 0;  // unloads the main window, which ends the program
+    virtual void StopMonitorTimer() = 0;  // no tick after this
 };
 
 }  // namespace kelvane

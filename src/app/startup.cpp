@@ -6,6 +6,7 @@
 #include "app/set_file_gate.h"
 #include "app/shell_actions.h"
 #include "base/failure_policy.h"
+#include "chip/speaker.h"
 #include "monitor/readout.h"
 #include "state/channels.h"
 #include "state/chip_views.h"
@@ -49,7 +50,7 @@ void LoadSkin(Form1& f) {
 
 }  // namespace
 
-LoadResult Form1_Form_Load(Form1& f, AppShell& shell) {
+LoadResult Form1_Form_Load(Form1& f, AppShell& shell, FanWatch* watch) {
     // Steps 1 and 2 come before the skip policy: without them the installation is broken.
     const auto root = f.sys.files.ReadFile(kProgTxt);
     if (!root) return {false, "Cannot open c:\\prog.txt: Kelvane is not installed correctly."};
@@ -91,6 +92,9 @@ LoadResult Form1_Form_Load(Form1& f, AppShell& shell) {
     f.monitor = MonitorState{};
 
     SkipOnError([&] { IdentifyChip(f); });
+    // The layout decides which registers the monitor will write; the port program may be
+    // the first to write them.
+    if (watch != nullptr) SkipOnError([&] { watch->NotePowerOnValues(); });
     SkipOnError([&] { LoadSettings(f); });
     f.window.tray_menu_visible = false;
     SkipOnError([&] { shell.PrepareTrayRecord(); });
@@ -134,9 +138,17 @@ void Form1_Form_Resize(Form1& f) {
     f.sys.host.SetTopmost(false);
 }
 
-void Form1_Form_Unload(Form1& f, AppShell& shell) {
-    // Nothing that follows may find the speaker's ports in use.
+void StopAlarmTune(Form1& f) {
+    // Nothing that follows may find the speaker's ports in use: the current note ends, the
+    // waiting tune is dropped, and the player switches the speaker off itself.
     f.tune_player.Stop();
+}
+
+void Form1_Form_Unload(Form1& f, AppShell& shell, FanWatch* watch) {
+    // In this order: nothing may write the fan registers once they are handed back.
+    ContainErrors([&] { shell.StopMonitorTimer(); });
+    ContainErrors([&] { StopAlarmTune(f); });
+    if (watch != nullptr) ContainErrors([&] { watch->HandBack(); });
     for (TickListener* listener : f.tick_listeners)
         ContainErrors([&] { listener->BeforeUnload(f); });
     ContainErrors([&] { f.sys.windows.UnloadAll(); });

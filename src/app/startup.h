@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/app_shell.h"
+#include "failsafe/fan_watch.h"
 #include "state/form1.h"
 
 namespace kelvane {
@@ -12,13 +13,19 @@ struct LoadResult {
     std::string fatal_message;  // non-empty: show it in a message box, then end the process
 };
 
-LoadResult Form1_Form_Load(Form1& f, AppShell& shell);
+// `watch` notes the fan registers before the port program first writes them.
+LoadResult Form1_Form_Load(Form1& f, AppShell& shell, FanWatch* watch = nullptr);
 
 // After a successful load: the start-up window is shown, normal unless it starts minimised.
 void ShowStartupWindow(Form1& f);
 
 void CenterFormOnScreen(Form1& f);
 void Form1_Form_Resize(Form1& f);
-void Form1_Form_Unload(Form1& f, AppShell& shell);
+// Stops the monitor timer and any tune, has `watch` hand the fans back, then tells the
+// listeners (the end event), unloads the other windows and lets go of the hot keys.
+void Form1_Form_Unload(Form1& f, AppShell& shell, FanWatch* watch = nullptr);
+
+// Silences the alarm tune if one could be sounding: the speaker must not outlive the program.
+void StopAlarmTune(Form1& f);
 
 }  // namespace kelvane

@@ -78,6 +78,7 @@ void Board::Apply(const BoardDescription& d) {
     thermal_.Configure(d.thermal);
     if (d.port61) speaker_.set_port61(*d.port61);
     open_bus_ = d.open_bus;
+    crash_at_call_ = d.crash_at_call;
     problems_ = d.problems;
 }
 

@@ -65,6 +65,9 @@ class Board : public kelvane::PortDriver {
     // Writes the description's [Registers] values over the current ones and replaces the
     // chip identity, the held registers, the thermal model, the speaker port and the faults.
     void Reload(const std::string& description);
+    // The call, counted from the last (re)load, at which a library hosting this board fails
+    // hard; none when the description names none.
+    std::optional<long long> crash_at_call() const { return crash_at_call_; }
     // What the last description had that was not understood.
     const std::vector<std::string>& problems() const { return problems_; }
 
@@ -94,6 +97,7 @@ class Board : public kelvane::PortDriver {
     SpeakerTimer speaker_;
     ThermalModel thermal_;
     std::optional<std::uint8_t> open_bus_;
+    std::optional<long long> crash_at_call_;
     std::vector<Access> accesses_;
     std::vector<std::pair<std::uint8_t, std::uint8_t>> monitor_writes_;
     std::vector<std::string> problems_;

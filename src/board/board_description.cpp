@@ -183,6 +183,8 @@ BoardDescription ParseBoardDescription(const std::string& text) {
     for (const std::string& key : r.Keys("Faults")) {
         if (SameKey(key, "OpenBus")) {
             d.open_bus = r.Number<std::uint8_t>("Faults", key, 0, 255);
+        } else if (SameKey(key, "CrashAtCall")) {
+            d.crash_at_call = r.Number<long long>("Faults", key, 1, 1000000000);
         } else {
             r.Problem("Faults", "unknown key '" + key + "'");
         }

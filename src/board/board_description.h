@@ -11,7 +11,12 @@
 //               Spin (% of MaxRpm at the lowest turning PWM), Wave (% swing of the heat),
 //               Period (s of one swing)
 //   [Speaker]   Port61: what port 0x61 reads before anything is written to it
-//   [Faults]    OpenBus=0x00: every read of every port answers this byte
+//   [Faults]    OpenBus=0x00: every read of every port answers this byte; CrashAtCall=N: the
+//               stand-in library's Nth call after this description was (re)loaded raises an
+//               access violation in its caller before the library takes its lock (later
+//               calls work); the in-process board ignores it
+// A description that is loaded again writes its [Registers] values again: adding the power-on
+// values there puts a running chip back to them.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -31,6 +36,7 @@ struct BoardDescription {
     ThermalParams thermal;  // off unless [Thermal] says Enabled=1
     std::optional<std::uint8_t> port61;
     std::optional<std::uint8_t> open_bus;
+    std::optional<long long> crash_at_call;
     // Lines that were not understood; the rest of the description still applies.
     std::vector<std::string> problems;
 };

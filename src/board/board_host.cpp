@@ -46,6 +46,11 @@ std::uint8_t BoardHost::Serve(const std::function<std::uint8_t()>& call) {
     return result;
 }
 
+bool BoardHost::CrashDue() {
+    const long long at = crash_at_call_.load();
+    return at > 0 && ++calls_since_load_ == at;
+}
+
 void BoardHost::Flush(long long now) {
     if (!files_.trace.empty()) {
         std::ofstream out(files_.trace, std::ios::binary | std::ios::app);
@@ -106,6 +111,8 @@ void BoardHost::LoadIfChanged() {
     if (!in || StampOf() != before) return;
     board_.Reload(text.str());
     loaded_ = before;
+    crash_at_call_ = board_.crash_at_call().value_or(0);
+    calls_since_load_ = 0;
     if (report_)
         for (const std::string& p : board_.problems()) report_(files_.description + ": " + p);
 }

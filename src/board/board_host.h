@@ -2,6 +2,7 @@
 // What the stand-in driver library wraps around the simulated board: a description file
 // that is re-read when it changes, an access trace and a speaker record, both appended line
 // by line so that a test can read them at any moment. Calls never throw.
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -35,6 +36,10 @@ class BoardHost {
     std::uint8_t ReadReg(std::uint16_t index_port, std::uint8_t reg);
     void WriteReg(std::uint16_t index_port, std::uint8_t reg, std::uint8_t value);
 
+    // Counts a call before it is served, without the lock: true for the one call the
+    // description's CrashAtCall names, which the library then turns into a hard fault.
+    bool CrashDue();
+
     // For tests: the board as the calls left it.
     const Board& board() const { return board_; }
 
@@ -60,6 +65,8 @@ class BoardHost {
     long long last_poll_ = 0;
     std::optional<Stamp> loaded_;
     long long last_tone_end_ = -1;
+    std::atomic<long long> calls_since_load_{0};
+    std::atomic<long long> crash_at_call_{0};  // 0: none
 };
 
 }  // namespace kelvane::board

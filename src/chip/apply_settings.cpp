@@ -79,8 +79,28 @@ void CheckFanValues(const ApplyContext& c, const FanCtrlRecord& r, long long sel
 // falling ramp would wrap into a flat or wrong one, so it gets the steepest.
 int SevenBitSlope(i16 slope) { return slope >= 0 && slope <= 0x7F ? slope : 0x7F; }
 
-void ProgramNewerLayout(const ApplyContext& c, FanCtrlRecord& r, int b) {
-    ChipAccess& chip = c.chip;
+// The chip's writes for one fan, noted in its record as they go through.
+class FanWriter {
+  public:
+    FanWriter(ChipAccess& chip, ApplyRecord* record, FanApplyRecord* fan)
+        : chip_(chip), record_(record), fan_(fan) {}
+    void WriteReg(long long reg, long long value) {
+        chip_.WriteReg(reg, value);
+        if (record_ == nullptr) return;
+        const auto r = static_cast<std::uint8_t>(reg);
+        const auto v = static_cast<std::uint8_t>(value);
+        fan_->Note(r, v);
+        record_->left[r] = v;
+    }
+    std::uint8_t ReadReg(long long reg) { return chip_.ReadReg(reg); }
+
+  private:
+    ChipAccess& chip_;
+    ApplyRecord* record_;
+    FanApplyRecord* fan_;
+};
+
+void ProgramNewerLayout(const ApplyContext& c, FanWriter& chip, FanCtrlRecord& r, int b) {
     const bool delta_temp = IsTrue(c.delta_temp);
     for (int k = 0; k < 3; ++k) chip.WriteReg(b + k, r.S[k]);
     if (delta_temp) {
@@ -102,11 +122,19 @@ void ProgramNewerLayout(const ApplyContext& c, FanCtrlRecord& r, int b) {
 }
 
 void ProgramFan(const ApplyContext& c, long long n) {
-    ChipAccess& chip = c.chip;
     FanCtrlRecord& r = c.settings.g_FanCtrl[static_cast<size_t>(n)];
     const auto selector = TagNumber(c.fan_selector_tags[static_cast<size_t>(n)]);
     if (r.Mode == 0 && !selector) Raise(ErrorKind::Overflow, "fan selector");
     CheckFanValues(c, r, selector.value_or(0));
+    // Refused values leave the fan as the apply before left it, and its record with it.
+    FanApplyRecord* record = nullptr;
+    if (c.record != nullptr) {
+        record = &c.record->fans[static_cast<size_t>(n)];
+        *record = FanApplyRecord{};
+        record->covered = true;
+        record->settings = r;
+    }
+    FanWriter chip(c.chip, c.record, record);
     if (r.Mode != 0) {
         chip.WriteReg(0x15 + n, r.SwFan);
         return;
@@ -114,7 +142,7 @@ void ProgramFan(const ApplyContext& c, long long n) {
     chip.WriteReg(0x15 + n, *selector | 0x80);
     const int b = static_cast<int>(0x60 + 8 * n);
     if (IsTrue(c.newer_layout)) {
-        ProgramNewerLayout(c, r, b);
+        ProgramNewerLayout(c, chip, r, b);
         return;
     }
     for (int k = 0; k < 5; ++k) chip.WriteReg(b + k, r.S[k]);
@@ -122,6 +150,18 @@ void ProgramFan(const ApplyContext& c, long long n) {
 }
 
 }  // namespace
+
+void FanApplyRecord::Note(std::uint8_t reg, std::uint8_t value) {
+    if (count < kRoom) writes[static_cast<size_t>(count++)] = {reg, value};
+}
+
+std::optional<std::uint8_t> FanApplyRecord::LastWrite(int reg) const {
+    std::optional<std::uint8_t> last;
+    for (int i = 0; i < count; ++i)
+        if (writes[static_cast<size_t>(i)].first == reg)
+            last = writes[static_cast<size_t>(i)].second;
+    return last;
+}
 
 int SlopeCode(int slope) {
     if (slope < 0) return 0xBF;

@@ -4,7 +4,10 @@
 // value. A value that does not fit its register field raises RuntimeError before any register
 // of its fan is touched and abandons the rest.
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "base/int16.h"
 #include "base/platform.h"
@@ -19,6 +22,27 @@ namespace kelvane {
 struct ApplyOutcome {
     bool settings_saved = true;  // every key reached kelvane.ini
     bool run_value_set = true;   // the Run value was set or removed as asked
+};
+
+// What applies wrote to one fan's registers, in order, and the settings they wrote them
+// from: the program hands the fans back from it and programs the chip again with it. Fixed
+// room, so that reading it needs no memory from the heap (a crashing process may hold its lock).
+struct FanApplyRecord {
+    static constexpr int kRoom = 12;  // a fan's programming writes at most 9 registers
+    bool covered = false;             // in an apply's scope, whether or not its writes went through
+    FanCtrlRecord settings;           // as the apply found them, before it raised S(2)
+    std::array<std::pair<std::uint8_t, std::uint8_t>, kRoom> writes{};  // register, value
+    int count = 0;
+
+    void Note(std::uint8_t reg, std::uint8_t value);
+    // The value the apply left in reg, if it wrote it.
+    std::optional<std::uint8_t> LastWrite(int reg) const;
+};
+struct ApplyRecord {
+    std::array<FanApplyRecord, 3> fans;  // by fan number: the last apply that covered each
+    // Every register an apply wrote, with the value the last one left in it: a fan switched
+    // to software mode keeps its automatic block as the apply before left it.
+    std::array<std::optional<std::uint8_t>, 256> left{};
 };
 
 // The main window's topmost band, which an apply sets from DisplayOnTop.
@@ -44,6 +68,7 @@ struct ApplyContext {
     Registry& registry;
     Profile& profile;
     std::string program_path;  // what the Run value starts
+    ApplyRecord* record;       // receives what the fans' programming wrote; may be null
 };
 
 void ApplySettings(const ApplyContext& c, i16 save, ApplyOutcome* outcome = nullptr);

@@ -83,7 +83,20 @@ void FleetEvents::HistoryUnwritable(const Form1& f, const std::string& folder) {
 void FleetEvents::BeforeUnload(const Form1& f) {
     if (ended_) return;
     ended_ = true;
-    Report(f, event_id::kEnded, EventKind::Information, {kKelvaneVersion});
+    const char* fans = !handed_back_   ? "The fans were not handed back to the chip."
+                       : *handed_back_ ? "The fans were handed back to the chip."
+                                       : "The chip could not be reached: the fans were not "
+                                         "handed back.";
+    Report(f, event_id::kEnded, EventKind::Information, {kKelvaneVersion, fans});
+}
+
+void FleetEvents::SettingsRestored(const Form1& f, RestoreReason reason) {
+    Report(f, event_id::kFanSettingsRestored, EventKind::Information,
+           {reason == RestoreReason::Resume ? "after resume" : "registers changed"});
+}
+
+void FleetEvents::SettingsNotKept(const Form1& f) {
+    Report(f, event_id::kFanSettingsNotKept, EventKind::Warning, {});
 }
 
 }  // namespace kelvane

@@ -3,8 +3,10 @@
 // at a key, the set-file gate handing over, and the transitions of the machine's state after
 // a tick. Each transition is reported once, never once per tick.
 #include <functional>
+#include <optional>
 
 #include "export/export_services.h"
+#include "failsafe/fan_watch.h"
 #include "state/form1.h"
 
 namespace kelvane {
@@ -17,6 +19,8 @@ inline constexpr int kSettingsStopped = 3;
 inline constexpr int kGateHandedOver = 4;
 inline constexpr int kFaultBegins = 10;
 inline constexpr int kBackToNormal = 11;
+inline constexpr int kFanSettingsRestored = 12;
+inline constexpr int kFanSettingsNotKept = 13;
 inline constexpr int kUnreachable = 20;
 inline constexpr int kReachedAgain = 21;
 inline constexpr int kHistoryUnwritable = 40;
@@ -25,7 +29,7 @@ inline constexpr int kHistoryUnwritable = 40;
 // "CPU 45 C, fan 2500 rpm; System ..." for the three channels, by their headings.
 std::string ReadingsText(const Form1& f);
 
-class FleetEvents : public TickListener {
+class FleetEvents : public TickListener, public FanWatchEvents {
   public:
     explicit FleetEvents(EventSink& sink) : sink_(sink) {}
 
@@ -34,6 +38,10 @@ class FleetEvents : public TickListener {
     void AfterLoad(const Form1& f, bool running);
     void AfterTick(const Form1& f) override;
     void BeforeUnload(const Form1& f) override;
+
+    void SettingsRestored(const Form1& f, RestoreReason reason) override;
+    void SettingsNotKept(const Form1& f) override;
+    void HandedBack(const Form1&, bool reached) override { handed_back_ = reached; }
 
     // The incident file of the episode in progress, named by the fault and unreachable
     // events; the history is told the tick before the events are.
@@ -52,6 +60,7 @@ class FleetEvents : public TickListener {
     bool lasting_ = false;
     bool unreachable_ = false;
     bool ended_ = false;
+    std::optional<bool> handed_back_;  // whether the chip took the fans back, once told
 };
 
 }  // namespace kelvane

@@ -100,14 +100,16 @@ class Writer {
   public:
     explicit Writer(std::string& out) : out_(out) {}
 
-    void Family(const char* name, const char* help) {
+    void Family(const char* name, const char* help, const char* type = "gauge") {
         out_ += "# HELP ";
         out_ += name;
         out_ += ' ';
         out_ += help;
         out_ += "\n# TYPE ";
         out_ += name;
-        out_ += " gauge\n";
+        out_ += ' ';
+        out_ += type;
+        out_ += '\n';
     }
     Writer& Sample(const char* name) {
         out_ += name;
@@ -260,6 +262,11 @@ void MetricsFile::Layout(const Form1& f) {
     w.Family("kelvane_last_tick_timestamp_seconds", "Time of the last tick, seconds since 1970.");
     w.Sample("kelvane_last_tick_timestamp_seconds");
     number(Slot::Timestamp, 0);
+    w.Family("kelvane_fan_settings_restored_total",
+             "Times the chip was programmed again because it had lost the fan settings.",
+             "counter");
+    w.Sample("kelvane_fan_settings_restored_total");
+    number(Slot::Restored, 0);
     w.Family("kelvane_info", "Version, chip and fan-control register layout of this terminal.");
     w.Sample("kelvane_info")
         .Label("version", kKelvaneVersion)
@@ -277,7 +284,8 @@ void MetricsFile::Layout(const Form1& f) {
     laid_out_ = true;
 }
 
-std::size_t MetricsFile::Fill(const Form1& f, double unix_seconds, std::string& buffer) {
+std::size_t MetricsFile::Fill(const Form1& f, double unix_seconds, std::string& buffer,
+                              long restored) {
     const MonitorState& m = f.monitor;
     if (buffer.size() < room_) buffer.resize(room_);
     char* const start = buffer.data();
@@ -317,6 +325,9 @@ std::size_t MetricsFile::Fill(const Form1& f, double unix_seconds, std::string& 
             case Slot::Timestamp:  // whole seconds: plenty for telling a silent terminal
                 out = PutInt(out, static_cast<long long>(std::floor(unix_seconds)));
                 break;
+            case Slot::Restored:
+                out = PutInt(out, restored);
+                break;
         }
     }
     std::memcpy(out, after_.data(), after_.size());
@@ -324,16 +335,17 @@ std::size_t MetricsFile::Fill(const Form1& f, double unix_seconds, std::string& 
     return static_cast<std::size_t>(out - start);
 }
 
-std::size_t MetricsFile::Build(const Form1& f, double unix_seconds, std::string& buffer) {
+std::size_t MetricsFile::Build(const Form1& f, double unix_seconds, std::string& buffer,
+                               long restored) {
     if (!SameShape(f)) {
         TakeShape(f);
         Layout(f);
     }
-    return Fill(f, unix_seconds, buffer);
+    return Fill(f, unix_seconds, buffer, restored);
 }
 
-std::string_view MetricsFile::Text(const Form1& f, double unix_seconds) {
-    const std::size_t size = Build(f, unix_seconds, text_);
+std::string_view MetricsFile::Text(const Form1& f, double unix_seconds, long restored) {
+    const std::size_t size = Build(f, unix_seconds, text_, restored);
     return {text_.data(), size};
 }
 

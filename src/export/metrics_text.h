@@ -1,6 +1,6 @@
 #pragma once
-// The machine's state after a tick as a Prometheus text exposition (format 0.0.4): all
-// gauges, ASCII, ending with a line feed, as a textfile collector reads it.
+// The machine's state after a tick as a Prometheus text exposition (format 0.0.4): gauges and
+// one counter, ASCII, ending with a line feed, as a textfile collector reads it.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -28,11 +28,12 @@ const char* LayoutName(const Form1& f);
 // then only the numbers are filled in: the file costs the tick little.
 class MetricsFile {
   public:
-    // The whole file; valid until the next call.
-    std::string_view Text(const Form1& f, double unix_seconds);
+    // The whole file; valid until the next call. restored: how often the chip was programmed
+    // again since start.
+    std::string_view Text(const Form1& f, double unix_seconds, long restored = 0);
     // The whole file in the first bytes of `buffer`, which grows only when it is too short
     // for the layout; returns the file's length.
-    std::size_t Build(const Form1& f, double unix_seconds, std::string& buffer);
+    std::size_t Build(const Form1& f, double unix_seconds, std::string& buffer, long restored = 0);
 
   private:
     enum class Slot : std::uint8_t {
@@ -45,7 +46,8 @@ class MetricsFile {
         Lasting,
         Critical,
         Reachable,
-        Timestamp
+        Timestamp,
+        Restored
     };
     struct Piece {
         std::string before;  // constant text up to the number
@@ -66,7 +68,7 @@ class MetricsFile {
     bool SameShape(const Form1& f) const;
     void TakeShape(const Form1& f);
     void Layout(const Form1& f);
-    std::size_t Fill(const Form1& f, double unix_seconds, std::string& buffer);
+    std::size_t Fill(const Form1& f, double unix_seconds, std::string& buffer, long restored);
 
     bool laid_out_ = false;
     Shape shape_;

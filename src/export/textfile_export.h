@@ -8,11 +8,12 @@
 #include "export/export_services.h"
 #include "export/metrics_text.h"
 #include "export/textfile_writer.h"
+#include "failsafe/fan_watch.h"
 #include "state/form1.h"
 
 namespace kelvane {
 
-class TextFileExport : public TickListener {
+class TextFileExport : public TickListener, public FanWatchEvents {
   public:
     // `files` must outlive the process's last write: a write that hangs at the end is left
     // to finish on its own.
@@ -20,6 +21,10 @@ class TextFileExport : public TickListener {
 
     void AfterTick(const Form1& f) override;
     void AddDetails(const Form1& f, std::vector<std::string>& lines) const override;
+
+    void SettingsRestored(const Form1&, RestoreReason) override { ++restored_; }
+    void SettingsNotKept(const Form1&) override {}
+    void HandedBack(const Form1&, bool) override {}
 
     // For the technician's details: how many writes failed since start, and the path of the
     // last failure (empty while none failed).
@@ -33,6 +38,7 @@ class TextFileExport : public TickListener {
     TextFileWriter writer_;
     WallClock& clock_;
     MetricsFile file_;
+    long restored_ = 0;
 };
 
 }  // namespace kelvane

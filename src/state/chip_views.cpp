@@ -7,8 +7,10 @@ void IdentifyChip(Form1& f) {
                                          f.findings.chip_revision);
 }
 
-ApplyContext ApplyContextOf(Form1& f) {
-    ApplyContext c{f.settings,
+ApplyContext ApplyContextOf(Form1& f) { return ApplyContextOf(f, f.settings); }
+
+ApplyContext ApplyContextOf(Form1& f, Settings& settings) {
+    ApplyContext c{settings,
                    f.chip,
                    f.KelvaneFanFlag,
                    f.KelvaneFanSpecialFlag,
@@ -18,7 +20,8 @@ ApplyContext ApplyContextOf(Form1& f) {
                    f.sys.host,
                    f.sys.registry,
                    f.sys.profile,
-                   f.program_folder + "\\" + f.exe_name + ".exe"};
+                   f.program_folder + "\\" + f.exe_name + ".exe",
+                   &f.last_apply};
     for (size_t i = 0; i < 3; ++i) {
         c.heading_visible[i] = f.window.KelvaneLabel[i].visible;
         c.heading_tags[i] = f.window.KelvaneLabel[i].tag;

@@ -11,6 +11,8 @@ namespace kelvane {
 void IdentifyChip(Form1& f);
 
 ApplyContext ApplyContextOf(Form1& f);
+// The same over other settings: the chip programmed again from the settings an apply used.
+ApplyContext ApplyContextOf(Form1& f, Settings& settings);
 
 // The start-up apply's scope: only what the settings loader read.
 ApplyScope ScopeOfLoadedSettings(const StartupFindings& found);

@@ -153,6 +153,7 @@ struct Form1 {
     std::int32_t g_CPUOrderCnt = 0, g_SYSOrderCnt = 0;
     MonitorState monitor;
     StartupFindings findings;
+    ApplyRecord last_apply;  // what the applies left in the fans' registers
     std::vector<TickListener*> tick_listeners;  // not owned; each outlives the window
 
     std::string ProgramFile(const std::string& name) const { return program_folder + "\\" + name; }

@@ -13,6 +13,8 @@ static_assert(KELVANE_SETTINGS_STOPPED == event_id::kSettingsStopped);
 static_assert(KELVANE_GATE_HANDED_OVER == event_id::kGateHandedOver);
 static_assert(KELVANE_FAULT_BEGINS == event_id::kFaultBegins);
 static_assert(KELVANE_BACK_TO_NORMAL == event_id::kBackToNormal);
+static_assert(KELVANE_FAN_SETTINGS_RESTORED == event_id::kFanSettingsRestored);
+static_assert(KELVANE_FAN_SETTINGS_NOT_KEPT == event_id::kFanSettingsNotKept);
 static_assert(KELVANE_UNREACHABLE == event_id::kUnreachable);
 static_assert(KELVANE_REACHED_AGAIN == event_id::kReachedAgain);
 

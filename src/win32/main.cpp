@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include <chrono>
 #include <string>
 
 #include "state/form1.h"
@@ -10,8 +11,10 @@
 #include "app/startup.h"
 #include "export/fleet_events.h"
 #include "export/textfile_export.h"
+#include "failsafe/fan_watch.h"
 #include "history/history.h"
 #include "monitor/readout.h"
+#include "win32/crash_hand_back.h"
 #include "win32/driver_library.h"
 #include "win32/fleet_services.h"
 #include "win32/handles.h"
@@ -70,6 +73,15 @@ int RunKelvane(HINSTANCE instance) {
         kelvane::win32::DefaultDataFolder());
     kelvane::Form1 form(services, folder, kelvane::win32::ExecutableBaseName());
     settings = &form.settings;
+    // First among the listeners: a restore is counted and told before the exports follow.
+    kelvane::FanWatch fan_watch(form, [] {
+        using namespace std::chrono;
+        return static_cast<long long>(
+            duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    });
+    fan_watch.Tell(fleet_events);
+    fan_watch.Tell(textfile);
+    form.tick_listeners.push_back(&fan_watch);
     form.tick_listeners.push_back(&textfile);
     // Before the events, so that a fault's event can name the incident file just begun.
     form.tick_listeners.push_back(&history);
@@ -82,7 +94,9 @@ int RunKelvane(HINSTANCE instance) {
     windows.target = &others;
 
     view.Create(form);
-    const kelvane::LoadResult loaded = kelvane::Form1_Form_Load(form, view);
+    view.Watch(fan_watch);
+    const kelvane::win32::CrashHandBack crash_hand_back(fan_watch);
+    const kelvane::LoadResult loaded = kelvane::Form1_Form_Load(form, view, &fan_watch);
     fleet_events.AfterLoad(form, loaded.keep_running);
     if (!loaded.keep_running) {
         if (!loaded.fatal_message.empty())

@@ -90,6 +90,14 @@ void MainView::Create(Form1& form) {
 
 void MainView::StartMonitorTimer() { SetTimer(hwnd_, ids::kMonitorTimer, 1000, nullptr); }
 
+void MainView::StopMonitorTimer() {
+    KillTimer(hwnd_, ids::kMonitorTimer);
+    // A tick already posted would still arrive.
+    MSG pending;
+    while (PeekMessageA(&pending, hwnd_, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+    }
+}
+
 void MainView::AddChild(Control& model, Kind kind, int id, int label_index, int item_index) {
     auto child = std::make_unique<Child>();
     child->model = &model;
@@ -428,8 +436,16 @@ LRESULT MainView::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_QUERYENDSESSION:
             return TRUE;
         case WM_ENDSESSION:
+            // Log-off, shut-down, or an installer's restart manager (ENDSESSION_CLOSEAPP): the
+            // process may be ended as soon as this returns, so the whole unload runs here.
             if (wparam) Unload();
             return 0;
+        case WM_POWERBROADCAST:
+            if ((wparam == PBT_APMRESUMEAUTOMATIC || wparam == PBT_APMRESUMESUSPEND) && watch_) {
+                ContainErrors([&] { watch_->OnResume(); });
+                AfterEvent();
+            }
+            return TRUE;
         case WM_DESTROY:
             KillTimer(hwnd_, ids::kMonitorTimer);
             PostQuitMessage(0);
@@ -442,7 +458,7 @@ LRESULT MainView::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 
 void MainView::Unload() {
     if (unloading_) return;
-    ContainErrors([&] { Form1_Form_Unload(*form_, *this); });
+    ContainErrors([&] { Form1_Form_Unload(*form_, *this, watch_); });
     unloading_ = true;
     if (form_->tray_icon_shown) {
         DeleteTrayIcon();

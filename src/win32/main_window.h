@@ -13,6 +13,7 @@
 #include "app/app_shell.h"
 #include "state/form1.h"
 #include "app/tray_status.h"
+#include "failsafe/fan_watch.h"
 #include "win32/dib_surface.h"
 #include "win32/handles.h"
 #include "win32/picture.h"
@@ -35,6 +36,9 @@ public:
     // Timer1 starts only once start-up has passed: a fatal start-up message box pumps
     // messages, and no tick may touch the chip of a program that never started.
     void StartMonitorTimer();
+    // The watch that hands the fans back when the window unloads and checks the chip on
+    // resume; it outlives the window.
+    void Watch(FanWatch& watch) { watch_ = &watch; }
     HWND hwnd() const { return hwnd_; }
     // Runs after every event: the real window follows the model, and the tray icon is there.
     void AfterEvent();
@@ -68,6 +72,7 @@ public:
     void DeleteTrayIcon() override;
     void PopupTrayMenu() override;
     void CloseMainWindow() override;
+    void StopMonitorTimer() override;
 
     // The view's own helpers for the child controls.
     void PaintBackground(HDC dc, int offset_x, int offset_y, int width, int height);
@@ -110,6 +115,7 @@ private:
     HINSTANCE instance_;
     bool previous_instance_;
     Form1* form_ = nullptr;
+    FanWatch* watch_ = nullptr;
     HWND hwnd_ = nullptr;
     WNDPROC old_proc_ = nullptr;  // g_OldWindowProc
     std::vector<std::unique_ptr<Child>> children_;

@@ -427,6 +427,11 @@ def test_truncated_port_program_runs_to_its_cut(k):
     ident = max((i for i, op in enumerate(lines[:40]) if op.startswith("ReadReg 0x002e 0x2")),
                 default=None)
     check(ident is not None, "no chip identification in the trace: %s" % lines[:20])
+    # The registers the monitor will step are read first, for the hand-back at the end.
+    watched = ["ReadReg 0x0295 0x%02x" % r for r in (0x14, 0x15, 0x16)]
+    check([op.split(" =")[0] for op in lines[ident + 1:ident + 4]] == watched,
+          "the watched registers are not read after identification: %s" % lines[ident + 1:ident + 4])
+    ident += 3
     ran = lines[ident + 1:ident + 4]
     check(len(ran) == 3 and re.fullmatch(r"Inb 0x0061 = 0x[0-9a-f]{2}", ran[0])
           and ran[1:] == ["WriteReg 0x0295 0x30 0x44", "Outb 0x0061 0x00"],

@@ -7,6 +7,7 @@ import time
 from harness import (CONVERT, MAIN_TITLE, SHOTS, check, children, class_window, restart_clean,
                      tick_count, tray_icon_present, wait_exit, xdotool)
 from imaging import close, crop
+from test_failsafe import NEWER_WATCHED, handed_back_as_applied
 
 INI = "C:\\Program Files\\Kelvane\\kelvane.ini"
 ABOUT_TITLE = "About Kelvane Ver5.07"
@@ -153,6 +154,7 @@ def test_exit_and_hide_labels_and_the_tray_icon(k):
     check(k.wait_for(lambda: tray_icon_present(k), timeout=5), "no tray icon after the second Exit")
     tray_menu_click(k, "last")  # E&xit
     check(wait_exit(proc, 15), "the tray menu's Exit did not end the program")
+    handed_back_as_applied(k, NEWER_WATCHED)
     free = k.probe("hotkeys-free").stdout.split()
     check(free == ["show=1", "hide=1"], "the hot keys are still held after Exit: %s" % free)
     check(k.probe("count", MAIN_TITLE).stdout.strip() == "0", "a main window is left")

@@ -190,7 +190,8 @@ int Usage() {
         "      pixel TITLE ID X Y | button TITLE ID | listbox TITLE ID | focus TITLE ID\n"
         "      key TITLE ID VK | type TITLE ID TEXT\n"
         "      class CLASS | trayicon TITLE ID [UID] | above TITLE OTHER | lock PATH SECONDS\n"
-        "      resources TITLE | roundtrip TITLE MS\n",
+        "      resources TITLE | roundtrip TITLE MS | post TITLE MESSAGE WPARAM LPARAM\n"
+        "      postwhen FILE TITLE MESSAGE WPARAM LPARAM\n",
         stderr);
     return 2;
 }
@@ -318,6 +319,34 @@ int main(int argc, char** argv) {
             return 1;
         }
         return Resources(h);
+    }
+    if (verb == "postwhen" && argc > 6) {
+        // The same as post, at the moment FILE appears (within 30 s): a test can time the
+        // message to the program's ticks without waiting for a process to start.
+        for (int waited = 0; GetFileAttributesA(argv[2]) == INVALID_FILE_ATTRIBUTES; waited += 5) {
+            if (waited > 30000) return 1;
+            Sleep(5);
+        }
+        const std::string window = argv[3];
+        HWND h = WindowTitled(window);
+        const auto number = [](const char* text) { return std::strtoul(text, nullptr, 0); };
+        return h && PostMessageA(h, static_cast<UINT>(number(argv[4])), number(argv[5]),
+                                 static_cast<LPARAM>(number(argv[6])))
+                   ? 0
+                   : 1;
+    }
+    if (verb == "post" && argc > 5) {
+        // A message as Windows or the shell would send it: end of session, resume, a menu item.
+        HWND h = WindowTitled(title);
+        if (!h) {
+            std::printf("found=0\n");
+            return 1;
+        }
+        const auto number = [](const char* text) { return std::strtoul(text, nullptr, 0); };
+        return PostMessageA(h, static_cast<UINT>(number(argv[3])), number(argv[4]),
+                            static_cast<LPARAM>(number(argv[5])))
+                   ? 0
+                   : 1;
     }
     if (verb == "count") {
         std::printf("%zu\n", WindowsTitled(title).size());

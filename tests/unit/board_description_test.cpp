@@ -32,7 +32,7 @@ TEST(BoardDescriptionParse, AllSections) {
         "[Hold]\n0e=255;stalled\n"
         "[Thermal]\nEnabled=1\nAmbient=-5\nHeat1=60\nCooling=50\nMaxRpm2=2000\n"
         "[Speaker]\nPort61=0x20\n"
-        "[Faults]\nOpenBus=0\n");
+        "[Faults]\nOpenBus=0\nCrashAtCall=12\n");
     EXPECT_TRUE(d.problems.empty()) << d.problems.front();
     EXPECT_EQ(d.chip_id, 5);
     EXPECT_EQ(d.revision, 3);
@@ -47,6 +47,7 @@ TEST(BoardDescriptionParse, AllSections) {
     EXPECT_EQ(d.thermal.max_rpm[2], 2000);
     EXPECT_EQ(d.port61, 0x20);
     EXPECT_EQ(d.open_bus, 0);
+    EXPECT_EQ(d.crash_at_call, 12);
 }
 
 TEST(BoardDescriptionParse, MistakesAreReportedAndSkipped) {

@@ -87,6 +87,23 @@ TEST(BoardHost, DescriptionIsReadAtStartAndAgainWhenItChanges) {
     EXPECT_EQ(rig.host->ReadReg(0x295, 0x2A), 99) << "a vanished file leaves the board alone";
 }
 
+TEST(BoardHost, CrashAtCallCountsFromTheLoadThatNamedItAndFiresOnce) {
+    HostRig rig;
+    Write(rig.dir / "board.ini", "[Registers]\n29=0x33\n");
+    rig.Start();
+    for (int i = 0; i < 5; ++i) EXPECT_FALSE(rig.host->CrashDue());
+    // Added while running, with the chip put back at a power-on value through [Registers].
+    rig.host->WriteReg(0x295, 0x60, 0x41);
+    Write(rig.dir / "board.ini", "[Registers]\n29=0x33\n60=0x1E\n[Faults]\nCrashAtCall=3\n");
+    rig.now += BoardHost::kPollMs;
+    EXPECT_FALSE(rig.host->CrashDue());
+    EXPECT_EQ(rig.host->ReadReg(0x295, 0x60), 0x1E);  // this call loaded the description
+    EXPECT_FALSE(rig.host->CrashDue());
+    EXPECT_FALSE(rig.host->CrashDue());
+    EXPECT_TRUE(rig.host->CrashDue());
+    for (int i = 0; i < 5; ++i) EXPECT_FALSE(rig.host->CrashDue()) << "later calls work";
+}
+
 TEST(BoardHost, DescriptionThatAppearsLaterReplacesTheDemo) {
     HostRig rig;
     rig.Start();

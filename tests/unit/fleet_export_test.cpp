@@ -95,6 +95,7 @@ struct NullShell : AppShell {
     void DeleteTrayIcon() override {}
     void PopupTrayMenu() override {}
     void CloseMainWindow() override {}
+    void StopMonitorTimer() override {}
 };
 
 bool Has(const std::string& text, const std::string& line) {
@@ -134,6 +135,9 @@ TEST(FleetExport, MetricsFileShowsTheTicksReadingsStatusAndChip) {
     EXPECT_TRUE(Has(text, "kelvane_alarm_lasting 0"));
     EXPECT_TRUE(Has(text, "kelvane_hardware_reachable 1"));
     EXPECT_TRUE(Has(text, "kelvane_last_tick_timestamp_seconds 1765000000"));
+    EXPECT_TRUE(Has(text, "# TYPE kelvane_fan_settings_restored_total counter"));
+    EXPECT_TRUE(Has(text, "kelvane_fan_settings_restored_total 0"));
+    EXPECT_TRUE(Has(MetricsFile().Text(t.f, 0, 3).data(), "kelvane_fan_settings_restored_total 3"));
     EXPECT_TRUE(Has(
         text, "kelvane_info{version=\"5.07\",chip_id=\"0x12\",revision=\"8\",layout=\"newer\"} 1"));
     EXPECT_EQ(EscapeLabelValue("a\nb"), "a\\nb");

@@ -30,6 +30,7 @@ class RecordingShell : public AppShell {
     void DeleteTrayIcon() override { calls.push_back("DeleteTray"); }
     void PopupTrayMenu() override { calls.push_back("Popup"); }
     void CloseMainWindow() override { calls.push_back("Close"); }
+    void StopMonitorTimer() override { calls.push_back("StopTimer"); }
 };
 
 struct ShellFixture : ::testing::Test {
@@ -220,7 +221,7 @@ TEST_F(ShellFixture, UnloadUnregistersOnlyTheKeysThatWereRegistered) {
     f.HotKeyShowRegistered = false;
     f.HotKeyHideRegistered = true;
     Form1_Form_Unload(f, shell);
-    EXPECT_EQ(shell.calls, std::vector<std::string>{"Unregister1"});
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"StopTimer", "Unregister1"}));
     EXPECT_EQ(rig.windows.calls, std::vector<std::string>{"UnloadAll"});
     // The tune was stopped first: no tick after this can start one.
     EXPECT_EQ(f.tune_player.Play(f.AlarmTune), TunePlayer::Request::Ignored);

@@ -35,6 +35,7 @@ class FakeShell : public AppShell {
     void DeleteTrayIcon() override {}
     void PopupTrayMenu() override {}
     void CloseMainWindow() override {}
+    void StopMonitorTimer() override { calls.push_back("StopTimer"); }
 };
 
 const std::string kTool = "C:\\POS\\Vorlind\\Vorlind Fan control Tool\\";

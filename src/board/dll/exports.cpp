@@ -60,24 +60,34 @@ kelvane::board::BoardHost& Host() {
     return host;
 }
 
+// A faulty vendor library: the fault happens in the caller's thread before any lock is taken.
+kelvane::board::BoardHost& Checked() {
+    kelvane::board::BoardHost& host = Host();
+    if (host.CrashDue())
+        RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    return host;
+}
+
 }  // namespace
 
 extern "C" {
 
-__declspec(dllexport) unsigned char __stdcall Inb(unsigned short port) { return Host().Inb(port); }
+__declspec(dllexport) unsigned char __stdcall Inb(unsigned short port) {
+    return Checked().Inb(port);
+}
 
 __declspec(dllexport) void __stdcall Outb(unsigned short port, unsigned char value) {
-    Host().Outb(port, value);
+    Checked().Outb(port, value);
 }
 
 __declspec(dllexport) unsigned char __stdcall ReadReg(unsigned short index_port,
                                                       unsigned char reg) {
-    return Host().ReadReg(index_port, reg);
+    return Checked().ReadReg(index_port, reg);
 }
 
 __declspec(dllexport) void __stdcall WriteReg(unsigned short index_port, unsigned char reg,
                                               unsigned char value) {
-    Host().WriteReg(index_port, reg, value);
+    Checked().WriteReg(index_port, reg, value);
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {

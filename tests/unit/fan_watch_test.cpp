@@ -1,0 +1,268 @@
+#include "failsafe/fan_watch.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/startup.h"
+#include "board/board.h"
+#include "export/fleet_events.h"
+#include "monitor/monitor_cycle.h"
+#include "state/chip_views.h"
+#include "support/fakes.h"
+
+namespace kelvane {
+namespace {
+
+using Writes = std::vector<std::pair<int, int>>;
+
+struct QuietShell : AppShell {
+    std::vector<std::string> calls;
+    bool PreviousInstanceRunning() override { return false; }
+    void ActivatePreviousInstance(const std::string&) override {}
+    void PrepareTrayRecord() override {}
+    bool RegisterHotKey(int, unsigned, unsigned) override { return true; }
+    void UnregisterHotKey(int) override {}
+    void SubclassMainWindow() override {}
+    void AddTrayIcon() override {}
+    void DeleteTrayIcon() override {}
+    void PopupTrayMenu() override {}
+    void CloseMainWindow() override {}
+    void StopMonitorTimer() override { calls.push_back("StopTimer"); }
+};
+
+struct Sink : EventSink {
+    std::vector<FleetEvent> events;
+    void Report(const FleetEvent& e) override { events.push_back(e); }
+};
+
+// Writes 0x44 to 0x14 and 0x77 to 0x6D: the port program is Kelvane's own first write.
+const std::string kPortProgram("\x87\x95\x02\x14\x44\x87\x95\x02\x6D\x77\x00", 11);
+
+// A terminal started through the whole start-up sequence, the watch and the event log
+// attached as the program attaches them.
+struct Terminal {
+    explicit Terminal(const std::string& board_text, const std::string& ini)
+        : board(board_text), rig(board, ini) {
+        rig.files.files[kProgTxt] = "C:\\POS";
+        rig.files.files[f.ProgramFile("kelvane.dat")] = kPortProgram;
+        watch.Tell(events);
+        f.tick_listeners = {&watch, &events};
+        EXPECT_TRUE(Form1_Form_Load(f, shell, &watch).keep_running);
+    }
+    void Tick(int count = 1) {
+        for (int i = 0; i < count; ++i) Form1_Timer1_Timer(f);
+    }
+    Writes WritesSince(std::size_t from) const {
+        Writes w;
+        const auto& a = board.accesses();
+        for (std::size_t i = from; i < a.size(); ++i)
+            if (a[i].kind == board::Board::Access::Kind::WriteReg && a[i].port == 0x295)
+                w.emplace_back(a[i].reg, a[i].value);
+        return w;
+    }
+    bool PortProgramRanSince(std::size_t from) const {
+        for (const auto& [reg, value] : WritesSince(from))
+            if (reg == 0x14 && value == 0x44) return true;
+        return false;
+    }
+    std::vector<int> EventIds() const {
+        std::vector<int> ids;
+        for (const FleetEvent& e : sink.events) ids.push_back(e.id);
+        return ids;
+    }
+
+    board::Board board;
+    testing::Rig rig;
+    Form1& f = rig.form;
+    long long now = 1000000;
+    FanWatch watch{f, [this] { return now; }};
+    Sink sink;
+    FleetEvents events{sink};
+    QuietShell shell;
+};
+
+// Power-on values of the watched registers, distinct from anything an apply or a tick writes.
+const char* kPowerOn =
+    "[Registers]\n14=0x5A\n15=0x11\n16=0x12\n65=1\n66=2\n67=3\n6D=4\n6E=5\n6F=6\n"
+    "29=38\n2A=42\n2B=36\n";
+
+TEST(FanHandBack, EachRegisterGetsWhatTheLastApplyLeftOrItsPowerOnValue) {
+    // Older layout. Fan 0 automatic at start-up, then switched to software mode by a dialog
+    // Apply; fan 1's heading is hidden, so no apply ever programs it.
+    Terminal t(std::string("[Chip]\nRevision=3\n") + kPowerOn,
+               "[Fan Ctrl Option 0]\nMode=0\nS0=20\nS1=30\nS2=40\nS3=50\nS4=60\nSpeed0=21\n"
+               "Speed1=22\nSpeed2=23\n[Fan Ctrl Option 2]\nMode=1\nSwFan=9\n"
+               "[Label Option 1]\nVisible=0\n");
+    Form1& f = t.f;
+    ASSERT_EQ(f.KelvaneFanFlag, kFalse);
+    ASSERT_TRUE(t.PortProgramRanSince(0));
+    t.Tick(8);  // past warm-up: the normal steps write 0x14, 0x15 and 0x16
+    f.settings.g_FanCtrl[0].Mode = 1;
+    f.settings.g_FanCtrl[0].SwFan = 50;
+    ApplySettings(ApplyContextOf(f), kTrue);
+    t.Tick(2);
+
+    const std::size_t at = t.board.accesses().size();
+    Form1_Form_Unload(f, t.shell, &t.watch);
+    // The dialog's software speed for fan 0, the start-up apply's automatic speeds it left in
+    // 0x65..0x67, and the values read before the port program for everything else.
+    EXPECT_EQ(t.WritesSince(at), (Writes{{0x14, 0x5A},
+                                         {0x15, 50},
+                                         {0x16, 0x12},
+                                         {0x65, 21},
+                                         {0x66, 22},
+                                         {0x67, 23},
+                                         {0x6D, 4},
+                                         {0x6E, 5},
+                                         {0x6F, 6}}));
+    EXPECT_EQ(t.shell.calls.front(), "StopTimer");
+    ASSERT_FALSE(t.sink.events.empty());
+    EXPECT_EQ(t.sink.events.back().id, event_id::kEnded);
+    EXPECT_EQ(t.sink.events.back().strings,
+              (std::vector<std::string>{"5.07", "The fans were handed back to the chip."}));
+
+    // Nothing writes after the hand-back: not a late tick's check, not a resume, not a crash.
+    const std::size_t after = t.board.accesses().size();
+    t.watch.AfterTick(f);
+    t.now += 10 * FanWatch::kRestoreGapMs;
+    t.watch.OnResume();
+    EXPECT_FALSE(t.watch.HandBack(false));
+    EXPECT_EQ(t.board.accesses().size(), after);
+}
+
+TEST(FanHandBack, NewerLayoutHandsBackSelectorAndFixedSpeedOnly) {
+    Terminal t(kPowerOn,
+               "[Fan Ctrl Option 0]\nMode=0\n[Fan Ctrl Option 1]\nMode=1\nSwFan=33\n"
+               "[Fan Speed Led Option 0]\nTag=5\n");
+    ASSERT_EQ(t.f.KelvaneFanFlag, kTrue);
+    t.Tick(8);
+    const std::size_t at = t.board.accesses().size();
+    EXPECT_TRUE(t.watch.HandBack());
+    EXPECT_EQ(t.WritesSince(at), (Writes{{0x14, 0x5A}, {0x15, 0x85}, {0x16, 33}}));
+
+    // A chip that cannot be reached: one try, nothing more, and the end event says so.
+    Terminal lost(kPowerOn, "");
+    lost.Tick(8);
+    lost.board.set_failing(true);
+    Form1_Form_Unload(lost.f, lost.shell, &lost.watch);
+    EXPECT_EQ(lost.sink.events.back().strings[1],
+              "The chip could not be reached: the fans were not handed back.");
+    lost.board.set_failing(false);
+    const std::size_t after = lost.board.accesses().size();
+    EXPECT_FALSE(lost.watch.HandBack());
+    EXPECT_EQ(lost.board.accesses().size(), after);
+}
+
+TEST(FanRestore, LostSettingsComeBackAtMostOnceAMinutePerFanUntilTheChipProvesItCannotKeepThem) {
+    // Newer layout, fans 0 and 1 automatic.
+    Terminal t(kPowerOn,
+               "[Fan Ctrl Option 0]\nMode=0\nS0=31\nS1=41\nS2=51\nSpeed0=20\n"
+               "[Fan Ctrl Option 1]\nMode=0\nS0=32\nS1=42\nS2=52\nSpeed0=20\n");
+    Form1& f = t.f;
+    const int b3 = t.board.reg(0x63), b4 = t.board.reg(0x64);
+    std::size_t at = t.board.accesses().size();
+    t.Tick(10);
+    EXPECT_FALSE(t.PortProgramRanSince(at)) << "the port program ran on a chip that kept its state";
+    EXPECT_EQ(t.watch.restores(), 0);
+
+    // Changed under Kelvane: the next tick's reads show it, and the same tick restores the
+    // port program and the apply's writes, from the settings that apply used.
+    f.settings.g_FanCtrl[0].S[0] = 77;  // edited, not applied
+    t.board.set_reg(0x61, 99);
+    at = t.board.accesses().size();
+    t.Tick();
+    EXPECT_TRUE(t.PortProgramRanSince(at));
+    Writes restored = t.WritesSince(at);
+    EXPECT_NE(std::find(restored.begin(), restored.end(), std::pair{0x61, 41}), restored.end());
+    EXPECT_EQ(std::find(restored.begin(), restored.end(), std::pair{0x60, 77}), restored.end());
+    EXPECT_EQ(t.board.reg(0x63), b3);
+    EXPECT_EQ(t.board.reg(0x64), b4);
+    EXPECT_EQ(t.watch.restores(), 1);
+
+    // Within the minute the fan waits; after it, it is restored again.
+    t.Tick();
+    t.board.set_reg(0x62, 1);
+    t.now += FanWatch::kRestoreGapMs - 1000;
+    at = t.board.accesses().size();
+    t.Tick(3);
+    EXPECT_FALSE(t.PortProgramRanSince(at));
+    t.now += 1000;
+    t.Tick();
+    EXPECT_EQ(t.board.reg(0x62), 51);
+    EXPECT_EQ(t.watch.restores(), 2);
+    t.Tick();  // kept
+
+    // A chip that loses it at once: restored once more, then left alone and told once.
+    t.board.hold(0x60, 3);
+    t.now += FanWatch::kRestoreGapMs;
+    t.Tick(2);
+    EXPECT_TRUE(t.watch.gave_up(0));
+    t.now += 5 * FanWatch::kRestoreGapMs;
+    at = t.board.accesses().size();
+    t.Tick(3);
+    EXPECT_FALSE(t.PortProgramRanSince(at));
+    // The other fan is still watched, and the chip is not said twice to lose its settings.
+    t.board.set_reg(0x69, 5);
+    t.Tick();
+    EXPECT_EQ(t.board.reg(0x69), 42);
+    EXPECT_FALSE(t.watch.gave_up(1));
+    EXPECT_EQ(t.watch.restores(), 4);
+    using namespace event_id;
+    EXPECT_EQ(t.EventIds(),
+              (std::vector<int>{kFanSettingsRestored, kFanSettingsRestored, kFanSettingsRestored,
+                                kFanSettingsNotKept, kFanSettingsRestored}));
+    EXPECT_EQ(t.sink.events[0].strings, std::vector<std::string>{"registers changed"});
+    std::vector<std::string> details;
+    t.watch.AddDetails(f, details);
+    EXPECT_EQ(details, std::vector<std::string>{
+                           "Fan settings restored: 4 times, last 12/6/2026 10:45:31 PM (the chip "
+                           "does not keep the fan settings)"});
+}
+
+TEST(FanRestore, ResumeChecksAtOnceAndAtMostOnceAMinute) {
+    Terminal t(kPowerOn, "[Fan Ctrl Option 0]\nMode=0\nS0=31\nS1=41\nS2=51\nSpeed0=20\n");
+    t.Tick(8);
+    // A chip that kept its settings: the ten registers are read, nothing is written.
+    std::size_t at = t.board.accesses().size();
+    t.watch.OnResume();
+    EXPECT_EQ(t.board.accesses().size() - at, 10u);
+    EXPECT_TRUE(t.WritesSince(at).empty());
+
+    // Back at power-on values, within a minute of the last resume: left to the next tick.
+    t.board.set_reg(0x60, 30);
+    t.now += FanWatch::kRestoreGapMs - 1;
+    at = t.board.accesses().size();
+    t.watch.OnResume();
+    EXPECT_EQ(t.board.accesses().size(), at);
+    t.now += 1;
+    t.watch.OnResume();
+    EXPECT_EQ(t.board.reg(0x60), 31);
+    EXPECT_TRUE(t.PortProgramRanSince(at));
+    EXPECT_EQ(t.sink.events.back().id, event_id::kFanSettingsRestored);
+    EXPECT_EQ(t.sink.events.back().strings, std::vector<std::string>{"after resume"});
+
+    // A dialog Apply that refuses a value leaves the fan, and what it is compared with, alone.
+    t.Tick();
+    t.f.settings.g_FanCtrl[0].Speed[0] = 300;
+    EXPECT_THROW(ApplySettings(ApplyContextOf(t.f), kTrue), RuntimeError);
+    t.board.set_reg(0x60, 30);
+    t.now += FanWatch::kRestoreGapMs;
+    t.Tick(2);
+    EXPECT_EQ(t.board.reg(0x60), 31);
+    EXPECT_EQ(t.watch.restores(), 2);
+
+    // A restore that cannot run proves nothing about the chip: the fan waits its minute.
+    t.f.last_apply.fans[0].settings.Speed[0] = 300;  // the fan part refuses it, writing nothing
+    t.board.set_reg(0x60, 30);
+    t.now += FanWatch::kRestoreGapMs;
+    t.Tick(3);
+    EXPECT_FALSE(t.watch.gave_up(0));
+    EXPECT_EQ(t.watch.restores(), 2);
+}
+
+}  // namespace
+}  // namespace kelvane
