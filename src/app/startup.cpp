@@ -142,11 +142,14 @@ void Form1_Form_Resize(Form1& f) {
     f.sys.host.SetTopmost(false);
 }
 
-void StopAlarmTune(Form1& f) { f.tune_player.Stop(); }
+void StopAlarmTune(Form1& f) {
+    // Nothing that follows may find the speaker's ports in use: the current note ends, the
+    // waiting tune is dropped, and the player switches the speaker off itself.
+    f.tune_player.Stop();
+}
 
 void Form1_Form_Unload(Form1& f, AppShell& shell, FanWatch* watch) {
-    // In this order: nothing may write the fan registers once they are handed back, and
-    // nothing that follows may find the speaker's ports in use.
+    // In this order: nothing may write the fan registers once they are handed back.
     ContainErrors([&] { shell.StopMonitorTimer(); });
     ContainErrors([&] { StopAlarmTune(f); });
     if (watch != nullptr) ContainErrors([&] { watch->HandBack(); });
