@@ -22,6 +22,12 @@ bool FanWatch::HandBack(bool tell) {
     return reached;
 }
 
+bool FanWatch::HandBackUnderHeldLock() {
+    if (ended_.exchange(true)) return false;
+    return WriteHandBackUnderHeldLock(
+        f_.chip, HandBackValues(power_on_, f_.last_apply, IsTrue(f_.KelvaneFanFlag)));
+}
+
 // Only a fan the last apply put in automatic mode has a block to compare: in software mode
 // the apply wrote nothing there, and the monitor writes the control register itself.
 bool FanWatch::Lost(int fan, const std::array<std::int32_t, 10>& limits) const {

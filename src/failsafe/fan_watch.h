@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,6 +46,10 @@ class FanWatch : public TickListener {
     // may run on another thread while the one that ticks is stopped. False when the chip could
     // not be reached, or the fans were handed back before.
     bool HandBack(bool tell = true);
+    // The crash's hand-back (tells no one), from a thread writing on behalf of one that holds
+    // driver_lock() for it.
+    bool HandBackUnderHeldLock();
+    std::recursive_timed_mutex& driver_lock() { return f_.chip.driver_lock(); }
     bool handed_back() const { return ended_.load(); }
 
     void AfterTick(const Form1& f) override;

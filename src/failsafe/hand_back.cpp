@@ -29,6 +29,19 @@ HandBack HandBackValues(const PowerOnValues& before, const ApplyRecord& applied,
     return out;
 }
 
+bool WriteHandBackUnderHeldLock(ChipAccess& chip, const HandBack& values) {
+    try {
+        const std::uint16_t port = ToPort(chip.index_port());
+        for (int i = 0; i < values.count; ++i) {
+            const auto& [reg, value] = values.writes[static_cast<size_t>(i)];
+            chip.driver().WriteReg(port, reg, value);
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 bool WriteHandBack(ChipAccess& chip, const HandBack& values) {
     try {
         for (int i = 0; i < values.count; ++i) {

@@ -36,5 +36,8 @@ HandBack HandBackValues(const PowerOnValues& before, const ApplyRecord& applied,
 
 // Writes the values in order. A chip that cannot be reached ends it at once: false.
 bool WriteHandBack(ChipAccess& chip, const HandBack& values);
+// The same straight to the driver, without the driver's lock: for a thread writing on behalf
+// of one that holds the lock and waits for it (the hand-back of a dying process).
+bool WriteHandBackUnderHeldLock(ChipAccess& chip, const HandBack& values);
 
 }  // namespace kelvane

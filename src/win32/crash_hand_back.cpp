@@ -1,6 +1,8 @@
 #include "win32/crash_hand_back.h"
 
 #include <atomic>
+#include <chrono>
+#include <mutex>
 #include <cstdlib>
 
 namespace kelvane::win32 {
@@ -14,7 +16,7 @@ std::terminate_handler g_previous_terminate = nullptr;
 
 DWORD WINAPI HandBackThread(LPVOID) {
     try {
-        if (FanWatch* watch = g_watch.load()) watch->HandBack(false);
+        if (FanWatch* watch = g_watch.load()) watch->HandBackUnderHeldLock();
     } catch (...) {
         // Nothing more is tried.
     }
@@ -35,11 +37,19 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* exception) {
 }  // namespace
 
 void HandBackBeforeDying() {
-    if (g_watch.load() == nullptr) return;
+    FanWatch* watch = g_watch.load();
+    if (watch == nullptr) return;
+    // The driver's lock is ours already when this thread died inside a driver call, or the
+    // tune's thread holds it for a moment; a thread that never lets go gets the bound. Held
+    // here, no thread of ours reaches the driver while the fresh one writes for this one.
+    std::recursive_timed_mutex& lock = watch->driver_lock();
+    if (!lock.try_lock_for(std::chrono::milliseconds(kCrashHandBackWaitMs))) return;
     HANDLE thread = CreateThread(nullptr, 0, &HandBackThread, nullptr, 0, nullptr);
-    if (thread == nullptr) return;
-    WaitForSingleObject(thread, kCrashHandBackWaitMs);
-    CloseHandle(thread);
+    if (thread != nullptr) {
+        WaitForSingleObject(thread, kCrashHandBackWaitMs);
+        CloseHandle(thread);
+    }
+    lock.unlock();
 }
 
 CrashHandBack::CrashHandBack(FanWatch& watch) {

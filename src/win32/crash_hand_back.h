@@ -3,7 +3,8 @@
 // the unhandled-exception filter) or a C++ exception that escapes (std::terminate) gets the
 // fan watch's hand-back on a fresh thread, waited for at most two seconds: the crashed thread
 // may hold a lock the hand-back needs (the driver library's, the heap's), and then the
-// hand-back is given up rather than the process hung.
+// hand-back is given up rather than the process hung. The driver's own lock is taken by the
+// dying thread first, with the same bound, and the fresh thread writes under it.
 #include <windows.h>
 
 #include <exception>

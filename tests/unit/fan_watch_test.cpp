@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -135,16 +137,30 @@ TEST(FanHandBack, EachRegisterGetsWhatTheLastApplyLeftOrItsPowerOnValue) {
 }
 
 TEST(FanHandBack, NewerLayoutHandsBackSelectorAndFixedSpeedOnly) {
-    Terminal t(kPowerOn,
-               "[Default Fan Ctrl 0]\nS0=30\nS1=40\nS2=50\nDeltaTemp=2\nSpeed0=20\n"
-               "[Default Fan Ctrl 1]\nS0=30\nS1=40\nS2=50\nDeltaTemp=2\nSpeed0=20\n"
-               "[Fan Ctrl Option 0]\nMode=0\n[Fan Ctrl Option 1]\nMode=1\nSwFan=33\n"
-               "[Fan Speed Led Option 0]\nTag=5\n");
+    // Complete records: at start-up only a fan the file describes is programmed.
+    const char* ini =
+        "[Default Fan Ctrl 0]\nS0=30\nS1=40\nS2=50\nDeltaTemp=2\nSpeed0=20\n"
+        "[Default Fan Ctrl 1]\nS0=30\nS1=40\nS2=50\nDeltaTemp=2\nSpeed0=20\n"
+        "[Fan Ctrl Option 0]\nMode=0\n[Fan Ctrl Option 1]\nMode=1\nSwFan=33\n"
+        "[Fan Speed Led Option 0]\nTag=5\n";
+    const Writes handed_back{{0x14, 0x5A}, {0x15, 0x85}, {0x16, 33}};
+    Terminal t(kPowerOn, ini);
     ASSERT_EQ(t.f.KelvaneFanFlag, kTrue);
     t.Tick(8);
     const std::size_t at = t.board.accesses().size();
     EXPECT_TRUE(t.watch.HandBack());
-    EXPECT_EQ(t.WritesSince(at), (Writes{{0x14, 0x5A}, {0x15, 0x85}, {0x16, 33}}));
+    EXPECT_EQ(t.WritesSince(at), handed_back);
+
+    // A dying thread that holds the driver's lock has a fresh thread write the same for it.
+    Terminal dying(kPowerOn, ini);
+    dying.Tick(8);
+    const std::size_t before = dying.board.accesses().size();
+    {
+        const std::scoped_lock held(dying.watch.driver_lock());
+        std::thread([&] { EXPECT_TRUE(dying.watch.HandBackUnderHeldLock()); }).join();
+    }
+    EXPECT_EQ(dying.WritesSince(before), handed_back);
+    EXPECT_FALSE(dying.watch.HandBack());
 
     // A chip that cannot be reached: one try, nothing more, and the end event says so.
     Terminal lost(kPowerOn, "");
