@@ -30,11 +30,17 @@ class DriverLibraryFacts {
 
 // "simulated" (the stand-in library or the in-process board), "vendor" (a loaded library
 // that is not the stand-in) or "none" (no library loaded yet).
-inline const char* DriverKind(const PortDriver& driver) {
-    // Cross-cast: the Windows driver also describes its library.
-    const auto* facts = dynamic_cast<const DriverLibraryFacts*>(&driver);
+inline const char* DriverKind(const DriverLibraryFacts* facts) {
     if (!facts || facts->LibrarySimulated()) return "simulated";
     return facts->LibraryLoaded() ? "vendor" : "none";
+}
+// Cross-cast: the Windows driver also describes its library. A caller asking on every tick
+// keeps the cast's result, which never changes for a driver.
+inline const DriverLibraryFacts* LibraryFactsOf(const PortDriver& driver) {
+    return dynamic_cast<const DriverLibraryFacts*>(&driver);
+}
+inline const char* DriverKind(const PortDriver& driver) {
+    return DriverKind(LibraryFactsOf(driver));
 }
 
 }  // namespace kelvane

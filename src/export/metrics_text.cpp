@@ -155,22 +155,35 @@ const char* LayoutName(const Form1& f) {
     return IsTrue(f.KelvaneFanSpecialFlag) ? "newer-delta" : "newer";
 }
 
+namespace {
+
+// Headings, tags and input names are a few characters long: a plain loop costs less than the
+// library's comparison, and this runs on every tick.
+bool Same(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
+}  // namespace
+
 bool MetricsFile::SameShape(const Form1& f) const {
     const Shape& s = shape_;
     const MonitorState& m = f.monitor;
     if (!laid_out_ || s.reachable == m.hardware_unreachable || s.checked != m.volt_checked ||
         s.chip_id != f.findings.chip_id || s.chip_revision != f.findings.chip_revision ||
         s.chip_identified != f.findings.chip_identified ||
-        std::strcmp(s.driver, DriverKind(f.sys.driver)) != 0 || s.fan_flag != f.KelvaneFanFlag ||
+        std::strcmp(s.driver, DriverKind(facts_)) != 0 || s.fan_flag != f.KelvaneFanFlag ||
         s.special_flag != f.KelvaneFanSpecialFlag)
         return false;
     for (std::size_t n = 0; n < 3; ++n)
-        if (s.tags[n] != f.window.LedPic[n].tag ||
-            s.headings[n] != f.window.KelvaneLabel[n].caption)
+        if (!Same(s.tags[n], f.window.LedPic[n].tag) ||
+            !Same(s.headings[n], f.window.KelvaneLabel[n].caption))
             return false;
     for (std::size_t v = 0; v < 9; ++v)
         if (s.shown[v] != f.window.TempLabel[v].visible ||
-            s.input_names[v] != f.window.KelvaneLabel[3 + v].caption)
+            !Same(s.input_names[v], f.window.KelvaneLabel[3 + v].caption))
             return false;
     return true;
 }
@@ -190,7 +203,7 @@ void MetricsFile::TakeShape(const Form1& f) {
     s.chip_id = f.findings.chip_id;
     s.chip_revision = f.findings.chip_revision;
     s.chip_identified = f.findings.chip_identified;
-    s.driver = DriverKind(f.sys.driver);
+    s.driver = DriverKind(facts_);
     s.fan_flag = f.KelvaneFanFlag;
     s.special_flag = f.KelvaneFanSpecialFlag;
 }
@@ -353,6 +366,10 @@ std::size_t MetricsFile::Fill(const Form1& f, double unix_seconds, std::string& 
 
 std::size_t MetricsFile::Build(const Form1& f, double unix_seconds, std::string& buffer,
                                long restored) {
+    if (&f.sys.driver != driver_) {
+        driver_ = &f.sys.driver;
+        facts_ = LibraryFactsOf(f.sys.driver);
+    }
     if (!SameShape(f)) {
         TakeShape(f);
         Layout(f);

@@ -74,6 +74,8 @@ class MetricsFile {
     void Layout(const Form1& f);
     std::size_t Fill(const Form1& f, double unix_seconds, std::string& buffer, long restored);
 
+    const PortDriver* driver_ = nullptr;  // whose library facts_ describes
+    const DriverLibraryFacts* facts_ = nullptr;
     bool laid_out_ = false;
     Shape shape_;
     std::vector<Piece> pieces_;
