@@ -15,7 +15,7 @@ import time
 import urllib.parse
 import urllib.request
 
-from harness import ROOT
+from harness import ROOT, wait_until
 
 RULES = os.path.join(ROOT, "packaging", "prometheus", "kelvane.rules.yml")
 
@@ -111,13 +111,7 @@ class FleetServers:
 
     @staticmethod
     def wait(predicate, timeout, step=0.5):
-        end = time.time() + timeout
-        while time.time() < end:
-            value = predicate()
-            if value:
-                return value
-            time.sleep(step)
-        return predicate()
+        return wait_until(predicate, timeout, step)
 
     def api(self, path, **params):
         url = "http://127.0.0.1:%d/api/v1/%s?%s" % (self.port, path,

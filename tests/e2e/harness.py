@@ -193,13 +193,7 @@ class Kelvane:
             return []
 
     def wait_for(self, predicate, timeout=30, step=0.25):
-        end = time.time() + timeout
-        while time.time() < end:
-            value = predicate()
-            if value:
-                return value
-            time.sleep(step)
-        return predicate()
+        return wait_until(predicate, timeout, step)
 
     def screenshot(self, name):
         os.makedirs(SHOTS, exist_ok=True)
@@ -281,6 +275,17 @@ def tick_count(k):
     return len(tick_starts(trace_ops(k)))
 
 
+def wait_until(predicate, timeout, step):
+    """The predicate's first true value within the timeout, or its last value."""
+    end = time.time() + timeout
+    while time.time() < end:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(step)
+    return predicate()
+
+
 def xdotool(k, *args):
     subprocess.run(["xdotool", *map(str, args)], env={**os.environ, "DISPLAY": k.display.name},
                    check=True)
@@ -310,6 +315,25 @@ def class_window(k, cls):
             key, value = line.split("=", 1)
             info[key.strip()] = value.strip()
     return info
+
+
+def tray_spot(k):
+    """Screen point of Kelvane's icon: the only one, at the right end of the task bar."""
+    bar = class_window(k, "Shell_TrayWnd")
+    check(bar.get("visible") == "1", "no task bar on the desktop: %s" % bar)
+    return (int(bar["left"]) + int(bar["width"]) - 11, int(bar["top"]) + int(bar["height"]) // 2)
+
+
+def open_tray_menu(k):
+    """Opens the tray menu with the right button; returns the icon's spot and the menu's facts."""
+    x, y = tray_spot(k)
+    xdotool(k, "mousemove", x, y)
+    xdotool(k, "click", 3)
+    menu = {}
+    k.wait_for(lambda: menu.update(class_window(k, "#32768")) or menu.get("visible") == "1",
+               timeout=5)
+    check(menu.get("visible") == "1", "the tray menu did not open: %s" % menu)
+    return (x, y), menu
 
 
 def tray_icon_present(k):

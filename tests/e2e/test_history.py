@@ -5,7 +5,7 @@ import glob
 import os
 import time
 
-from harness import (MAIN_TITLE, SHOTS, check, class_window, trace_ops, ticks, wait_exit,
+from harness import (MAIN_TITLE, SHOTS, check, open_tray_menu, trace_ops, ticks, wait_exit,
                      xdotool)
 from imaging import crop
 
@@ -58,14 +58,7 @@ def rows_of(path):
 
 def tray_menu_key(k, key):
     """Opens the tray menu with the right button and picks an item by its underlined letter."""
-    bar = class_window(k, "Shell_TrayWnd")
-    x, y = int(bar["left"]) + int(bar["width"]) - 11, int(bar["top"]) + int(bar["height"]) // 2
-    xdotool(k, "mousemove", x, y)
-    xdotool(k, "click", 3)
-    menu = {}
-    k.wait_for(lambda: menu.update(class_window(k, "#32768")) or menu.get("visible") == "1",
-               timeout=5)
-    check(menu.get("visible") == "1", "the tray menu did not open: %s" % menu)
+    open_tray_menu(k)
     time.sleep(0.3)
     k.key(key)
 

@@ -4,8 +4,8 @@ import os
 import subprocess
 import time
 
-from harness import (CONVERT, MAIN_TITLE, SHOTS, check, children, class_window, restart_clean,
-                     tick_count, tray_icon_present, wait_exit, xdotool)
+from harness import (CONVERT, MAIN_TITLE, SHOTS, check, children, class_window, open_tray_menu,
+                     restart_clean, tick_count, tray_icon_present, tray_spot, wait_exit, xdotool)
 from imaging import close, crop
 from test_failsafe import NEWER_WATCHED, handed_back_as_applied
 
@@ -38,13 +38,6 @@ def check_state(k, want, what, title=MAIN_TITLE):
           "%s: want %s, window is %s" % (what, want, info))
 
 
-def tray_spot(k):
-    """Screen point of Kelvane's icon: the only one, at the right end of the task bar."""
-    bar = class_window(k, "Shell_TrayWnd")
-    check(bar.get("visible") == "1", "no task bar on the desktop: %s" % bar)
-    return (int(bar["left"]) + int(bar["width"]) - 11, int(bar["top"]) + int(bar["height"]) // 2)
-
-
 def tray_double_click(k):
     x, y = tray_spot(k)
     xdotool(k, "mousemove", x, y)
@@ -53,13 +46,7 @@ def tray_double_click(k):
 
 def tray_menu_click(k, item):
     """Opens the tray menu with the right button and clicks its first or last item."""
-    x, y = tray_spot(k)
-    xdotool(k, "mousemove", x, y)
-    xdotool(k, "click", 3)
-    menu = {}
-    k.wait_for(lambda: menu.update(class_window(k, "#32768")) or menu.get("visible") == "1",
-               timeout=5)
-    check(menu.get("visible") == "1", "the tray menu did not open: %s" % menu)
+    _, menu = open_tray_menu(k)
     left, top = int(menu["left"]), int(menu["top"])
     width, height = int(menu["width"]), int(menu["height"])
     # "&Open" is the first item, "E&xit" the last, below a separator.

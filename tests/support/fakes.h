@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/app_shell.h"
 #include "base/ini_text.h"
 #include "chip/surface.h"
 #include "state/form1.h"
@@ -107,6 +108,22 @@ class FakeSurfaces : public Surfaces {
     void Invalidate() override { ++invalidations; }
     std::vector<std::unique_ptr<PixelSurface>> led_pic, fan_led, led_font;
     int invalidations = 0;
+};
+
+// A shell that does nothing: the only instance, hot keys free. Tests override what they record.
+class NullShell : public AppShell {
+  public:
+    bool PreviousInstanceRunning() override { return false; }
+    void ActivatePreviousInstance(const std::string&) override {}
+    void PrepareTrayRecord() override {}
+    bool RegisterHotKey(int, unsigned, unsigned) override { return true; }
+    void UnregisterHotKey(int) override {}
+    void SubclassMainWindow() override {}
+    void AddTrayIcon() override {}
+    void DeleteTrayIcon() override {}
+    void PopupTrayMenu() override {}
+    void CloseMainWindow() override {}
+    void StopMonitorTimer() override {}
 };
 
 // Runs each job at once on the caller's thread, so a tick's tune has ended when it returns.

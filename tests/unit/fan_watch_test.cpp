@@ -21,18 +21,8 @@ namespace {
 
 using Writes = std::vector<std::pair<int, int>>;
 
-struct QuietShell : AppShell {
+struct QuietShell : testing::NullShell {
     std::vector<std::string> calls;
-    bool PreviousInstanceRunning() override { return false; }
-    void ActivatePreviousInstance(const std::string&) override {}
-    void PrepareTrayRecord() override {}
-    bool RegisterHotKey(int, unsigned, unsigned) override { return true; }
-    void UnregisterHotKey(int) override {}
-    void SubclassMainWindow() override {}
-    void AddTrayIcon() override {}
-    void DeleteTrayIcon() override {}
-    void PopupTrayMenu() override {}
-    void CloseMainWindow() override {}
     void StopMonitorTimer() override { calls.push_back("StopTimer"); }
 };
 

@@ -86,20 +86,6 @@ struct Terminal {
     std::string Cached() { return std::string(metrics.Text(f, clock.UnixSeconds())); }
 };
 
-struct NullShell : AppShell {
-    bool PreviousInstanceRunning() override { return false; }
-    void ActivatePreviousInstance(const std::string&) override {}
-    void PrepareTrayRecord() override {}
-    bool RegisterHotKey(int, unsigned, unsigned) override { return true; }
-    void UnregisterHotKey(int) override {}
-    void SubclassMainWindow() override {}
-    void AddTrayIcon() override {}
-    void DeleteTrayIcon() override {}
-    void PopupTrayMenu() override {}
-    void CloseMainWindow() override {}
-    void StopMonitorTimer() override {}
-};
-
 bool Has(const std::string& text, const std::string& line) {
     return text.find("\n" + line + "\n") != std::string::npos;
 }
@@ -259,7 +245,7 @@ TEST(FleetExport, AHangingWriteHoldsUpNoTickAndOnlyTheNewestTextWaits) {
 
 TEST(FleetEvents, EachTransitionIsReportedOnce) {
     Terminal t;
-    NullShell shell;
+    testing::NullShell shell;
     // The history is told first, so the events can name the episode's file.
     history::History history(
         t.rig.files, t.rig.clock, [](int, double raw) { return raw; }, "C:\\ProgramData\\Kelvane");

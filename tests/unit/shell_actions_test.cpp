@@ -17,15 +17,10 @@ namespace {
 
 using testing::Rig;
 
-class RecordingShell : public AppShell {
+class RecordingShell : public testing::NullShell {
   public:
     std::vector<std::string> calls;
-    bool PreviousInstanceRunning() override { return false; }
-    void ActivatePreviousInstance(const std::string&) override {}
-    void PrepareTrayRecord() override {}
-    bool RegisterHotKey(int, unsigned, unsigned) override { return true; }
     void UnregisterHotKey(int id) override { calls.push_back("Unregister" + std::to_string(id)); }
-    void SubclassMainWindow() override {}
     void AddTrayIcon() override { calls.push_back("AddTray"); }
     void DeleteTrayIcon() override { calls.push_back("DeleteTray"); }
     void PopupTrayMenu() override { calls.push_back("Popup"); }

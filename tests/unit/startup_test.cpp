@@ -17,7 +17,7 @@ namespace {
 
 using testing::Rig;
 
-class FakeShell : public AppShell {
+class FakeShell : public testing::NullShell {
   public:
     bool previous = false;
     bool hot_keys_free = true;
@@ -34,10 +34,6 @@ class FakeShell : public AppShell {
     }
     void UnregisterHotKey(int id) override { calls.push_back("Unregister " + std::to_string(id)); }
     void SubclassMainWindow() override { calls.push_back("Subclass"); }
-    void AddTrayIcon() override {}
-    void DeleteTrayIcon() override {}
-    void PopupTrayMenu() override {}
-    void CloseMainWindow() override {}
     void StopMonitorTimer() override { calls.push_back("StopTimer"); }
 };
 
