@@ -12,14 +12,19 @@ constexpr std::uint32_t kHeadingColor = 0x00FFD27A;  // light azure
 constexpr std::uint32_t kTitleColor = 0x0000C8FF;    // amber
 constexpr std::uint32_t kCommandColor = 0x0080FF80;  // soft green
 
-Control Label(const char* caption, int left, int top, int width, int height, std::uint32_t color,
-              double size = 9, bool bold = false) {
+Control Placed(int left, int top, int width, int height) {
     Control c;
-    c.caption = caption;
     c.left = left;
     c.top = top;
     c.width = width;
     c.height = height;
+    return c;
+}
+
+Control Label(const char* caption, int left, int top, int width, int height, std::uint32_t color,
+              double size = 9, bool bold = false) {
+    Control c = Placed(left, top, width, height);
+    c.caption = caption;
     c.fore_color = color;
     c.font.size = size;
     c.font.bold = bold;
@@ -27,11 +32,7 @@ Control Label(const char* caption, int left, int top, int width, int height, std
 }
 
 Control Box(int left, int top, int width, int height, bool visible = true) {
-    Control c;
-    c.left = left;
-    c.top = top;
-    c.width = width;
-    c.height = height;
+    Control c = Placed(left, top, width, height);
     c.visible = visible;
     c.transparent = false;
     c.back_color = 0;
@@ -50,29 +51,25 @@ std::uint32_t CheckedColor(long long color) {
 void SetLeft(Control& c, long long twips) { c.left = ToInt32(twips); }
 void SetTop(Control& c, long long twips) { c.top = ToInt32(twips); }
 
-void SetWidth(Control& c, long long twips) {
-    if (twips < 0) Raise(ErrorKind::InvalidProperty, "width");
-    c.width = ToInt32(twips);
+namespace {
+
+// A window or control size: never negative.
+std::int32_t CheckedSize(long long twips, const char* what) {
+    if (twips < 0) Raise(ErrorKind::InvalidProperty, what);
+    return ToInt32(twips);
 }
 
-void SetHeight(Control& c, long long twips) {
-    if (twips < 0) Raise(ErrorKind::InvalidProperty, "height");
-    c.height = ToInt32(twips);
-}
+}  // namespace
+
+void SetWidth(Control& c, long long twips) { c.width = CheckedSize(twips, "width"); }
+void SetHeight(Control& c, long long twips) { c.height = CheckedSize(twips, "height"); }
 
 long long ColorFromProfile(long long value) {
     return value < 0 && value >= INT32_MIN ? value + 0x100000000LL : value;
 }
 
-void SetFormWidth(MainWindowModel& w, long long twips) {
-    if (twips < 0) Raise(ErrorKind::InvalidProperty, "width");
-    w.width = ToInt32(twips);
-}
-
-void SetFormHeight(MainWindowModel& w, long long twips) {
-    if (twips < 0) Raise(ErrorKind::InvalidProperty, "height");
-    w.height = ToInt32(twips);
-}
+void SetFormWidth(MainWindowModel& w, long long twips) { w.width = CheckedSize(twips, "width"); }
+void SetFormHeight(MainWindowModel& w, long long twips) { w.height = CheckedSize(twips, "height"); }
 
 void SetForeColor(Control& c, long long color) { c.fore_color = CheckedColor(color); }
 
