@@ -64,8 +64,8 @@ TEST(FleetServices, EventSourceReportsEveryEventAndTheTableNamesIt) {
     EXPECT_TRUE(sink.registered());
     using namespace event_id;
     const FleetEvent events[] = {
-        {kStarted, EventKind::Information, {"5.07", "id 18 revision 8", "newer"}},
-        {kEnded, EventKind::Information, {"5.07"}},
+        {kStarted, EventKind::Information, {"5.07", "id 18 revision 8", "newer", "simulated"}},
+        {kEnded, EventKind::Information, {"5.07", "The fans were handed back to the chip."}},
         {kSettingsStopped, EventKind::Warning, {"key Percent in section [VIN2]"}},
         {kGateHandedOver, EventKind::Warning, {"C:\\POS\\quick.exe"}},
         {kFaultBegins,
@@ -73,24 +73,30 @@ TEST(FleetServices, EventSourceReportsEveryEventAndTheTableNamesIt) {
          {"CPU Temperature Over...", "CPU 90 C, fan 0 rpm",
           "C:\\ProgramData\\Kelvane\\incidents\\20260612-114531-cpu-over.csv"}},
         {kBackToNormal, EventKind::Information, {"CPU 40 C, fan 4500 rpm"}},
+        {kFanSettingsRestored, EventKind::Information, {"after resume"}},
+        {kFanSettingsNotKept, EventKind::Warning, {}},
         {kUnreachable, EventKind::Error, {"none"}},
         {kReachedAgain, EventKind::Information, {}},
+        {kSetupProblem, EventKind::Warning, {"kelvane.ini cannot be read", "settings_unreadable"}},
+        {kSetupProblemGone, EventKind::Information, {}},
         {kHistoryUnwritable, EventKind::Warning, {"D:\\kept"}},
     };
     for (const FleetEvent& e : events) {
         SetLastError(0);
         sink.Report(e);
         // The message table linked into this program, as into kelvane.exe: each id has a text
-        // that takes the event's strings.
-        std::vector<DWORD_PTR> args;
-        for (const std::string& s : e.strings)
-            args.push_back(reinterpret_cast<DWORD_PTR>(s.c_str()));
+        // that takes the strings the program gives the event. An insert beyond them reads a
+        // marker rather than past the array.
+        static const char kMissing[] = "<no such string>";
+        std::vector<DWORD_PTR> args(8, reinterpret_cast<DWORD_PTR>(kMissing));
+        for (std::size_t i = 0; i < e.strings.size(); ++i)
+            args[i] = reinterpret_cast<DWORD_PTR>(e.strings[i].c_str());
         char text[512] = {};
-        const DWORD n = FormatMessageA(
-            FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, GetModuleHandleA(nullptr),
-            static_cast<DWORD>(e.id), 0x409, text, sizeof text,
-            reinterpret_cast<va_list*>(args.empty() ? nullptr : args.data()));
+        const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                       GetModuleHandleA(nullptr), static_cast<DWORD>(e.id), 0x409,
+                                       text, sizeof text, reinterpret_cast<va_list*>(args.data()));
         ASSERT_GT(n, 0u) << e.id;
+        EXPECT_EQ(std::string(text).find(kMissing), std::string::npos) << e.id << ": " << text;
         for (const std::string& s : e.strings)
             EXPECT_NE(std::string(text).find(s), std::string::npos) << e.id << ": " << text;
     }
