@@ -64,9 +64,8 @@ std::vector<std::string> AboutDetails(const Form1& f, const std::vector<std::str
     };
     for (const SetupReason reason : SetupProblems(f))
         lines.push_back("Set-up problem: " + SetupFullText(f, reason));
-    const ApplyScope scope = ScopeOfLoadedSettings(f.findings);
-    for (std::size_t n = 0; n < scope.fans.size(); ++n)
-        if (!scope.fans[n])
+    for (std::size_t n = 0; n < 3; ++n)
+        if (FanKeepsChipSettings(f, n))
             lines.push_back("fan " + std::to_string(n) +
                             ": the chip's own settings (kelvane.ini does not set them)");
     for (const TickListener* listener : f.tick_listeners) listener->AddDetails(f, lines);

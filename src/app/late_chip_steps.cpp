@@ -15,19 +15,19 @@ void RunStartupChipSteps(Form1& f) {
     WithholdMisplacedMonitor(f);
     SkipOnError([&] { InitFanDivisors(f); });
     TakeRegisterSnapshot(f);
-    const StartupFindings& found = f.findings;
+    StartupFindings& found = f.findings;
     const bool port_program_stopped = HasSetupProblem(f, SetupReason::PortProgramFailed);
     if (port_program_stopped) {
         // The loader runs the port program itself before its first key.
         SkipOnError([&] { LoadSettings(f); });
         WithholdMisplacedMonitor(f);
-        ApplyScope scope = ScopeOfLoadedSettings(found);
+        ApplyScope scope = StartupApplyScope(found);
         scope.topmost = scope.autostart = false;
         ApplySettings(ApplyContextOf(f), kFalse, scope);
         return;
     }
     SkipOnError([&] { ReloadFanRecords(f); });
-    ProgramChipFromSettings(f, ScopeOfLoadedSettings(found));
+    ProgramChipFromSettings(f, StartupApplyScope(found));
 }
 
 void LateChipSteps::BeforeTick(Form1& f) {

@@ -96,8 +96,7 @@ LoadResult Form1_Form_Load(Form1& f, AppShell& shell, FanWatch* watch) {
     SkipOnError([&] { ReadBackColor(f); });
     LoadSkin(f);
     SkipOnError([&] { ReadVoltageFactors(f); });
-    SkipOnError(
-        [&] { ApplySettings(ApplyContextOf(f), kFalse, ScopeOfLoadedSettings(f.findings)); });
+    SkipOnError([&] { ApplySettings(ApplyContextOf(f), kFalse, StartupApplyScope(f.findings)); });
     SkipOnError([&] { CenterFormOnScreen(f); });
     SkipOnError([&] { BuildReadingTables(f); });
 

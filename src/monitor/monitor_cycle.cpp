@@ -47,6 +47,11 @@ long long SystemLimit(const Form1& f) { return TemperatureLimit(f, 0); }
 bool AlertFlag(const Form1& f, int n, i16 t) {
     const std::optional<int> k = ChannelRecord(f, n);
     if (!k) return false;
+    if (FanKeepsChipSettings(f, static_cast<std::size_t>(*k))) {
+        // Red at the limit the alarm compares; fan 2's is not read, so its display stays normal.
+        const std::int32_t chip_limit = TemperatureLimit(f, *k);
+        return chip_limit >= 0 && t >= chip_limit;
+    }
     const FanCtrlRecord& r = f.settings.g_FanCtrl[static_cast<std::size_t>(*k)];
     const i16 limit = r.Mode == 0 ? (IsTrue(f.KelvaneFanFlag) ? r.S[2] : r.S[4]) : r.TmpAlarm;
     return t >= limit;

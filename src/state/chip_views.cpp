@@ -44,6 +44,16 @@ ApplyScope ScopeOfLoadedSettings(const StartupFindings& found) {
     return scope;
 }
 
+ApplyScope StartupApplyScope(StartupFindings& found) {
+    const ApplyScope scope = ScopeOfLoadedSettings(found);
+    for (size_t n = 0; n < 3; ++n) found.fans_left_to_chip[n] = !scope.fans[n];
+    return scope;
+}
+
+bool FanKeepsChipSettings(const Form1& f, std::size_t n) {
+    return f.findings.fans_left_to_chip.at(n) && !f.last_apply.fans.at(n).covered;
+}
+
 LedStyle LedStyleOf(const Form1& f) {
     return {f.sys.surfaces, f.settings.g_DisplayScale == 1, f.window.visible};
 }

@@ -18,6 +18,11 @@ ApplyContext ApplyContextOf(Form1& f, Settings& settings);
 // The start-up apply's scope: only what the settings loader read, and only the fans the file
 // describes.
 ApplyScope ScopeOfLoadedSettings(const StartupFindings& found);
+// The same, noting the fans it leaves out for FanKeepsChipSettings.
+ApplyScope StartupApplyScope(StartupFindings& found);
+// Fan n runs on the chip's own settings: start-up left it out and no apply has covered it since.
+// Its record then holds built-in values the chip never got.
+bool FanKeepsChipSettings(const Form1& f, std::size_t n);
 
 LedStyle LedStyleOf(const Form1& f);
 

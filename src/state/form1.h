@@ -121,6 +121,7 @@ struct StartupFindings {
     std::array<bool, 3> fan_ctrl_read{};  // "Fan Ctrl Option n" read completely
     // The file gives every value fan n's layout programs; otherwise the chip keeps its own.
     std::array<bool, 3> fan_described{};
+    std::array<bool, 3> fans_left_to_chip{};  // left out of the start-up apply
     bool display_on_top_read = false;
     bool execute_at_startup_read = false;
     bool gate_handed_over = false;  // the set-file gate started quick.exe and ended the start

@@ -519,6 +519,25 @@ TEST(MonitorCycle, AlertColourFollowsTheRecordModeAndLayout) {
     EXPECT_EQ(hidden.rig.sound.played.size(), 1u);
     EXPECT_EQ(hidden.rig.surfaces.LedPic(1).GetPixel(2, 10), 0u);
 
+    // A fan kelvane.ini does not set keeps the chip's limit (R64 = 70 here) until an apply
+    // covers it: its record's built-in zeros do not turn the digits red. Fan 2's limit is not
+    // read, so its display stays normal.
+    Machine own;
+    own.f.findings.fans_left_to_chip = {true, false, true};
+    own.f.settings.g_FanCtrl[0] = own.f.settings.g_FanCtrl[2] = FanCtrlRecord{};
+    own.Tick();  // the limits read, as start-up's snapshot has them
+    own.Set(kSystemTemp, 65);
+    own.Tick();
+    EXPECT_EQ(own.Strip(0), 0);
+    EXPECT_EQ(own.Strip(2), 0);
+    own.Set(kSystemTemp, 70);
+    own.Tick();
+    EXPECT_EQ(own.Strip(0), 2);
+    own.Set(kSystemTemp, 65);
+    own.f.last_apply.fans[0].covered = true;
+    own.Tick();
+    EXPECT_EQ(own.Strip(0), 2);
+
     // A tag naming no record draws the normal colour and keeps the alarms working.
     m.f.window.LedPic[1].tag = "7";
     m.Set(kCpuTemp, 75);

@@ -295,6 +295,8 @@ TEST_F(StartupFixture, LibraryThatArrivesLateGetsTheStartupChipSteps) {
     ASSERT_TRUE(Form1_Form_Load(f, shell).keep_running);
     EXPECT_EQ(SetupProblems(f), std::vector<SetupReason>{SetupReason::ChipNotIdentified});
     EXPECT_EQ(AboutDetails(f).at(1), "Register layout: unknown (chip not identified)");
+    // The older layout's keys are missing, so every fan keeps the chip's own settings.
+    EXPECT_EQ(f.findings.fans_left_to_chip, (std::array<bool, 3>{true, true, true}));
     LateChipSteps late;
     SetupStatusLine status;
     f.tick_listeners = {&late, &status};
@@ -309,6 +311,7 @@ TEST_F(StartupFixture, LibraryThatArrivesLateGetsTheStartupChipSteps) {
     EXPECT_EQ(f.KelvaneFanSpecialFlag, kTrue);
     EXPECT_EQ(f.g_FanDivisor, (std::array<i16, 3>{2, 2, 2}));
     EXPECT_EQ(f.findings.fan_described, (std::array<bool, 3>{true, true, true}));
+    EXPECT_EQ(f.findings.fans_left_to_chip, (std::array<bool, 3>{}));
     EXPECT_EQ(board.writes_to(0x15).front(), 0x80);  // programmed before the tick's own steps
     EXPECT_EQ(board.reg(0x6A), 60);
     EXPECT_TRUE(SetupProblems(f).empty());
