@@ -296,6 +296,9 @@ void LoadSettings(Form1& f) {
     found.settings_unreadable = false;
     found.display_on_top_read = found.execute_at_startup_read = false;
     f.AlarmTune = StandardAlarmTune();
+    // About still names the program and its version when the loader stops before strAbout.
+    if (f.settings.g_AboutText.empty())
+        f.settings.g_AboutText = AboutLineBreaks(DefaultAboutText());
     found.stopped_section = "kelvane.dat";
     found.stopped_key.clear();
     try {

@@ -315,6 +315,7 @@ TEST(LoadSettings, PortProgramRunsFirstAndItsFailureEndsLoadingBeforeTheFirstKey
     unreadable.rig.files.unreadable[unreadable.f.ProgramFile("kelvane.ini")] = true;
     EXPECT_EQ(unreadable.Load(), ErrorKind::FileError);
     EXPECT_EQ(unreadable.g.g_BeepWaitTimes, 0);
+    EXPECT_EQ(unreadable.g.g_AboutText, AboutLineBreaks(DefaultAboutText()));
     EXPECT_EQ(unreadable.g.g_ExportTextFile, "");
     EXPECT_TRUE(unreadable.f.findings.settings_unreadable);
     EXPECT_EQ(unreadable.f.findings.fan_described, (std::array<bool, 3>{}));
