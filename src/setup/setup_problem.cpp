@@ -107,12 +107,14 @@ std::string SetupFullText(const Form1& f, SetupReason reason) {
             return "the chip was not identified: brantelvio.dll is missing or its calls "
                    "failed, so the fan-control register layout is unknown. Install the "
                    "driver library in Kelvane's folder.";
-        case SetupReason::MonitorNotAtAddress:
-            return SetupShortText(f, reason) +
-                   ". Kelvane does not read or write there. Set "
-                   "Address=" +
-                   std::to_string(ChipIndexPort(f)) +
-                   " in [Option] of kelvane.ini (or remove the key), then restart Kelvane.";
+        case SetupReason::MonitorNotAtAddress: {
+            // Removing the key helps only where the chip sits at the default port.
+            const int port = ChipIndexPort(f);
+            return SetupShortText(f, reason) + ". Kelvane does not read or write there. Set " +
+                   "Address=" + std::to_string(port) + " in [Option] of kelvane.ini" +
+                   (port == kDefaultAddress ? " (or remove the key)" : "") +
+                   ", then restart Kelvane.";
+        }
     }
     return {};
 }

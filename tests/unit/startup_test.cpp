@@ -241,6 +241,9 @@ TEST_F(StartupFixture, StopPointAndMisplacedMonitorAreSetupProblems) {
     EXPECT_EQ(g.window.TempLabel[0].caption, "\x96");
     EXPECT_NE(AboutDetails(g).at(5).find("Set-up problem: Hardware monitor not at 0x296"),
               std::string::npos);
+    EXPECT_NE(AboutDetails(g).at(5).find("Set Address=661 in [Option] of kelvane.ini (or remove "
+                                         "the key)"),
+              std::string::npos);
 }
 
 // A machine fault always wins the status line, then an unreachable monitor, then a set-up
