@@ -22,6 +22,8 @@ class ViewState {
     // + (-1: shorter) and - (+1: longer); the span keeps its end.
     void Zoom(int direction, std::int64_t now);
     void Choose(Span s) { span_ = s; }
+    // End: back to now, however far scrolling went.
+    void FollowNow() { following_ = true; }
 
   private:
     Span span_ = Span::Hour1;

@@ -530,8 +530,11 @@ LRESULT HistoryWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             SetFocus(hwnd_);
             return 0;
         case WM_KEYDOWN:
-            if (wparam == VK_LEFT || wparam == VK_RIGHT) {
-                view_.Scroll(wparam == VK_LEFT ? -1 : 1, Now());
+            if (wparam == VK_LEFT || wparam == VK_RIGHT || wparam == VK_END) {
+                if (wparam == VK_END)
+                    view_.FollowNow();
+                else
+                    view_.Scroll(wparam == VK_LEFT ? -1 : 1, Now());
                 Rebuild();
                 InvalidateRect(hwnd_, nullptr, FALSE);
             }
