@@ -8,6 +8,7 @@ import shutil
 import time
 
 from harness import MAIN_TITLE, check
+from test_monitor import child_screen_rect, reddish_pixels
 
 UNREACHABLE = "Hardware monitor not reachable: brantelvio.dll"
 ABOUT_TITLE = "About Kelvane Ver5.07"
@@ -347,6 +348,10 @@ def test_no_settings_file_is_a_working_default(k):
     check(not fan_block_writes(k), "fans programmed without settings: %s" % fan_block_writes(k)[:4])
     headings = [k.child(HEADING0 + i).get("text") for i in range(3)]
     check(headings == ["System", "CPU", "Panel"], "built-in headings: %s" % headings)
+    # The chip keeps its own limits, so the built-in zeros turn no digit red.
+    shot = k.screenshot("no-settings.png")
+    red = [reddish_pixels(shot, child_screen_rect(k, 1200 + i)) for i in range(3)]
+    check(red == [0, 0, 0], "red temperature digits without kelvane.ini: %s" % red)
     alive(k, proc, "without kelvane.ini")
 
 
