@@ -85,18 +85,20 @@ HistoryWindow::HistoryWindow(HINSTANCE instance, Form1& form, history::History& 
                             CW_USEDEFAULT, 860, 600, nullptr, nullptr, instance, nullptr);
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    const auto button = [&](const char* caption, int id) {
-        HWND b = CreateWindowExA(0, "BUTTON", caption, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 0, 0,
-                                 10, 10, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+    const auto button = [&](const char* caption, int id, DWORD style = BS_PUSHBUTTON) {
+        HWND b = CreateWindowExA(0, "BUTTON", caption, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10,
+                                 hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                  instance, nullptr);
         SendMessageA(b, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
         return b;
     };
     for (int s = 0; s < history::kSpans; ++s)
         span_buttons_[static_cast<std::size_t>(s)] =
-            button(history::SpanName(static_cast<Span>(s)), kSpanButton + s);
+            button(history::SpanName(static_cast<Span>(s)), kSpanButton + s,
+                   BS_AUTORADIOBUTTON | BS_PUSHLIKE);
     save_ = button("Save as CSV...", kSaveButton);
     folder_ = button("Open folder", kFolderButton);
+    ShowSpan();
     Layout();
 }
 
@@ -378,7 +380,7 @@ void HistoryWindow::DrawTimeAxis(HDC dc) {
         std::string(history::SpanName(view_.span())) +
         (view_.following() ? " up to now"
                            : " up to " + history::AxisTime(data_.end, offset, Span::Days7)) +
-        ".   Left/Right: scroll   +/-: span";
+        ".   Left/Right: scroll   End: now   +/-: span";
     if (history_.unwritable()) status += "   The data folder cannot be written.";
     Text(dc, axis_.left, axis_.top + 20, status, RGB(60, 60, 60));
 }
@@ -431,8 +433,14 @@ void HistoryWindow::DrawCrosshair(HDC dc) {
         Text(dc, x + 6, y + 4 + static_cast<int>(i) * line_h, lines[i], RGB(0, 0, 0));
 }
 
+void HistoryWindow::ShowSpan() {
+    CheckRadioButton(hwnd_, kSpanButton, kSpanButton + history::kSpans - 1,
+                     kSpanButton + static_cast<int>(view_.span()));
+}
+
 void HistoryWindow::Choose(Span span) {
     view_.Choose(span);
+    ShowSpan();
     Rebuild();
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
@@ -542,6 +550,7 @@ LRESULT HistoryWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_CHAR:
             if (wparam == '+' || wparam == '=' || wparam == '-') {
                 view_.Zoom(wparam == '-' ? 1 : -1, Now());
+                ShowSpan();
                 Rebuild();
                 InvalidateRect(hwnd_, nullptr, FALSE);
             }

@@ -39,6 +39,7 @@ class HistoryWindow {
     void DrawTimeAxis(HDC dc);
     void DrawCrosshair(HDC dc);
     void Choose(history::Span span);
+    void ShowSpan();  // the shown span's button stays pressed
     int ColumnX(std::size_t column) const;  // left edge of a column, in client pixels
     void Save();
     void OpenFolder();
