@@ -6,6 +6,7 @@
 #include "failsafe/reprogram.h"
 #include "monitor/readout.h"
 #include "setup/setup_problem.h"
+#include "state/channels.h"
 #include "state/chip_views.h"
 
 namespace kelvane {
@@ -23,10 +24,13 @@ void RunStartupChipSteps(Form1& f) {
         WithholdMisplacedMonitor(f);
         ApplyScope scope = StartupApplyScope(found);
         scope.topmost = scope.autostart = false;
+        // The expressions it read need their tables, as after start-up's loader.
+        SkipOnError([&] { BuildReadingTables(f); });
         ApplySettings(ApplyContextOf(f), kFalse, scope);
         return;
     }
     SkipOnError([&] { ReloadFanRecords(f); });
+    SkipOnError([&] { BuildReadingTables(f); });
     ProgramChipFromSettings(f, StartupApplyScope(found));
 }
 

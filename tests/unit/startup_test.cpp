@@ -322,6 +322,23 @@ TEST_F(StartupFixture, LibraryThatArrivesLateGetsTheStartupChipSteps) {
     EXPECT_EQ(f.window.Label1.caption, "Normal...");
     EXPECT_EQ(f.monitor.g_ErrorCode, 0);
     EXPECT_GT(f.CPUTempFan, 0);
+
+    // A port program that failed with the library stopped the loader before its first key:
+    // the whole loader runs late, and the expressions it reads reach the reading tables.
+    board::Board later;
+    std::string ini;
+    for (int n = 0; n < 3; ++n)
+        ini += "[Default Fan Ctrl " + std::to_string(n) + "]\nModulate=,X=T+5\n";
+    Rig dat(later, ini);
+    dat.files.files[kProgTxt] = "C:\\POS";
+    dat.files.files[dat.form.ProgramFile("kelvane.dat")] = std::string("\x87\x95\x02\x14\x44", 5);
+    later.set_failing(true);
+    ASSERT_TRUE(Form1_Form_Load(dat.form, shell).keep_running);
+    LateChipSteps steps;
+    dat.form.tick_listeners = {&steps};
+    later.set_failing(false);
+    Form1_Timer1_Timer(dat.form);
+    EXPECT_EQ(dat.form.monitor.temps[1], later.reg(0x2A) + 5);
 }
 
 }  // namespace
