@@ -24,6 +24,8 @@ i16 ToFahrenheit(i16 celsius) {
     return Add16(RoundToInt16(Divide(scaled, 5)), 32);
 }
 
+double ToFahrenheit(double celsius) { return (celsius * 9 + 2) / 5 + 32; }
+
 void DrawTemperatureUnit(bool fahrenheit, Surface& dest, const Surface& strip) {
     CopyCell(dest, kUnitRingX, strip, kCellPointAndDegree);
     // Any scale other than Fahrenheit draws its digits in Celsius, so it is labelled C.

@@ -13,6 +13,8 @@ namespace kelvane {
 // The user's unit: Fahrenheit when the scale says so, else Celsius.
 bool Fahrenheit(const Settings& settings);
 i16 ToFahrenheit(i16 celsius);
+// The same formula unrounded, for values that are not whole degrees (means, plot scales).
+double ToFahrenheit(double celsius);
 
 // What temperature digits depend on besides the value.
 struct LedStyle {

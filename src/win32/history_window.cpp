@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/failure_policy.h"
+#include "chip/led_display.h"
 #include "export/metrics_text.h"
 #include "history/civil_time.h"
 #include "win32/fleet_services.h"
@@ -45,7 +46,7 @@ COLORREF Light(COLORREF c, int percent) {
 }
 
 double Celsius(double c) { return c; }
-double Fahrenheit(double c) { return c * 9.0 / 5.0 + 32.0; }
+double InFahrenheit(double c) { return ToFahrenheit(c); }
 
 struct Plot {
     const char* title;
@@ -139,9 +140,6 @@ void HistoryWindow::Layout() {
 }
 
 void HistoryWindow::Rebuild() {
-    LARGE_INTEGER frequency{}, start{}, stop{};
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
     const std::int64_t now = Now();
     const std::int64_t end = view_.End(now);
     const std::int64_t begin = end - history::SpanSeconds(view_.span());
@@ -158,14 +156,11 @@ void HistoryWindow::Rebuild() {
                        history::LocalDay(end, offset), history::LocalDay(now, offset));
         data_ = history::MinuteSpan(rows, begin, end, columns);
     }
-    QueryPerformanceCounter(&stop);
-    last_build_ms_ = 1000.0 * static_cast<double>(stop.QuadPart - start.QuadPart) /
-                     static_cast<double>(frequency.QuadPart);
 }
 
 std::array<history::Named, kReadings> HistoryWindow::Names() const {
     std::array<history::Named, kReadings> names;
-    const char* degrees = form_.settings.g_DisplayScale == 1 ? "\260F" : "\260C";
+    const char* degrees = Fahrenheit(form_.settings) ? "\260F" : "\260C";
     for (int n = 0; n < 3; ++n) {
         const auto i = static_cast<std::size_t>(n);
         names[i] = {ChannelName(form_, n), degrees};
@@ -210,7 +205,7 @@ void HistoryWindow::DrawPlot(HDC dc, int index) {
     const auto names = Names();
     const auto wanted = Wanted();
     const bool temps = index == 0;
-    double (*shown)(double) = temps && form_.settings.g_DisplayScale == 1 ? &Fahrenheit : &Celsius;
+    double (*shown)(double) = temps && Fahrenheit(form_.settings) ? &InFahrenheit : &Celsius;
     if (!temps) shown = &Celsius;
 
     // What must be in range besides the readings: the limits and the tolerance bands.
@@ -271,7 +266,7 @@ void HistoryWindow::DrawPlot(HDC dc, int index) {
 
     int legend_x = r.left;
     std::string title = plot.title;
-    if (temps) title += form_.settings.g_DisplayScale == 1 ? " (\260F)" : " (\260C)";
+    if (temps) title += Fahrenheit(form_.settings) ? " (\260F)" : " (\260C)";
     Text(dc, legend_x, r.top - 15, title, RGB(0, 0, 0));
     SIZE size{};
     GetTextExtentPoint32A(dc, title.c_str(), static_cast<int>(title.size()), &size);
@@ -411,7 +406,7 @@ void HistoryWindow::DrawCrosshair(HDC dc) {
     std::string when = history::IsoText(t, history_.OffsetAt(t)).substr(0, 19);
     when[10] = ' ';
     std::vector<std::string> lines = {when};
-    double (*temperature)(double) = form_.settings.g_DisplayScale == 1 ? &Fahrenheit : &Celsius;
+    double (*temperature)(double) = Fahrenheit(form_.settings) ? &InFahrenheit : &Celsius;
     for (std::string& l : history::CrosshairLines(data_, column, Names(), Wanted(), temperature))
         lines.push_back(std::move(l));
     int w = 0;

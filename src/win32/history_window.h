@@ -26,8 +26,6 @@ class HistoryWindow {
     void Show();
     void Hide() { ShowWindow(hwnd_, SW_HIDE); }
     HWND hwnd() const { return hwnd_; }
-    // How long the last rebuild of the plot data took, for the e2e's timing report.
-    double last_build_ms() const { return last_build_ms_; }
 
   private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
@@ -60,7 +58,6 @@ class HistoryWindow {
     std::array<RECT, 3> plots_{};
     RECT axis_{};
     int mouse_x_ = -1, mouse_y_ = -1;
-    double last_build_ms_ = 0;
 };
 
 }  // namespace kelvane::win32
