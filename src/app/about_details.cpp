@@ -31,8 +31,7 @@ std::string LayoutLine(const Form1& f) {
 }
 
 std::string DriverLine(const Form1& f) {
-    // Cross-cast: the Windows driver also describes its library.
-    const auto* facts = dynamic_cast<const DriverLibraryFacts*>(&f.sys.driver);
+    const DriverLibraryFacts* facts = LibraryFactsOf(f.sys.driver);
     if (!facts) return "Driver library: simulated";
     const char* state = !facts->LibraryLoaded()     ? " (not loaded)"
                         : facts->LibrarySimulated() ? " (simulated board, not for a terminal)"

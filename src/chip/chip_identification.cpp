@@ -16,13 +16,13 @@ i16 CheckChipRevision(ChipAccess& chip, i16& delta_temp_flag, int& chip_id, int&
         return r;
     };
     chip_id = chip_revision = -1;
-    if (id() == 0x12) {
+    if (id() == kNewerChipId) {
         if (revision() < 8) {
             delta_temp_flag = kFalse;
             if (revision() < 6) result = kFalse;
         }
     }
-    if (id() == 0x05) {
+    if (id() == kOlderChipId) {
         if (revision() < 4) result = kFalse;
     }
     return result;

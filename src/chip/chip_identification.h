@@ -16,6 +16,11 @@ i16 CheckChipRevision(ChipAccess& chip, i16& delta_temp_flag, int& chip_id, int&
 // In the configuration mode identification left open: the hardware monitor's base address
 // (logical device 4, registers 0x60 high and 0x61 low). Its index port is the base + 5.
 int ReadMonitorBase(ChipAccess& chip);
+// The two chip ids identification knows; only these say where their monitor is.
+inline constexpr int kNewerChipId = 0x12, kOlderChipId = 0x05;
+inline bool ChipNamesItself(int chip_id) {
+    return chip_id == kNewerChipId || chip_id == kOlderChipId;
+}
 inline constexpr int kMonitorIndexOffset = 5;
 
 }  // namespace kelvane

@@ -11,8 +11,7 @@ void IdentifyChip(Form1& f) {
     found.chip_identified = true;
     // Only a chip that names itself has the monitor's base where we look; a dead bus or an
     // unknown chip tells nothing about where its monitor is.
-    if (found.chip_id == 0x12 || found.chip_id == 0x05)
-        found.monitor_base = ReadMonitorBase(f.chip);
+    if (ChipNamesItself(found.chip_id)) found.monitor_base = ReadMonitorBase(f.chip);
 }
 
 ApplyContext ApplyContextOf(Form1& f) { return ApplyContextOf(f, f.settings); }
@@ -28,7 +27,7 @@ ApplyContext ApplyContextOf(Form1& f, Settings& settings) {
                    f.sys.host,
                    f.sys.registry,
                    f.sys.profile,
-                   f.program_folder + "\\" + f.exe_name + ".exe",
+                   f.ProgramFile(f.exe_name + ".exe"),
                    &f.last_apply};
     for (size_t i = 0; i < 3; ++i) {
         c.heading_visible[i] = f.window.KelvaneLabel[i].visible;
@@ -55,7 +54,7 @@ bool FanKeepsChipSettings(const Form1& f, std::size_t n) {
 }
 
 LedStyle LedStyleOf(const Form1& f) {
-    return {f.sys.surfaces, f.settings.g_DisplayScale == 1, f.window.visible};
+    return {f.sys.surfaces, Fahrenheit(f.settings), f.window.visible};
 }
 
 }  // namespace kelvane
