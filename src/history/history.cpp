@@ -42,6 +42,7 @@ History::History(FileSystem& files, Clock& clock, VoltsOf volts, std::string def
       volts_(std::move(volts)),
       default_folder_(std::move(default_folder)),
       folder_{default_folder_},
+      incidents_folder_(folder_.incidents()),
       ring_(ring_capacity),
       incident_(ring_, [this](const std::string& path, const std::string& text) {
           return Append(path, text);
@@ -65,6 +66,7 @@ void History::Configure(const std::string& folder, int days) {
     days_ = days > 0 ? days : kDefaultDays;
     if (root == folder_.root) return;
     folder_.root = root;
+    incidents_folder_ = folder_.incidents();
     folders_made_ = false;
     header_written_.clear();
     tidied_day_ = -1;
@@ -134,7 +136,7 @@ void History::Record(const Sample& s) {
     }
     minute_.Add(s);
 
-    if (incident_.Record(s, folder_.incidents(), offset_, volts_)) Tidy(today_);
+    if (incident_.Record(s, incidents_folder_, offset_, volts_)) Tidy(today_);
 }
 
 void History::Close() {

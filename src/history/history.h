@@ -62,6 +62,7 @@ class History : public TickListener {
     VoltsOf volts_;
     std::string default_folder_;
     DataFolder folder_;
+    std::string incidents_folder_;  // folder_.incidents(), kept so that a tick builds no path
     int days_ = kDefaultDays;
     bool configured_ = false;
     std::string configured_folder_;
