@@ -65,6 +65,12 @@ bool HasSetupProblem(const Form1& f, SetupReason reason) {
     return false;
 }
 
+std::optional<SetupReason> FirstSetupProblem(const Form1& f) {
+    for (const SetupReason r : kSetupReasons)
+        if (HasSetupProblem(f, r)) return r;
+    return std::nullopt;
+}
+
 std::vector<SetupReason> SetupProblems(const Form1& f) {
     std::vector<SetupReason> found;
     for (const SetupReason r : kSetupReasons)
@@ -123,7 +129,7 @@ StatusHolder StatusHolderOf(const Form1& f) {
     const MonitorState& m = f.monitor;
     if (m.g_ErrorCode != 0 || m.alarm_lasting) return StatusHolder::MachineFault;
     if (m.hardware_unreachable) return StatusHolder::Unreachable;
-    if (!SetupProblems(f).empty()) return StatusHolder::SetupProblem;
+    if (FirstSetupProblem(f)) return StatusHolder::SetupProblem;
     return StatusHolder::Normal;
 }
 
@@ -138,7 +144,7 @@ void SetupStatusLine::BeforeTell(Form1& f) {
     Control& label = f.window.Label1;
     // A label the cycle left on "Normal..." or never wrote (no tick reached the monitor).
     if (label.caption != kNormalText && !label.caption.empty()) return;
-    label.caption = SetupShortText(f, SetupProblems(f).front());
+    label.caption = SetupShortText(f, *FirstSetupProblem(f));
     label.back_color = kStatusColor;
 }
 

@@ -3,6 +3,7 @@
 // are told where a technician and the fleet look (status line, tray tip, About, Event Log,
 // metrics file) but never as an alarm and never as health.
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ const char* SetupReasonName(SetupReason reason);
 
 bool HasSetupProblem(const Form1& f, SetupReason reason);
 std::vector<SetupReason> SetupProblems(const Form1& f);
+// The first of them, without building the list: the status line asks on every tick.
+std::optional<SetupReason> FirstSetupProblem(const Form1& f);
 
 // One line for the status line and the tray tip, such as "Check settings: kelvane.ini cannot
 // be read"; the full text, with what to do, for About and the Event Log.
