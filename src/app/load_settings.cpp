@@ -302,7 +302,7 @@ void LoadSettings(Form1& f) {
     found.stopped_section = "kelvane.dat";
     found.stopped_key.clear();
     try {
-        RunPortProgram(f.sys.files, f.sys.driver, f.ProgramFile("kelvane.dat"));
+        RunPortProgram(f.sys.files, f.chip, f.ProgramFile("kelvane.dat"));
         f.settings.g_IniPath = f.ProgramFile("kelvane.ini");
         CheckReadable(f);
         ReadKeys(f);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "app/chip_steps.h"
 #include "app/load_settings.h"
 #include "app/set_file_gate.h"
 #include "app/shell_actions.h"
@@ -82,23 +83,13 @@ LoadResult Form1_Form_Load(Form1& f, AppShell& shell, FanWatch* watch) {
     f.ConstTime = 10;
     f.monitor = MonitorState{};
 
-    SkipOnError([&] { IdentifyChip(f); });
-    // From here on nothing touches a port the chip says is not its monitor.
-    WithholdMisplacedMonitor(f);
-    // The layout decides which registers the monitor will write; the port program may be
-    // the first to write them.
-    if (watch != nullptr) SkipOnError([&] { watch->NotePowerOnValues(); });
-    SkipOnError([&] { LoadSettings(f); });
-    WithholdMisplacedMonitor(f);
+    RunChipSteps(f, watch, ChipStepsAt::Startup);
     f.window.tray_menu_visible = false;
     SkipOnError([&] { shell.PrepareTrayRecord(); });
-    SkipOnError([&] { InitFanDivisors(f); });
     SkipOnError([&] { ReadBackColor(f); });
     LoadSkin(f);
     SkipOnError([&] { ReadVoltageFactors(f); });
-    SkipOnError([&] { ApplySettings(ApplyContextOf(f), kFalse, StartupApplyScope(f.findings)); });
     SkipOnError([&] { CenterFormOnScreen(f); });
-    SkipOnError([&] { BuildReadingTables(f); });
 
     f.HotKeyShowRegistered = shell.RegisterHotKey(kHotKeyShow, kHotKeyModifiers, kVkF11);
     f.HotKeyHideRegistered = shell.RegisterHotKey(kHotKeyHide, kHotKeyModifiers, kVkF12);

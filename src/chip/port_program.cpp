@@ -23,6 +23,23 @@ class ByteReader {
     size_t pos_ = 0;
 };
 
+// The interpreter's calls, each taken alone under the driver's lock.
+class ThroughChipAccess final : public PortDriver {
+  public:
+    explicit ThroughChipAccess(ChipAccess& chip) : chip_(chip) {}
+    std::uint8_t Inb(std::uint16_t port) override { return chip_.Inb(port); }
+    void Outb(std::uint16_t port, std::uint8_t value) override { chip_.Outb(port, value); }
+    std::uint8_t ReadReg(std::uint16_t index_port, std::uint8_t reg) override {
+        return chip_.ReadRegAt(index_port, reg);
+    }
+    void WriteReg(std::uint16_t index_port, std::uint8_t reg, std::uint8_t value) override {
+        chip_.WriteRegAt(index_port, reg, value);
+    }
+
+  private:
+    ChipAccess& chip_;
+};
+
 }  // namespace
 
 void InterpretPortProgram(PortDriver& driver, std::string_view program) {
@@ -72,10 +89,12 @@ void InterpretPortProgram(PortDriver& driver, std::string_view program) {
     }
 }
 
-void RunPortProgram(FileSystem& files, PortDriver& driver, const std::string& path) {
+void RunPortProgram(FileSystem& files, ChipAccess& chip, const std::string& path) {
     // Only a missing program is skipped; one that is there but cannot be read stops the loader.
     const auto program = files.ReadIfPresent(path);
-    if (program) InterpretPortProgram(driver, *program);
+    if (!program) return;
+    ThroughChipAccess driver(chip);
+    InterpretPortProgram(driver, *program);
 }
 
 }  // namespace kelvane

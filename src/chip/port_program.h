@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "base/platform.h"
+#include "chip/chip_access.h"
 #include "chip/port_driver.h"
 
 namespace kelvane {
@@ -28,7 +29,8 @@ enum PortOpcode : unsigned char {
 void InterpretPortProgram(PortDriver& driver, std::string_view program);
 
 // Runs the program file at `path` (kelvane.dat in the program folder). A missing file
-// touches nothing and is not created.
-void RunPortProgram(FileSystem& files, PortDriver& driver, const std::string& path);
+// touches nothing and is not created. Each call goes through `chip`, so none lands inside a
+// unit another thread holds (a note of the tune).
+void RunPortProgram(FileSystem& files, ChipAccess& chip, const std::string& path);
 
 }  // namespace kelvane

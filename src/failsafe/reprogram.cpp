@@ -11,16 +11,12 @@ namespace {
 // kelvane.dat, then the fan part of an apply: nothing else of it is repeated.
 void PortProgramThenFans(Form1& f, Settings& used, ApplyScope scope) {
     // As at start-up, a port program that fails does not keep the fans from their settings.
-    SkipOnError([&] { RunPortProgram(f.sys.files, f.sys.driver, f.ProgramFile("kelvane.dat")); });
+    SkipOnError([&] { RunPortProgram(f.sys.files, f.chip, f.ProgramFile("kelvane.dat")); });
     scope.topmost = scope.autostart = false;
     ApplySettings(ApplyContextOf(f, used), kFalse, scope);
 }
 
 }  // namespace
-
-void ProgramChipFromSettings(Form1& f, ApplyScope scope) {
-    PortProgramThenFans(f, f.settings, scope);
-}
 
 void ReprogramChip(Form1& f, const std::array<bool, 3>& fans) {
     // The settings of the apply, not what the dialog may have changed since without applying.

@@ -14,8 +14,4 @@ namespace kelvane {
 // RuntimeError as the apply does.
 void ReprogramChip(Form1& f, const std::array<bool, 3>& fans = {true, true, true});
 
-// The same two steps from the settings as loaded, for the fans of `scope`: what start-up would
-// have done, for a chip that is reached only after it.
-void ProgramChipFromSettings(Form1& f, ApplyScope scope);
-
 }  // namespace kelvane

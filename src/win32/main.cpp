@@ -7,9 +7,9 @@
 #include <chrono>
 #include <string>
 
-#include "app/late_chip_steps.h"
-#include "base/job_thread.h"
+#include "app/chip_steps.h"
 #include "app/startup.h"
+#include "base/job_thread.h"
 #include "export/fleet_events.h"
 #include "export/textfile_export.h"
 #include "failsafe/fan_watch.h"
@@ -58,8 +58,8 @@ int RunKelvane(HINSTANCE instance) {
         void UnloadAll() override { target->UnloadAll(); }
     } windows;
     kelvane::JobThread tune_thread;  // outlives the window, which stops the tune on unload
-    kelvane::Services services{driver, profile, files, processes, clock,
-                               registry, sound, view, windows, view, tune_thread};
+    kelvane::Services services{driver, profile, files,   processes, clock,      registry,
+                               sound,  view,    windows, view,      tune_thread};
     // The fleet exports follow the ticks; declared before the window so they outlive it. The
     // replacer has no state and lives as long as the process: a write that hangs at the end
     // is left to finish on its own.
@@ -69,7 +69,6 @@ int RunKelvane(HINSTANCE instance) {
     kelvane::TextFileExport textfile(export_files, wall_clock);
     kelvane::FleetEvents fleet_events(event_log);
     kelvane::SetupStatusLine setup_status;
-    kelvane::LateChipSteps late_chip_steps;
     // The history converts voltages with the settings of the moment, which live in the form.
     const kelvane::Settings* settings = nullptr;
     kelvane::history::History history(
@@ -84,6 +83,7 @@ int RunKelvane(HINSTANCE instance) {
         return static_cast<long long>(
             duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
     });
+    kelvane::LateChipSteps late_chip_steps(&fan_watch);
     fan_watch.Tell(fleet_events);
     fan_watch.Tell(textfile);
     form.tick_listeners.push_back(&fan_watch);

@@ -106,13 +106,13 @@ TEST(PortProgram, RunsTheProgramFileAndCreatesNoneWhenMissing) {
     Board board;
     testing::Rig rig(board);
     const std::string dat = rig.form.ProgramFile("kelvane.dat");
-    RunPortProgram(rig.form.sys.files, rig.form.sys.driver, rig.form.ProgramFile("kelvane.dat"));
+    RunPortProgram(rig.form.sys.files, rig.form.chip, rig.form.ProgramFile("kelvane.dat"));
     EXPECT_TRUE(board.accesses().empty());
     EXPECT_EQ(rig.files.files.count(dat), 0u);
     EXPECT_TRUE(rig.files.appended_paths.empty());
 
     rig.files.files[dat] = Bytes({0x80, 0x80, 0x00, 0x42, 0x00});
-    RunPortProgram(rig.form.sys.files, rig.form.sys.driver, rig.form.ProgramFile("kelvane.dat"));
+    RunPortProgram(rig.form.sys.files, rig.form.chip, rig.form.ProgramFile("kelvane.dat"));
     ASSERT_EQ(board.accesses().size(), 1u);
     ExpectOut(board.accesses()[0], 0x80, 0x42);
 }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/about_details.h"
-#include "app/late_chip_steps.h"
+#include "app/chip_steps.h"
 #include "board/board.h"
 #include "monitor/monitor_cycle.h"
 #include "setup/setup_problem.h"
