@@ -5,6 +5,7 @@
 #include "base/runtime_error.h"
 #include "chip/led_display.h"
 #include "state/channels.h"
+#include "state/status_line.h"
 
 namespace kelvane {
 namespace {
@@ -12,7 +13,6 @@ namespace {
 // ANSI code page 1252: degree sign and middle dot.
 constexpr const char* kDegree = "\xB0";
 constexpr const char* kSeparator = " \xB7 ";
-constexpr const char* kNormalText = "Normal...";
 
 std::optional<int> VoltageOut(const Form1& f) {
     for (std::size_t v = 0; v < f.monitor.volt_checked.size(); ++v)
@@ -43,7 +43,7 @@ std::string Reading(const Form1& f, int n, std::int32_t celsius, const char* fal
 
 std::string StatusText(const Form1& f, TrayState state) {
     const std::string& label = f.window.Label1.caption;
-    if (state == TrayState::VoltageOut && (label.empty() || label == kNormalText)) {
+    if (state == TrayState::VoltageOut && StatusLineFree(f)) {
         const int v = VoltageOut(f).value_or(0);
         return f.window.KelvaneLabel[static_cast<std::size_t>(3 + v)].caption + " out of tolerance";
     }

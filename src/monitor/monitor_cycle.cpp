@@ -14,13 +14,13 @@
 #include "state/channels.h"
 #include "state/chip_views.h"
 #include "state/open_window.h"
+#include "state/status_line.h"
 
 namespace kelvane {
 namespace {
 
-constexpr std::uint32_t kRed = 0x0000FF;
-constexpr std::uint32_t kBlue = 0xFF0000;
 constexpr const char* kNormal = "Normal...";
+constexpr std::uint32_t kRed = 0x0000FF;  // a voltage out of tolerance
 
 // Positions of the limit registers in g_RegSnapshot.
 enum Limit { R60, R61, R62, R63, R64, R68, R69, R6A, R6B, R6C };
@@ -43,16 +43,17 @@ long long CpuLimit(const Form1& f) { return TemperatureLimit(f, 1); }
 long long SystemLimit(const Form1& f) { return TemperatureLimit(f, 0); }
 
 // A display whose Tag names no record has no alert colour of its own; like the readout,
-// it must not stop the alarm logic of the other channels.
+// it must not stop the alarm logic of the other channels. Channel n's display compares with
+// the record it is paired with, whether the file or the chip holds that record's limit.
 bool AlertFlag(const Form1& f, int n, i16 t) {
-    const std::optional<int> k = ChannelRecord(f, n);
-    if (!k) return false;
-    if (FanKeepsChipSettings(f, static_cast<std::size_t>(*k))) {
-        // Red at the limit the alarm compares; fan 2's is not read, so its display stays normal.
-        const std::int32_t chip_limit = TemperatureLimit(f, *k);
+    const std::optional<int> record = ChannelRecord(f, n);
+    if (!record) return false;
+    if (FanKeepsChipSettings(f, static_cast<std::size_t>(*record))) {
+        // Fan 2's limit is not read, so its display stays normal.
+        const std::int32_t chip_limit = TemperatureLimit(f, *record);
         return chip_limit >= 0 && t >= chip_limit;
     }
-    const FanCtrlRecord& r = f.settings.g_FanCtrl[static_cast<std::size_t>(*k)];
+    const FanCtrlRecord& r = f.settings.g_FanCtrl[static_cast<std::size_t>(*record)];
     const i16 limit = r.Mode == 0 ? (IsTrue(f.KelvaneFanFlag) ? r.S[2] : r.S[4]) : r.TmpAlarm;
     return t >= limit;
 }
@@ -114,11 +115,6 @@ void ReadChannel(Form1& f, int n, bool& sound) {
     if (f.g_Error == -1 && f.g_Error1 == -1) f.monitor.g_ErrorCode = 0;
 }
 
-void SetLabel1(Form1& f, std::uint32_t color, const char* text) {
-    f.window.Label1.back_color = color;
-    f.window.Label1.caption = text;
-}
-
 // The normal steps left the fan in software mode, where only its control register counts.
 // The older layout's automatic speeds are raised too; the newer layout keeps its delta
 // temperature and unused bytes there, which 0x7F would only corrupt.
@@ -133,7 +129,7 @@ void EpisodeSteps(Form1& f, int code, std::int32_t& count, bool& sound) {
     m.g_ErrorMsg = kStatus[code].message;
     const long long base = f.ConstTime;
     if (count > base + 5) {
-        SetLabel1(f, kRed, kStatus[code].label);
+        SetStatusLine(f, StatusLine::Fault, kStatusRed, kStatus[code].label);
         m.alarm_lasting = true;
         // The user's sound setting is only read here: the alarm plays the chosen style.
         if (f.settings.g_SoundWarnning != 0) sound = true;
@@ -154,7 +150,7 @@ void NormalSteps(Form1& f, bool& sound) {
     f.chip.WriteReg(0x16, FanStep(f.CPUTemp, R(f, R69), R(f, R68)));
     MonitorState& m = f.monitor;
     m.g_ErrorMsg = kNormal;
-    SetLabel1(f, kBlue, kNormal);
+    SetStatusLine(f, StatusLine::Normal, kStatusBlue, kNormal);
     m.alarm_lasting = false;
     EndAlarmOpen(f);
     sound = false;
@@ -274,10 +270,11 @@ void Tick(Form1& f) {
     f.monitor.temp_limits = {TemperatureLimit(f, 0), TemperatureLimit(f, 1)};
     if (f.g_Delay > 5) {
         // A fault too young to show leaves the label as it was before warm-up.
-        if (f.window.Label1.caption == kStartingText) SetLabel1(f, kBlue, "");
+        if (f.monitor.status_line == StatusLine::Starting)
+            SetStatusLine(f, StatusLine::Blank, kStatusBlue, "");
         StatusAction(f, sound);
     } else {
-        SetLabel1(f, kBlue, kStartingText);
+        SetStatusLine(f, StatusLine::Starting, kStatusBlue, kStartingText);
     }
     if (f.monitor.g_Critical == 1) AlarmSound(f, sound);
     ShowLimits(f);
@@ -288,14 +285,18 @@ void AdvanceDelay(Form1& f) { f.g_Delay = f.g_Delay >= 9998 ? 6 : f.g_Delay + 1;
 
 void ShowUnreachable(Form1& f) {
     f.monitor.hardware_unreachable = true;
-    SetLabel1(f, kRed, kUnreachableText);
+    SetStatusLine(f, StatusLine::Unreachable, kStatusRed, kUnreachableText);
 }
 
 // After an outage the label may still name it when this tick did not write the label
 // (warm-up, or a fault too young to show).
 void ShowReachable(Form1& f, bool acted) {
     f.monitor.hardware_unreachable = false;
-    if (f.window.Label1.caption == kUnreachableText) SetLabel1(f, kBlue, acted ? kNormal : "");
+    if (f.monitor.status_line != StatusLine::Unreachable) return;
+    if (acted)
+        SetStatusLine(f, StatusLine::Normal, kStatusBlue, kNormal);
+    else
+        SetStatusLine(f, StatusLine::Blank, kStatusBlue, "");
 }
 
 void TellListeners(Form1& f) {
@@ -317,12 +318,12 @@ void TellListeners(Form1& f) {
 
 }  // namespace
 
-std::int32_t TemperatureLimit(const Form1& f, int n) {
+std::int32_t TemperatureLimit(const Form1& f, int fan) {
     // The newer layout keeps the slope in B+4; its full-speed temperature B+2 is the limit,
     // the point at which the display already turns red.
     const bool newer = IsTrue(f.KelvaneFanFlag);
-    if (n == 0) return f.g_RegSnapshot[newer ? R62 : R64];
-    if (n == 1) return f.g_RegSnapshot[newer ? R6A : R6C];
+    if (fan == 0) return f.g_RegSnapshot[newer ? R62 : R64];
+    if (fan == 1) return f.g_RegSnapshot[newer ? R6A : R6C];
     return -1;
 }
 

@@ -3,13 +3,12 @@
 #include <cstdio>
 
 #include "chip/chip_identification.h"
+#include "state/status_line.h"
 
 namespace kelvane {
 namespace {
 
-constexpr const char* kNormalText = "Normal...";
-constexpr std::uint32_t kStatusColor = 0xFF0000;  // the status line's blue
-constexpr const char* kNoValue = "\x96";          // an en dash in the ANSI code page
+constexpr const char* kNoValue = "\x96";  // an en dash in the ANSI code page
 
 std::string Hex(int value) {
     char text[16];
@@ -141,11 +140,10 @@ void SetupStatusLine::BeforeTell(Form1& f) {
     if (m.hardware_unreachable || f.chip.monitor_withheld())
         for (Control& field : f.window.TempLabel) field.caption = kNoValue;
     if (StatusHolderOf(f) != StatusHolder::SetupProblem) return;
-    Control& label = f.window.Label1;
-    // A label the cycle left on "Normal..." or never wrote (no tick reached the monitor).
-    if (label.caption != kNormalText && !label.caption.empty()) return;
-    label.caption = SetupShortText(f, *FirstSetupProblem(f));
-    label.back_color = kStatusColor;
+    // A line the cycle left on "Normal..." or never wrote (no tick reached the monitor).
+    if (!StatusLineFree(f)) return;
+    SetStatusLine(f, StatusLine::SetupProblem, kStatusBlue,
+                  SetupShortText(f, *FirstSetupProblem(f)));
 }
 
 }  // namespace kelvane

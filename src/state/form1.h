@@ -67,6 +67,9 @@ struct Services {
     Threads& threads;
 };
 
+// What the status line stands for (see state/status_line.h).
+enum class StatusLine { Blank, Starting, Normal, Fault, Unreachable, SetupProblem };
+
 // Module-level state of the monitor cycle.
 struct MonitorState {
     std::int32_t g_ErrorCode = 0;
@@ -76,6 +79,7 @@ struct MonitorState {
     std::int32_t g_Critical = 0;
     bool hardware_unreachable = false;  // the last tick could not reach the driver
     bool alarm_lasting = false;         // Label1 shows a fault (red), until the first normal tick
+    StatusLine status_line = StatusLine::Blank;
     // Per voltage input, from the last tick: the value shown, whether its alarm applies (the
     // input is shown, enabled and has a nominal) and whether the value was within tolerance.
     std::array<double, 9> volts{};
