@@ -7,7 +7,9 @@
 // Two threads share the driver: the window's (start-up, the monitor cycle, apply) and the
 // alarm tune's. Every call is taken alone, and a unit of several calls holds Unit() across
 // them. driver_lock() is the one lock of the driver, for anyone who must wait on it with a
-// bound (try_lock_for).
+// bound (try_lock_for). Once the fans are handed back, Close() ends every access from every
+// thread: the check is made under the lock, so no call that waited for it slips through.
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -29,6 +31,7 @@ class ChipAccess {
         const std::uint16_t p = ToPort(index_port_);
         CheckMonitorPort();
         const Lock unit = Unit();
+        CheckOpen();
         return driver_.ReadReg(p, r);
     }
     void WriteReg(long long reg, long long value) {
@@ -37,6 +40,7 @@ class ChipAccess {
         const std::uint16_t p = ToPort(index_port_);
         CheckMonitorPort();
         const Lock unit = Unit();
+        CheckOpen();
         driver_.WriteReg(p, r, v);
     }
     // Once the chip has said its hardware monitor is elsewhere: every register access at
@@ -49,6 +53,7 @@ class ChipAccess {
         const std::uint16_t p = ToPort(index_port);
         const u8 r = ToByte(reg);
         const Lock unit = Unit();
+        CheckOpen();
         return driver_.ReadReg(p, r);
     }
     void WriteRegAt(long long index_port, long long reg, long long value) {
@@ -56,18 +61,21 @@ class ChipAccess {
         const u8 r = ToByte(reg);
         const u8 v = ToByte(value);
         const Lock unit = Unit();
+        CheckOpen();
         driver_.WriteReg(p, r, v);
     }
 
     std::uint8_t Inb(long long port) {
         const std::uint16_t p = ToPort(port);
         const Lock unit = Unit();
+        CheckOpen();
         return driver_.Inb(p);
     }
     void Outb(long long port, long long value) {
         const std::uint16_t p = ToPort(port);
         const u8 v = ToByte(value);
         const Lock unit = Unit();
+        CheckOpen();
         driver_.Outb(p, v);
     }
 
@@ -77,6 +85,10 @@ class ChipAccess {
     [[nodiscard]] Lock Unit() { return Lock(lock_); }
     std::recursive_timed_mutex& driver_lock() { return lock_; }
 
+    // The fans were handed back: from now on every call raises, and none reaches the driver.
+    void Close() { closed_ = true; }
+    bool closed() const { return closed_; }
+
     PortDriver& driver() { return driver_; }
     i16 index_port() const { return index_port_; }
 
@@ -84,10 +96,14 @@ class ChipAccess {
     void CheckMonitorPort() const {
         if (monitor_withheld_) Raise(ErrorKind::Withheld, "hardware monitor not at its port");
     }
+    void CheckOpen() const {
+        if (closed_) Raise(ErrorKind::Withheld, "the fans were handed back");
+    }
 
     PortDriver& driver_;
     const i16& index_port_;  // follows g_Address as the settings change it
     bool monitor_withheld_ = false;
+    std::atomic<bool> closed_{false};
     std::recursive_timed_mutex lock_;
 };
 

@@ -8,18 +8,15 @@
 namespace kelvane {
 namespace {
 
-constexpr int kSpeakerPort = 0x61;
 constexpr int kTimerControlPort = 0x43;
 constexpr int kTimer2Port = 0x42;
 constexpr int kTimer2SquareWave = 0xB6;  // channel 2, low then high byte, mode 3, binary
-constexpr int kSpeakerBits = 0x03;       // timer 2 gate and speaker data
 
 }  // namespace
 
 void SpeakerOff(ChipAccess& chip) {
     const ChipAccess::Lock unit = chip.Unit();
-    const int v = chip.Inb(kSpeakerPort);
-    chip.Outb(kSpeakerPort, v & ~kSpeakerBits & 0xFF);
+    chip.Outb(kSpeakerPort, SpeakerSilenced(chip.Inb(kSpeakerPort)));
 }
 
 std::array<NoteRecord, 5> StandardAlarmTune() {

@@ -26,6 +26,14 @@ void SetSpeakerFrequency(ChipAccess& chip, std::int32_t& frequency);
 // Sounds the note for its duration (blocking), then silences the speaker.
 void PlayNote(ChipAccess& chip, Clock& clock, NoteRecord& note);
 
+inline constexpr int kSpeakerPort = 0x61;
+inline constexpr int kSpeakerBits = 0x03;  // timer 2 gate and speaker data
+
+// Port 0x61's value with the speaker's gate bits cleared, the others kept.
+constexpr std::uint8_t SpeakerSilenced(std::uint8_t port61) {
+    return static_cast<std::uint8_t>(port61 & ~kSpeakerBits);
+}
+
 // Clears the speaker's gate bits of port 0x61, keeping the others.
 void SpeakerOff(ChipAccess& chip);
 

@@ -102,11 +102,20 @@ void FleetEvents::HistoryUnwritable(const Form1& f, const std::string& folder) {
 void FleetEvents::BeforeUnload(const Form1& f) {
     if (ended_) return;
     ended_ = true;
-    const char* fans = !handed_back_   ? "The fans were not handed back to the chip."
-                       : *handed_back_ ? "The fans were handed back to the chip."
-                                       : "The chip could not be reached: the fans were not "
-                                         "handed back.";
-    Report(f, event_id::kEnded, EventKind::Information, {kKelvaneVersion, fans});
+    Report(f, event_id::kEnded, EventKind::Information, {kKelvaneVersion, HandBackText()});
+}
+
+const char* FleetEvents::HandBackText() const {
+    if (!handed_back_) return "The fans were not handed back to the chip.";
+    switch (*handed_back_) {
+        case HandBackOutcome::HandedBack:
+            return "The fans were handed back to the chip.";
+        case HandBackOutcome::NothingToHandBack:
+            return "The hardware monitor was never reached: the fans kept the chip's own settings.";
+        case HandBackOutcome::NotReached:
+            break;
+    }
+    return "The chip could not be reached: the fans were not handed back.";
 }
 
 void FleetEvents::SettingsRestored(const Form1& f, RestoreReason reason) {

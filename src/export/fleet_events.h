@@ -44,7 +44,7 @@ class FleetEvents : public TickListener, public FanWatchEvents {
 
     void SettingsRestored(const Form1& f, RestoreReason reason) override;
     void SettingsNotKept(const Form1& f) override;
-    void HandedBack(const Form1&, bool reached) override { handed_back_ = reached; }
+    void HandedBack(const Form1&, HandBackOutcome outcome) override { handed_back_ = outcome; }
 
     // The incident file of the episode in progress, named by the fault and unreachable
     // events; the history is told the tick before the events are.
@@ -56,6 +56,7 @@ class FleetEvents : public TickListener, public FanWatchEvents {
 
   private:
     std::string IncidentFile() const;
+    const char* HandBackText() const;
     void Report(const Form1& f, int id, EventKind kind, std::vector<std::string> strings);
     void ReportSetupProblems(const Form1& f);
 
@@ -64,8 +65,8 @@ class FleetEvents : public TickListener, public FanWatchEvents {
     bool lasting_ = false;
     bool unreachable_ = false;
     bool ended_ = false;
-    std::vector<bool> setup_problems_;  // by reason, as last reported
-    std::optional<bool> handed_back_;   // whether the chip took the fans back, once told
+    std::vector<bool> setup_problems_;            // by reason, as last reported
+    std::optional<HandBackOutcome> handed_back_;  // once told
 };
 
 }  // namespace kelvane

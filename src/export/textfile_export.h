@@ -24,7 +24,7 @@ class TextFileExport : public TickListener, public FanWatchEvents {
 
     void SettingsRestored(const Form1&, RestoreReason) override { ++restored_; }
     void SettingsNotKept(const Form1&) override {}
-    void HandedBack(const Form1&, bool) override {}
+    void HandedBack(const Form1&, HandBackOutcome) override {}
 
     // For the technician's details: how many writes failed since start, and the path of the
     // last failure (empty while none failed).

@@ -15,17 +15,19 @@ void FanWatch::NotePowerOnValues() {
 
 bool FanWatch::HandBack(bool tell) {
     if (ended_.exchange(true)) return false;
-    const bool reached =
-        WriteHandBack(f_.chip, HandBackValues(power_on_, f_.last_apply, IsTrue(f_.KelvaneFanFlag)));
+    const HandBackOutcome outcome =
+        WriteHandBack(f_.chip, HandBackValues(power_on_, f_.last_apply, IsTrue(f_.KelvaneFanFlag)),
+                      DriverLock::Take);
     if (tell)
-        for (FanWatchEvents* e : events_) e->HandedBack(f_, reached);
-    return reached;
+        for (FanWatchEvents* e : events_) e->HandedBack(f_, outcome);
+    return outcome != HandBackOutcome::NotReached;
 }
 
 bool FanWatch::HandBackUnderHeldLock() {
     if (ended_.exchange(true)) return false;
-    return WriteHandBackUnderHeldLock(
-        f_.chip, HandBackValues(power_on_, f_.last_apply, IsTrue(f_.KelvaneFanFlag)));
+    return WriteHandBack(f_.chip,
+                         HandBackValues(power_on_, f_.last_apply, IsTrue(f_.KelvaneFanFlag)),
+                         DriverLock::HeldForUs) != HandBackOutcome::NotReached;
 }
 
 // Only a fan the last apply put in automatic mode has a block to compare: in software mode

@@ -24,8 +24,7 @@ class FanWatchEvents {
     virtual ~FanWatchEvents() = default;
     virtual void SettingsRestored(const Form1& f, RestoreReason reason) = 0;
     virtual void SettingsNotKept(const Form1& f) = 0;  // once: the watch stopped restoring
-    // reached: the chip took the hand-back.
-    virtual void HandedBack(const Form1& f, bool reached) = 0;
+    virtual void HandedBack(const Form1& f, HandBackOutcome outcome) = 0;
 };
 
 class FanWatch : public TickListener {
@@ -41,13 +40,13 @@ class FanWatch : public TickListener {
     void NotePowerOnValues();
     // The system resumed from sleep or hibernation.
     void OnResume();
-    // Hands the fans back, once; from then on the watch writes nothing. With tell false (a
-    // crash: nothing more than the hand-back may run) it tells no one and takes no memory, and
-    // may run on another thread while the one that ticks is stopped. False when the chip could
-    // not be reached, or the fans were handed back before.
+    // Hands the fans back, once; from then on nothing reaches the chip, from any thread. With
+    // tell false (a crash: nothing more than the hand-back may run) it tells no one and takes
+    // no memory, and may run on another thread while the one that ticks is stopped. False when
+    // the chip could not be reached, or the fans were handed back before.
     bool HandBack(bool tell = true);
-    // The crash's hand-back (tells no one), from a thread writing on behalf of one that holds
-    // driver_lock() for it.
+    // The crash's hand-back (tells no one, and switches the speaker off after the fans), from a
+    // thread writing on behalf of one that holds driver_lock() for it.
     bool HandBackUnderHeldLock();
     std::recursive_timed_mutex& driver_lock() { return f_.chip.driver_lock(); }
     bool handed_back() const { return ended_.load(); }

@@ -1,6 +1,7 @@
 #include "failsafe/hand_back.h"
 
 #include "base/runtime_error.h"
+#include "chip/speaker.h"
 
 namespace kelvane {
 
@@ -29,31 +30,45 @@ HandBack HandBackValues(const PowerOnValues& before, const ApplyRecord& applied,
     return out;
 }
 
-bool WriteHandBackUnderHeldLock(ChipAccess& chip, const HandBack& values) {
-    // The one write that bypasses ChipAccess keeps its rule: never where the monitor is not.
-    if (chip.monitor_withheld()) return values.count == 0;
-    try {
-        const std::uint16_t port = ToPort(chip.index_port());
-        for (int i = 0; i < values.count; ++i) {
-            const auto& [reg, value] = values.writes[static_cast<size_t>(i)];
+namespace {
+
+void WriteFans(ChipAccess& chip, const HandBack& values, DriverLock lock) {
+    const std::uint16_t port = ToPort(chip.index_port());
+    for (int i = 0; i < values.count; ++i) {
+        const auto& [reg, value] = values.writes[static_cast<size_t>(i)];
+        if (lock == DriverLock::Take)
+            chip.WriteReg(reg, value);
+        else
             chip.driver().WriteReg(port, reg, value);
-        }
-        return true;
-    } catch (...) {
-        return false;
     }
 }
 
-bool WriteHandBack(ChipAccess& chip, const HandBack& values) {
+void SilenceSpeaker(PortDriver& driver) {
     try {
-        for (int i = 0; i < values.count; ++i) {
-            const auto& [reg, value] = values.writes[static_cast<size_t>(i)];
-            chip.WriteReg(reg, value);
-        }
-        return true;
+        driver.Outb(kSpeakerPort, SpeakerSilenced(driver.Inb(kSpeakerPort)));
     } catch (...) {
-        return false;
+        // The fans came first; nothing more is tried.
     }
+}
+
+}  // namespace
+
+HandBackOutcome WriteHandBack(ChipAccess& chip, const HandBack& values, DriverLock lock) {
+    HandBackOutcome outcome = HandBackOutcome::NothingToHandBack;
+    // Never where the chip says its monitor is not, whichever way the writes go.
+    if (values.count > 0 && chip.monitor_withheld()) {
+        outcome = HandBackOutcome::NotReached;
+    } else if (values.count > 0) {
+        try {
+            WriteFans(chip, values, lock);
+            outcome = HandBackOutcome::HandedBack;
+        } catch (...) {
+            outcome = HandBackOutcome::NotReached;
+        }
+    }
+    if (lock == DriverLock::HeldForUs) SilenceSpeaker(chip.driver());
+    chip.Close();
+    return outcome;
 }
 
 }  // namespace kelvane

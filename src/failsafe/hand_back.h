@@ -34,10 +34,20 @@ struct HandBack {
 
 HandBack HandBackValues(const PowerOnValues& before, const ApplyRecord& applied, bool newer_layout);
 
-// Writes the values in order. A chip that cannot be reached ends it at once: false.
-bool WriteHandBack(ChipAccess& chip, const HandBack& values);
-// The same straight to the driver, without the driver's lock: for a thread writing on behalf
-// of one that holds the lock and waits for it (the hand-back of a dying process).
-bool WriteHandBackUnderHeldLock(ChipAccess& chip, const HandBack& values);
+// How the hand-back reaches the driver: through ChipAccess, or straight to it from a thread
+// writing on behalf of one that holds driver_lock() and waits (the dying process's hand-back,
+// the one access that bypasses ChipAccess).
+enum class DriverLock { Take, HeldForUs };
+
+enum class HandBackOutcome {
+    HandedBack,
+    NothingToHandBack,  // the fan registers were never reached: the chip kept its own settings
+    NotReached,         // the chip could not be reached for the hand-back
+};
+
+// Writes the values in order, then ends every further access to the chip (ChipAccess::Close).
+// A chip that cannot be reached ends it at once. With the lock held for us, the speaker is
+// switched off after the fans: a process dying during a note must not leave it sounding.
+HandBackOutcome WriteHandBack(ChipAccess& chip, const HandBack& values, DriverLock lock);
 
 }  // namespace kelvane

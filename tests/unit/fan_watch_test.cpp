@@ -9,8 +9,10 @@
 #include <utility>
 #include <vector>
 
+#include "app/chip_steps.h"
 #include "app/startup.h"
 #include "board/board.h"
+#include "chip/speaker.h"
 #include "export/fleet_events.h"
 #include "monitor/monitor_cycle.h"
 #include "state/chip_views.h"
@@ -37,12 +39,15 @@ const std::string kPortProgram("\x87\x95\x02\x14\x44\x87\x95\x02\x6D\x77\x00", 1
 // A terminal started through the whole start-up sequence, the watch and the event log
 // attached as the program attaches them.
 struct Terminal {
-    explicit Terminal(const std::string& board_text, const std::string& ini)
+    // library_late: the driver library fails until the test lets it answer.
+    explicit Terminal(const std::string& board_text, const std::string& ini,
+                      bool library_late = false)
         : board(board_text), rig(board, ini) {
         rig.files.files[kProgTxt] = "C:\\POS";
         rig.files.files[f.ProgramFile("kelvane.dat")] = kPortProgram;
         watch.Tell(events);
-        f.tick_listeners = {&watch, &events};
+        f.tick_listeners = {&watch, &late, &events};
+        board.set_failing(library_late);
         EXPECT_TRUE(Form1_Form_Load(f, shell, &watch).keep_running);
     }
     void Tick(int count = 1) {
@@ -72,6 +77,7 @@ struct Terminal {
     Form1& f = rig.form;
     long long now = 1000000;
     FanWatch watch{f, [this] { return now; }};
+    LateChipSteps late{&watch};
     Sink sink;
     FleetEvents events{sink};
     QuietShell shell;
@@ -141,15 +147,26 @@ TEST(FanHandBack, NewerLayoutHandsBackSelectorAndFixedSpeedOnly) {
     EXPECT_TRUE(t.watch.HandBack());
     EXPECT_EQ(t.WritesSince(at), handed_back);
 
-    // A dying thread that holds the driver's lock has a fresh thread write the same for it.
+    // A dying thread that holds the driver's lock has a fresh thread write the same for it and
+    // then switch off the speaker of a note it cut short. From then on no thread reaches the
+    // chip: not the window's next tick, not the tune's next note.
     Terminal dying(kPowerOn, ini);
     dying.Tick(8);
+    dying.board.Outb(0x61, 0x33);
     const std::size_t before = dying.board.accesses().size();
     {
         const std::scoped_lock held(dying.watch.driver_lock());
         std::thread([&] { EXPECT_TRUE(dying.watch.HandBackUnderHeldLock()); }).join();
     }
     EXPECT_EQ(dying.WritesSince(before), handed_back);
+    EXPECT_EQ(dying.board.Inb(0x61) & 0x03, 0);
+    const std::size_t silenced = dying.board.accesses().size();
+    std::thread([&] {
+        dying.Tick();
+        NoteRecord note{0, 150};
+        EXPECT_THROW(PlayNote(dying.f.chip, dying.rig.clock, note), RuntimeError);
+    }).join();
+    EXPECT_EQ(dying.board.accesses().size(), silenced);
     EXPECT_FALSE(dying.watch.HandBack());
 
     // A chip that cannot be reached: one try, nothing more, and the end event says so.
@@ -163,6 +180,25 @@ TEST(FanHandBack, NewerLayoutHandsBackSelectorAndFixedSpeedOnly) {
     const std::size_t after = lost.board.accesses().size();
     EXPECT_FALSE(lost.watch.HandBack());
     EXPECT_EQ(lost.board.accesses().size(), after);
+
+    // No library for the whole run: there was nothing to hand back, and the event says so.
+    Terminal never(kPowerOn, "", true);
+    never.Tick(3);
+    Form1_Form_Unload(never.f, never.shell, &never.watch);
+    EXPECT_EQ(never.sink.events.back().strings[1],
+              "The hardware monitor was never reached: the fans kept the chip's own settings.");
+
+    // A library that arrives after start-up, with no fan record in the file: its first reach
+    // notes the power-on values before the port program, and the fans the ticks stepped go
+    // back to them.
+    Terminal late(kPowerOn, "", true);
+    late.Tick(3);
+    late.board.set_failing(false);
+    late.Tick(10);
+    ASSERT_TRUE(late.PortProgramRanSince(0));
+    const std::size_t stepped = late.board.accesses().size();
+    Form1_Form_Unload(late.f, late.shell, &late.watch);
+    EXPECT_EQ(late.WritesSince(stepped), (Writes{{0x14, 0x5A}, {0x15, 0x11}, {0x16, 0x12}}));
 }
 
 TEST(FanRestore, LostSettingsComeBackAtMostOnceAMinutePerFanUntilTheChipProvesItCannotKeepThem) {
