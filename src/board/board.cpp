@@ -79,6 +79,7 @@ void Board::Apply(const BoardDescription& d) {
     if (d.port61) speaker_.set_port61(*d.port61);
     open_bus_ = d.open_bus;
     crash_at_call_ = d.crash_at_call;
+    crash_at_port_ = d.crash_at_port;
     problems_ = d.problems;
 }
 

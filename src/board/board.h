@@ -69,6 +69,7 @@ class Board : public kelvane::PortDriver {
     // The call, counted from the last (re)load, at which a library hosting this board fails
     // hard; none when the description names none.
     std::optional<long long> crash_at_call() const { return crash_at_call_; }
+    std::optional<std::uint16_t> crash_at_port() const { return crash_at_port_; }
     // What the last description had that was not understood.
     const std::vector<std::string>& problems() const { return problems_; }
 
@@ -98,6 +99,7 @@ class Board : public kelvane::PortDriver {
     ThermalModel thermal_;
     std::optional<std::uint8_t> open_bus_;
     std::optional<long long> crash_at_call_;
+    std::optional<std::uint16_t> crash_at_port_;
     std::vector<Access> accesses_;
     std::vector<std::pair<std::uint8_t, std::uint8_t>> monitor_writes_;
     std::vector<std::string> problems_;

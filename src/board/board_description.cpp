@@ -185,6 +185,8 @@ BoardDescription ParseBoardDescription(const std::string& text) {
             d.open_bus = r.Number<std::uint8_t>("Faults", key, 0, 255);
         } else if (SameKey(key, "CrashAtCall")) {
             d.crash_at_call = r.Number<long long>("Faults", key, 1, 1000000000);
+        } else if (SameKey(key, "CrashAtPort")) {
+            d.crash_at_port = r.Number<std::uint16_t>("Faults", key, 0, 0xFFFF);
         } else {
             r.Problem("Faults", "unknown key '" + key + "'");
         }

@@ -15,7 +15,9 @@
 //   [Faults]    OpenBus=0x00: every read of every port answers this byte; CrashAtCall=N: the
 //               stand-in library's Nth call after this description was (re)loaded raises an
 //               access violation in its caller before the library takes its lock (later
-//               calls work); the in-process board ignores it
+//               calls work); CrashAtPort=0x42: the same for the first call at that port (the
+//               index port of a register call) after the (re)load; the in-process board
+//               ignores both
 // A description that is loaded again writes its [Registers] values again: adding the power-on
 // values there puts a running chip back to them.
 #include <cstdint>
@@ -38,6 +40,7 @@ struct BoardDescription {
     std::optional<std::uint8_t> port61;
     std::optional<std::uint8_t> open_bus;
     std::optional<long long> crash_at_call;
+    std::optional<std::uint16_t> crash_at_port;
     // Lines that were not understood; the rest of the description still applies.
     std::vector<std::string> problems;
 };

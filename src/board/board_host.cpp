@@ -46,9 +46,11 @@ std::uint8_t BoardHost::Serve(const std::function<std::uint8_t()>& call) {
     return result;
 }
 
-bool BoardHost::CrashDue() {
+bool BoardHost::CrashDue(std::uint16_t port) {
     const long long at = crash_at_call_.load();
-    return at > 0 && ++calls_since_load_ == at;
+    if (at > 0 && ++calls_since_load_ == at) return true;
+    int armed = port;
+    return crash_at_port_.compare_exchange_strong(armed, -1);
 }
 
 void BoardHost::Flush(long long now) {
@@ -112,6 +114,7 @@ void BoardHost::LoadIfChanged() {
     board_.Reload(text.str());
     loaded_ = before;
     crash_at_call_ = board_.crash_at_call().value_or(0);
+    crash_at_port_ = board_.crash_at_port() ? *board_.crash_at_port() : -1;
     calls_since_load_ = 0;
     if (report_)
         for (const std::string& p : board_.problems()) report_(files_.description + ": " + p);

@@ -36,9 +36,10 @@ class BoardHost {
     std::uint8_t ReadReg(std::uint16_t index_port, std::uint8_t reg);
     void WriteReg(std::uint16_t index_port, std::uint8_t reg, std::uint8_t value);
 
-    // Counts a call before it is served, without the lock: true for the one call the
-    // description's CrashAtCall names, which the library then turns into a hard fault.
-    bool CrashDue();
+    // Counts a call at `port` before it is served, without the lock: true for the one call
+    // the description's CrashAtCall or CrashAtPort names, which the library then turns into
+    // a hard fault.
+    bool CrashDue(std::uint16_t port);
 
     // For tests: the board as the calls left it.
     const Board& board() const { return board_; }
@@ -67,6 +68,7 @@ class BoardHost {
     long long last_tone_end_ = -1;
     std::atomic<long long> calls_since_load_{0};
     std::atomic<long long> crash_at_call_{0};  // 0: none
+    std::atomic<int> crash_at_port_{-1};       // -1: none, or fired
 };
 
 }  // namespace kelvane::board

@@ -12,6 +12,7 @@ from harness import (EXE, MAIN_TITLE, check, restart_clean, tick_count, trace_op
 
 WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC = 0x218, 0x12
 WM_QUERYENDSESSION, WM_ENDSESSION, ENDSESSION_CLOSEAPP = 0x11, 0x16, 0x1
+INI = "C:\\Program Files\\Kelvane\\kelvane.ini"
 SNAPSHOT = [0x60, 0x61, 0x62, 0x63, 0x64, 0x68, 0x69, 0x6A, 0x6B, 0x6C]
 
 # Older layout, the CPU at 100 C: from the seventh tick the monitor drives the CPU fan at full
@@ -34,8 +35,11 @@ def read_value(op):
 
 def handed_back_as_applied(k, watched):
     """The trace ends with the hand-back: each watched register gets what the start-up apply
-    left in it, or the value read before the first write, and nothing follows."""
+    left in it, or the value read before the first write, and nothing follows but, from a
+    dying process, the speaker switched off."""
     ops = trace_ops(k)
+    while ops and re.fullmatch(r"(Inb 0x0061 = |Outb 0x0061 )0x[0-9a-f]{2}", ops[-1]):
+        ops.pop()
     # Identification ends with where the chip has its hardware monitor (0x60, 0x61).
     ident = max(i for i, op in enumerate(ops[:60]) if " 0x002e " in op)
     power_on = {}
@@ -95,6 +99,24 @@ def test_log_off_a_crash_and_a_close_request_hand_the_fans_back(k):
     k.describe_board(OLDER_HOT + "[Faults]\nCrashAtCall=20\n")
     check(wait_exit(proc, 20), "the fault did not end Kelvane")
     handed_back_as_applied(k, OLDER_WATCHED)
+
+    # A fault in the tune's thread in the middle of a note, the speaker sounding: the fans go
+    # back, then the speaker is switched off.
+    restart_clean(k)
+    k.describe_board(OLDER_HOT)
+    ini = k.read(INI)
+    k.write(INI, ini.replace(b"SoundWarnning=0\r\n", b"SoundWarnning=2\r\n"))
+    k.write("C:\\hwm.txt", b"earlier history\r\n")
+    proc = k.start()
+    check(k.wait_window(timeout=40), "main window did not appear for the tune")
+    check(k.wait_for(lambda: os.path.exists(k.speaker) and os.path.getsize(k.speaker) > 0,
+                     timeout=40), "the alarm tune did not play")
+    k.describe_board(OLDER_HOT + "[Faults]\nCrashAtPort=0x42\n")
+    check(wait_exit(proc, 20), "the fault in the tune did not end Kelvane")
+    handed_back_as_applied(k, OLDER_WATCHED)
+    speaker = [int(op[-2:], 16) for op in trace_ops(k) if op.startswith("Outb 0x0061 ")]
+    check(speaker[-2] & 3 == 3 and speaker[-1] & 3 == 0,
+          "the speaker was left sounding: port 0x61 got %s" % ["0x%02x" % v for v in speaker[-3:]])
 
     # An installer's restart manager closing the running program (ENDSESSION_CLOSEAPP).
     restart_clean(k)

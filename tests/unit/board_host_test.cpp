@@ -91,17 +91,25 @@ TEST(BoardHost, CrashAtCallCountsFromTheLoadThatNamedItAndFiresOnce) {
     HostRig rig;
     Write(rig.dir / "board.ini", "[Registers]\n29=0x33\n");
     rig.Start();
-    for (int i = 0; i < 5; ++i) EXPECT_FALSE(rig.host->CrashDue());
+    for (int i = 0; i < 5; ++i) EXPECT_FALSE(rig.host->CrashDue(0x295));
     // Added while running, with the chip put back at a power-on value through [Registers].
     rig.host->WriteReg(0x295, 0x60, 0x41);
     Write(rig.dir / "board.ini", "[Registers]\n29=0x33\n60=0x1E\n[Faults]\nCrashAtCall=3\n");
     rig.now += BoardHost::kPollMs;
-    EXPECT_FALSE(rig.host->CrashDue());
+    EXPECT_FALSE(rig.host->CrashDue(0x295));
     EXPECT_EQ(rig.host->ReadReg(0x295, 0x60), 0x1E);  // this call loaded the description
-    EXPECT_FALSE(rig.host->CrashDue());
-    EXPECT_FALSE(rig.host->CrashDue());
-    EXPECT_TRUE(rig.host->CrashDue());
-    for (int i = 0; i < 5; ++i) EXPECT_FALSE(rig.host->CrashDue()) << "later calls work";
+    EXPECT_FALSE(rig.host->CrashDue(0x295));
+    EXPECT_FALSE(rig.host->CrashDue(0x295));
+    EXPECT_TRUE(rig.host->CrashDue(0x295));
+    for (int i = 0; i < 5; ++i) EXPECT_FALSE(rig.host->CrashDue(0x295)) << "later calls work";
+
+    // By port: the first call there after the load, once.
+    Write(rig.dir / "board.ini", "[Registers]\n29=0x33\n[Faults]\nCrashAtPort=0x42\n");
+    rig.now += BoardHost::kPollMs;
+    rig.host->Inb(0x61);
+    EXPECT_FALSE(rig.host->CrashDue(0x61));
+    EXPECT_TRUE(rig.host->CrashDue(0x42));
+    EXPECT_FALSE(rig.host->CrashDue(0x42));
 }
 
 TEST(BoardHost, DescriptionThatAppearsLaterReplacesTheDemo) {

@@ -61,9 +61,9 @@ kelvane::board::BoardHost& Host() {
 }
 
 // A faulty vendor library: the fault happens in the caller's thread before any lock is taken.
-kelvane::board::BoardHost& Checked() {
+kelvane::board::BoardHost& Checked(unsigned short port) {
     kelvane::board::BoardHost& host = Host();
-    if (host.CrashDue())
+    if (host.CrashDue(port))
         RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
     return host;
 }
@@ -73,21 +73,21 @@ kelvane::board::BoardHost& Checked() {
 extern "C" {
 
 __declspec(dllexport) unsigned char __stdcall Inb(unsigned short port) {
-    return Checked().Inb(port);
+    return Checked(port).Inb(port);
 }
 
 __declspec(dllexport) void __stdcall Outb(unsigned short port, unsigned char value) {
-    Checked().Outb(port, value);
+    Checked(port).Outb(port, value);
 }
 
 __declspec(dllexport) unsigned char __stdcall ReadReg(unsigned short index_port,
                                                       unsigned char reg) {
-    return Checked().ReadReg(index_port, reg);
+    return Checked(index_port).ReadReg(index_port, reg);
 }
 
 __declspec(dllexport) void __stdcall WriteReg(unsigned short index_port, unsigned char reg,
                                               unsigned char value) {
-    Checked().WriteReg(index_port, reg, value);
+    Checked(index_port).WriteReg(index_port, reg, value);
 }
 
 // Not in the chip maker's library: lets Kelvane tell a demonstration library left on a
