@@ -5,10 +5,6 @@
 namespace kelvane::history {
 namespace {
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-    return a / b - (a % b != 0 && (a < 0) != (b < 0));
-}
-
 struct Civil {
     int year, month, day;
 };

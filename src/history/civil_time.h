@@ -8,6 +8,11 @@
 
 namespace kelvane::history {
 
+// Rounded towards minus infinity, so that times before 1970 fall in their own minute and day.
+constexpr std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+    return a / b - (a % b != 0 && (a < 0) != (b < 0));
+}
+
 struct LocalTime {
     int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
     int offset_minutes = 0;

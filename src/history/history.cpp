@@ -7,11 +7,6 @@
 #include "history/csv.h"
 
 namespace kelvane::history {
-namespace {
-
-std::int64_t MinuteStart(std::int64_t t) { return (t >= 0 ? t / 60 : (t - 59) / 60) * 60; }
-
-}  // namespace
 
 Sample SampleOf(const Form1& f, std::int64_t now) {
     const MonitorState& m = f.monitor;
@@ -121,7 +116,7 @@ void History::WriteMinute() {
 void History::Record(const Sample& s) {
     ring_.Push(s);
     // Offsets change on whole minutes at most: asking the clock once a minute is enough.
-    const std::int64_t minute = MinuteStart(s.time);
+    const std::int64_t minute = FloorDiv(s.time, 60) * 60;
     if (minute != offset_minute_) {
         offset_minute_ = minute;
         offset_ = clock_.UtcOffsetMinutes(s.time);

@@ -39,7 +39,7 @@ class IncidentRecorder {
     void Begin(const Sample& s, const std::string& folder, int offset_minutes,
                const VoltsOf& volts);
     void Flush();
-    void Finish(std::int64_t end, int offset_minutes, const VoltsOf& volts, const char* line);
+    void Finish(int offset_minutes, const VoltsOf& volts, const char* line);
 
     const Ring& ring_;
     Append append_;
@@ -47,10 +47,13 @@ class IncidentRecorder {
     std::string path_;
     std::string pending_;      // rows not yet appended
     std::uint64_t bytes_ = 0;  // in the file and pending
-    std::int64_t begin_ = 0;   // the sample that began the episode
-    std::int64_t normal_since_ = -1;
+    // Seconds since the episode began, a jump of the wall clock counting as one tick: setting
+    // the clock neither stretches nor cuts the episode.
+    std::int64_t elapsed_ = 0;
+    std::int64_t normal_since_ = -1;  // on that count
     std::int64_t flushed_minute_ = 0;
-    std::int64_t left_out_from_ = -1;  // first second not written: the head is full
+    std::int64_t left_out_from_ = 0;  // first second not written: the head is full
+    std::size_t left_out_ = 0;        // samples since then
     std::int64_t last_ = 0;
 };
 

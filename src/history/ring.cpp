@@ -14,15 +14,10 @@ void Ring::Push(const Sample& s) {
 }
 
 std::size_t Ring::FirstAtOrAfter(std::int64_t time) const {
-    std::size_t lo = 0, hi = size_;
-    while (lo < hi) {
-        const std::size_t mid = lo + (hi - lo) / 2;
-        if (at(mid).time < time)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return lo;
+    // From the newest back: a look at the last minutes costs those minutes, not the day.
+    std::size_t i = size_;
+    while (i > 0 && at(i - 1).time >= time && (i == size_ || at(i - 1).time <= at(i).time)) --i;
+    return i;
 }
 
 }  // namespace kelvane::history

@@ -1,6 +1,8 @@
 #include "history/span.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <iterator>
 
 #include "history/minute.h"
 
@@ -58,23 +60,41 @@ std::int64_t SpanData::ColumnStart(int c) const {
     return begin + (end - begin) * c / static_cast<std::int64_t>(columns.size());
 }
 
+namespace {
+
+// Calls `take(i, jumped)` for the ring's samples in [begin, end), newest first: a moment the
+// clock came to twice gives only its newer recording, and `jumped` tells that the clock was
+// set between sample i and the one before it.
+template <typename Take>
+void EachShown(const Ring& ring, std::int64_t begin, std::int64_t end, Take take) {
+    std::int64_t earliest = INT64_MAX;  // of the newer samples
+    for (std::size_t i = ring.size(); i-- > 0 && earliest >= begin;) {
+        const Sample& s = ring.at(i);
+        // Two ticks in one second are both kept; the same second before a set-back is not.
+        if (s.time > earliest || (s.time == earliest && ring.at(i + 1).time != s.time)) continue;
+        earliest = s.time;
+        if (s.time < end && s.time >= begin)
+            take(i, i > 0 && ClockJumped(ring.at(i - 1).time, s.time));
+    }
+}
+
+}  // namespace
+
 SpanData RingSpan(const Ring& ring, std::int64_t begin, std::int64_t end, int columns,
                   const VoltsOf& volts) {
     SpanData d = Shape(begin, end, columns);
     std::vector<ColumnSums> sums(d.columns.size());
-    for (std::size_t i = ring.FirstAtOrAfter(begin); i < ring.size(); ++i) {
+    std::vector<bool> jump(d.columns.size());
+    EachShown(ring, begin, d.end, [&](std::size_t i, bool jumped) {
         const Sample& s = ring.at(i);
-        const int c = d.ColumnAt(s.time);
-        if (c < 0) {
-            if (s.time >= d.end) break;
-            continue;
-        }
-        ColumnSums& cs = sums[static_cast<std::size_t>(c)];
+        const auto c = static_cast<std::size_t>(d.ColumnAt(s.time));
+        if (jumped) jump[c] = true;
+        ColumnSums& cs = sums[c];
         cs.seen = true;
         cs.lasting = cs.lasting || s.lasting();
-        if (!s.reachable()) continue;
+        if (!s.reachable()) return;
+        if (!cs.reached) cs.limit = {s.limit[0], s.limit[1]};  // the newest
         cs.reached = true;
-        cs.limit = {s.limit[0], s.limit[1]};
         for (std::size_t n = 0; n < kChannels; ++n) {
             cs.sums[n].Add(s.temp[n]);
             cs.sums[kFirstFan + n].Add(s.fan[n]);
@@ -83,16 +103,17 @@ SpanData RingSpan(const Ring& ring, std::int64_t begin, std::int64_t end, int co
             if (s.shown(v))
                 cs.sums[kFirstVolt + static_cast<std::size_t>(v)].Add(
                     s.volt[static_cast<std::size_t>(v)]);
-    }
+    });
     Publish(d, sums, volts);
+    for (std::size_t c = 0; c < jump.size(); ++c) d.columns[c].jump = jump[c];
     // A timer tick a little late leaves a second without a sample; that is no gap, only a
     // stretch the chip was out of reach or nothing ran is.
     for (std::size_t c = 1; c + 1 < sums.size(); ++c) {
         if (sums[c].seen || !d.columns[c].gap) continue;
         std::size_t e = c;
         while (e < sums.size() && !sums[e].seen) ++e;
-        if (e < sums.size() && !d.columns[c - 1].gap && !d.columns[e].gap &&
-            d.ColumnStart(static_cast<int>(e)) - d.ColumnStart(static_cast<int>(c)) <= 2)
+        if (e < sums.size() && !d.columns[c - 1].gap && !d.columns[e].gap && !jump[e] &&
+            d.ColumnStart(static_cast<int>(e)) - d.ColumnStart(static_cast<int>(c)) <= kLateTick)
             for (std::size_t i = c; i < e; ++i) d.columns[i].gap = false;
         c = e;
     }
@@ -103,12 +124,12 @@ SpanData MinuteSpan(const std::vector<MinuteRow>& rows, std::int64_t begin, std:
                     int columns) {
     SpanData d = Shape(begin, end, columns);
     std::vector<ColumnSums> sums(d.columns.size());
-    const auto first =
-        std::lower_bound(rows.begin(), rows.end(), begin,
-                         [](const MinuteRow& r, std::int64_t t) { return r.time < t; });
-    for (auto it = first; it != rows.end() && it->time < d.end; ++it) {
-        const MinuteRow& r = *it;
-        ColumnSums& cs = sums[static_cast<std::size_t>(d.ColumnAt(r.time))];
+    // Every row is looked at: after the clock was set back they are in time order only day
+    // by day, and a month is a few ten thousand rows.
+    for (const MinuteRow& r : rows) {
+        const int c = d.ColumnAt(r.time);
+        if (c < 0) continue;
+        ColumnSums& cs = sums[static_cast<std::size_t>(c)];
         cs.lasting = cs.lasting || r.lasting_s > 0;
         const int reached = r.samples - r.unreachable_s;
         if (reached <= 0) continue;
@@ -128,38 +149,70 @@ const std::vector<MinuteRow>& DayCache::Rows(FileSystem& files, const DataFolder
                                              std::int64_t first_day, std::int64_t last_day,
                                              std::int64_t today) {
     if (folder.root != root_) {
+        Clear();
         root_ = folder.root;
-        days_.clear();
     }
-    std::vector<Day> kept;
-    for (std::int64_t day = first_day; day <= last_day; ++day) {
-        auto it =
-            std::find_if(days_.begin(), days_.end(), [&](const Day& d) { return d.day == day; });
-        if (it != days_.end() && day < today) {
-            kept.push_back(std::move(*it));
-            continue;
-        }
-        const auto text = files.ReadFile(folder.DayFile(day));
-        kept.push_back({day, text ? ReadMinuteRows(*text) : std::vector<MinuteRow>{}});
+    // What is kept is one run of whole days inside the new range; the rest is read.
+    std::size_t drop = 0, front = 0;
+    while (front < days_.size() && days_[front].day < first_day) drop += days_[front++].rows;
+    days_.erase(days_.begin(), days_.begin() + static_cast<std::ptrdiff_t>(front));
+    rows_.erase(rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>(drop));
+    while (!days_.empty() && (days_.back().day > last_day || !days_.back().whole)) {
+        rows_.resize(rows_.size() - days_.back().rows);
+        days_.pop_back();
     }
-    days_ = std::move(kept);
-    rows_.clear();
-    std::size_t count = 0;
-    for (const Day& d : days_) count += d.rows.size();
-    rows_.reserve(count);
-    for (const Day& d : days_) rows_.insert(rows_.end(), d.rows.begin(), d.rows.end());
+    if (days_.empty()) rows_.clear();
+    const std::int64_t kept_from = days_.empty() ? first_day : days_.front().day;
+    if (first_day < kept_from) {
+        std::vector<MinuteRow> rows;
+        std::vector<Day> days;
+        for (std::int64_t day = first_day; day < kept_from; ++day)
+            Read(files, folder, day, today, rows, days);
+        rows_.insert(rows_.begin(), std::make_move_iterator(rows.begin()),
+                     std::make_move_iterator(rows.end()));
+        days_.insert(days_.begin(), days.begin(), days.end());
+    }
+    for (std::int64_t day = days_.empty() ? first_day : days_.back().day + 1; day <= last_day;
+         ++day)
+        Read(files, folder, day, today, rows_, days_);
+    return rows_;
+}
+
+void DayCache::Read(FileSystem& files, const DataFolder& folder, std::int64_t day,
+                    std::int64_t today, std::vector<MinuteRow>& rows,
+                    std::vector<Day>& days) const {
+    const auto text = files.ReadFile(folder.DayFile(day));
+    const std::size_t from = rows.size();
+    if (text) {
+        std::vector<MinuteRow> read = ReadMinuteRows(*text);
+        rows.insert(rows.end(), std::make_move_iterator(read.begin()),
+                    std::make_move_iterator(read.end()));
+    }
     // In order unless the clock was set back; only then is sorting worth its cost.
     const auto earlier = [](const MinuteRow& a, const MinuteRow& b) { return a.time < b.time; };
-    if (!std::is_sorted(rows_.begin(), rows_.end(), earlier))
-        std::stable_sort(rows_.begin(), rows_.end(), earlier);
-    return rows_;
+    const auto first = rows.begin() + static_cast<std::ptrdiff_t>(from);
+    if (!std::is_sorted(first, rows.end(), earlier)) std::stable_sort(first, rows.end(), earlier);
+    days.push_back({day, rows.size() - from, day < today});
+}
+
+void DayCache::Clear() {
+    root_.clear();
+    // Assigning {} would keep the capacity.
+    days_ = std::vector<Day>();
+    rows_ = std::vector<MinuteRow>();
+}
+
+std::size_t DayCache::HeldBytes() const {
+    return rows_.capacity() * sizeof(MinuteRow) + days_.capacity() * sizeof(Day);
 }
 
 std::string RingSpanCsv(const Ring& ring, std::int64_t begin, std::int64_t end, int offset_minutes,
                         const VoltsOf& volts) {
+    std::vector<std::size_t> shown;
+    EachShown(ring, begin, end, [&](std::size_t i, bool) { shown.push_back(i); });
     std::string text = SampleHeader();
-    for (std::size_t i = ring.FirstAtOrAfter(begin); i < ring.size() && ring.at(i).time < end; ++i)
-        text += SampleRow(ring.at(i), offset_minutes, volts);
+    for (auto it = shown.rbegin(); it != shown.rend(); ++it)
+        text += SampleRow(ring.at(*it), offset_minutes, volts);
     return text;
 }
 

@@ -26,6 +26,7 @@ struct Column {
     std::array<int, 2> limit{};  // temperature limits of channels 0 and 1
     bool lasting = false;
     bool gap = true;
+    bool jump = false;  // the wall clock was set here: no line leads into this column
 };
 
 struct SpanData {
@@ -36,6 +37,7 @@ struct SpanData {
     std::int64_t ColumnStart(int c) const;
 };
 
+// After the clock was set back, a moment recorded twice shows its newer recording.
 SpanData RingSpan(const Ring& ring, std::int64_t begin, std::int64_t end, int columns,
                   const VoltsOf& volts);
 SpanData MinuteSpan(const std::vector<MinuteRow>& rows, std::int64_t begin, std::int64_t end,
@@ -45,16 +47,24 @@ SpanData MinuteSpan(const std::vector<MinuteRow>& rows, std::int64_t begin, std:
 // window keeps them while it is open and reads only today's again.
 class DayCache {
   public:
-    // The rows of those days in time order; today's file is read anew on every call.
+    // The rows of those days, each day's in time order; today's file is read anew on every
+    // call, and so is a day last read before it had ended.
     const std::vector<MinuteRow>& Rows(FileSystem& files, const DataFolder& folder,
                                        std::int64_t first_day, std::int64_t last_day,
                                        std::int64_t today);
+    // The window closed: a month of rows is not kept for an opening that may never come.
+    void Clear();
+    std::size_t HeldBytes() const;
 
   private:
     struct Day {
         std::int64_t day;
-        std::vector<MinuteRow> rows;
+        std::size_t rows;  // its share of rows_, which holds the days one after another
+        bool whole;        // read after it had ended
     };
+    void Read(FileSystem& files, const DataFolder& folder, std::int64_t day, std::int64_t today,
+              std::vector<MinuteRow>& rows, std::vector<Day>& days) const;
+
     std::string root_;
     std::vector<Day> days_;
     std::vector<MinuteRow> rows_;

@@ -79,8 +79,8 @@ std::int64_t TimeStep(std::int64_t span, int width) {
 }  // namespace
 
 HistoryWindow::HistoryWindow(HINSTANCE instance, Form1& form, history::History& history,
-                             FileSystem& files)
-    : form_(form), history_(history), files_(files) {
+                             FileSystem& files, std::function<void()> idle)
+    : form_(form), history_(history), files_(files), idle_(std::move(idle)) {
     RegisterWindowClass(instance, kHistoryClass, &HistoryWindow::Proc, {nullptr, true});
     hwnd_ = CreateWindowExA(0, kHistoryClass, kHistoryTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                             CW_USEDEFAULT, 860, 600, nullptr, nullptr, instance, nullptr);
@@ -88,8 +88,8 @@ HistoryWindow::HistoryWindow(HINSTANCE instance, Form1& form, history::History& 
     font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     const auto button = [&](const char* caption, int id, DWORD style = BS_PUSHBUTTON) {
         HWND b = CreateWindowExA(0, "BUTTON", caption, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10,
-                                 hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                 instance, nullptr);
+                                 hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
+                                 nullptr);
         SendMessageA(b, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
         return b;
     };
@@ -120,6 +120,10 @@ void HistoryWindow::Show() {
 }
 
 std::int64_t HistoryWindow::Now() { return history_.Now() + 1; }
+
+std::size_t HistoryWindow::HeldBytes() const {
+    return days_.HeldBytes() + data_.columns.capacity() * sizeof(history::Column);
+}
 
 void HistoryWindow::Layout() {
     RECT client{};
@@ -283,6 +287,12 @@ void HistoryWindow::DrawPlot(HDC dc, int index) {
         for (std::size_t c = 0; c < data_.columns.size(); ++c) {
             const history::Stat& s = data_.columns[c].stat[k];
             const int x = (ColumnX(c) + std::max(ColumnX(c + 1) - 1, ColumnX(c))) / 2;
+            if (data_.columns[c].jump) {
+                // No line across a change of the clock; a lone point stays a short dash.
+                if (line.size() == 1) line.push_back({line[0].x + 1, line[0].y});
+                if (line.size() > 1) lines.push_back(line);
+                line.clear();
+            }
             if (!s.present) {
                 // The line goes on over a late tick's empty column, not over a gap.
                 if (!data_.columns[c].gap) continue;
@@ -324,7 +334,7 @@ void HistoryWindow::DrawPlot(HDC dc, int index) {
                 const int limit = data_.columns[c].limit[k];
                 std::size_t e = c;
                 while (e < data_.columns.size() && !data_.columns[e].gap &&
-                       data_.columns[e].limit[k] == limit)
+                       (e == c || !data_.columns[e].jump) && data_.columns[e].limit[k] == limit)
                     ++e;
                 const int y = y_of(limit);
                 MoveToEx(dc, ColumnX(c), y, nullptr);
@@ -483,8 +493,10 @@ LRESULT CALLBACK HistoryWindow::Proc(HWND hwnd, UINT message, WPARAM wparam, LPA
     auto* self = reinterpret_cast<HistoryWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (!self) return DefWindowProcA(hwnd, message, wparam, lparam);
     LRESULT result = 0;
+    ++self->depth_;
     // A failure ends the handling of this message only.
-    if (!ContainErrors([&] { result = self->OnMessage(message, wparam, lparam); })) return 0;
+    if (!ContainErrors([&] { result = self->OnMessage(message, wparam, lparam); })) result = 0;
+    if (--self->depth_ == 0 && self->idle_) self->idle_();
     return result;
 }
 
@@ -562,9 +574,12 @@ LRESULT HistoryWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         }
         case WM_CLOSE:
-            // Closing only hides: the window keeps its span for the next opening.
+            // Closing only hides: the window keeps its span for the next opening, not the
+            // month of rows it may have read.
             Hide();
             KillTimer(hwnd_, kRefreshTimer);
+            days_.Clear();
+            data_ = {};
             return 0;
         default:
             return DefWindowProcA(hwnd_, message, wparam, lparam);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <array>
+#include <functional>
 #include <string>
 
 #include "history/history.h"
@@ -18,7 +19,9 @@ inline constexpr const char* kHistoryTitle = "History (Kelvane Ver 5.07)";
 
 class HistoryWindow {
   public:
-    HistoryWindow(HINSTANCE instance, Form1& form, history::History& history, FileSystem& files);
+    // `idle`: called each time the last running handler of the window has returned.
+    HistoryWindow(HINSTANCE instance, Form1& form, history::History& history, FileSystem& files,
+                  std::function<void()> idle = {});
     ~HistoryWindow();
     HistoryWindow(const HistoryWindow&) = delete;
     HistoryWindow& operator=(const HistoryWindow&) = delete;
@@ -26,6 +29,10 @@ class HistoryWindow {
     void Show();
     void Hide() { ShowWindow(hwnd_, SW_HIDE); }
     HWND hwnd() const { return hwnd_; }
+    // A handler is running, perhaps in the modal loop of the save dialog: the window must
+    // outlive it.
+    bool Busy() const { return depth_ > 0; }
+    std::size_t HeldBytes() const;  // the rows and columns it keeps for the plots
 
   private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
@@ -37,7 +44,7 @@ class HistoryWindow {
     void DrawTimeAxis(HDC dc);
     void DrawCrosshair(HDC dc);
     void Choose(history::Span span);
-    void ShowSpan();  // the shown span's button stays pressed
+    void ShowSpan();                        // the shown span's button stays pressed
     int ColumnX(std::size_t column) const;  // left edge of a column, in client pixels
     void Save();
     void OpenFolder();
@@ -58,6 +65,8 @@ class HistoryWindow {
     std::array<RECT, 3> plots_{};
     RECT axis_{};
     int mouse_x_ = -1, mouse_y_ = -1;
+    int depth_ = 0;
+    std::function<void()> idle_;
 };
 
 }  // namespace kelvane::win32

@@ -48,6 +48,7 @@ struct WindowSet::Impl {
     std::unique_ptr<ErrorWindowView> error;
     std::unique_ptr<AboutWindow> about;
     bool about_unloaded = false;
+    bool history_unloaded = false;  // while its handler ran: it goes once that has returned
     history::History* history = nullptr;
     FileSystem* history_files = nullptr;
     std::unique_ptr<HistoryWindow> history_window;
@@ -116,7 +117,11 @@ AboutWindow& WindowSet::Impl::About() {
 HistoryWindow* WindowSet::Impl::History() {
     if (!history_window && history) {
         Loaded(Which::History);
-        history_window = std::make_unique<HistoryWindow>(instance, form, *history, *history_files);
+        history_unloaded = false;
+        history_window =
+            std::make_unique<HistoryWindow>(instance, form, *history, *history_files, [this] {
+                if (history_unloaded) PostReap();
+            });
     }
     return history_window.get();
 }
@@ -137,7 +142,15 @@ void WindowSet::Impl::Unload(Which w) {
             about_unloaded = false;
             break;
         case Which::History:
+            // Exit from the tray while its save dialog is open: the dialog's loop returns into
+            // the window's handler, so the window stays until that has returned.
+            if (history_window && history_window->Busy()) {
+                history_unloaded = true;
+                history_window->Hide();
+                return;
+            }
             history_window.reset();
+            history_unloaded = false;
             break;
     }
     Forget(w);
@@ -146,6 +159,7 @@ void WindowSet::Impl::Unload(Which w) {
 void WindowSet::Impl::Reap() {
     if (options && options->Closing()) Unload(Which::Options);
     if (about && about_unloaded) Unload(Which::About);
+    if (history_window && history_unloaded) Unload(Which::History);
 }
 
 WindowSet::WindowSet(HINSTANCE instance, Form1& form)

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "board/board.h"
@@ -270,6 +272,56 @@ TEST(HistoryIncidents, ALongEpisodeKeepsItsFirstAndLastTwoHoursWithin2MB) {
     EXPECT_EQ(ParseIso(lines[note + 1].substr(0, 25)).value(), t - 2 * 3600);
 }
 
+TEST(HistoryIncidents, ASetClockNeitherFillsNorStretchesTheFile) {
+    // Ten thousand seconds, the clock set back nine thousand, then a fault of a thousand.
+    Machine m;
+    std::int64_t t = kStart;
+    for (; t < kStart + 10000; ++t) m.Record(Tick(t, 50));
+    t -= 9000;
+    const std::int64_t set_back = t;
+    for (; t < set_back + 100; ++t) m.Record(Tick(t, 50));
+    for (; t < set_back + 1100; ++t) m.Record(Tick(t, 90, 1, true));
+    for (int i = 0; i <= 300; ++i) m.Record(Tick(t++, 45));
+    EXPECT_EQ(m.history.incident_path(), "");
+    const auto incidents = m.files.ListFiles(m.history.folder().incidents());
+    ASSERT_EQ(incidents.size(), 1u);
+    const std::vector<std::string> lines =
+        Lines(m.files.files[m.history.folder().incidents() + "\\" + incidents[0].name]);
+    ASSERT_EQ(lines.size(), 1u + 100 + 1000 + 301);
+    EXPECT_EQ(ParseIso(lines[1].substr(0, 25)).value(), set_back);
+    for (std::size_t i = 1; i + 1 < lines.size(); ++i)
+        ASSERT_LT(ParseIso(lines[i].substr(0, 25)), ParseIso(lines[i + 1].substr(0, 25)))
+            << "row " << i;
+
+    // Set back or forward by an hour in the five quiet minutes, it still ends after five.
+    for (const std::int64_t jump : {-3600, 3600}) {
+        Machine j;
+        t = kStart;
+        for (; t < kStart + 10; ++t) j.Record(Tick(t, 90, 1, true));
+        for (int i = 0; i < 100; ++i) j.Record(Tick(t++, 45));
+        t += jump;
+        for (int i = 0; i < 200; ++i) j.Record(Tick(t++, 45));
+        EXPECT_NE(j.history.incident_path(), "") << jump;
+        j.Record(Tick(t++, 45));
+        EXPECT_EQ(j.history.incident_path(), "") << jump;
+    }
+
+    // A clock that stands still puts the whole ring in the quarter hour before; the head
+    // still keeps to its half of the file.
+    Ring ring(40000);
+    for (int i = 0; i < 40000; ++i) ring.Push(Tick(kStart, 50));
+    std::string file;
+    IncidentRecorder recorder(ring, [&](const std::string&, const std::string& text) {
+        file += text;
+        return true;
+    });
+    ring.Push(Tick(kStart, 90, 1, true));
+    ASSERT_TRUE(recorder.Record(ring.newest(), "C:\\i", 120, &PinVolts));
+    EXPECT_GT(file.size(), kIncidentCap / 2 - 200);
+    EXPECT_LE(file.size(), kIncidentCap / 2);
+    EXPECT_EQ(Lines(file).back().substr(26, 3), "1,1");  // the newest rows are the ones kept
+}
+
 TEST(HistoryFolder, AFolderThatCannotBeWrittenIsToldOnceAndTheRingGoesOn) {
     Machine m;
     std::vector<std::string> told;
@@ -314,6 +366,27 @@ TEST(HistorySpans, PlotColumnsFromTheRingAndTheDayFiles) {
     EXPECT_FALSE(s.columns[3].gap || s.columns[3].stat[0].present);
     EXPECT_TRUE(s.columns[6].gap && s.columns[39].gap && !s.columns[40].gap);
 
+    // The clock set back ten seconds: those moments show their newer recording, the line
+    // breaks where the clock was set, and the file saved has each moment once, in order.
+    Ring set(100);
+    for (int i = 0; i < 30; ++i) set.Push(Tick(kStart + i, 40));
+    for (int i = 20; i < 25; ++i) set.Push(Tick(kStart + i, 60));
+    set.Push(Tick(kStart + 29, 70));  // and forward again
+    const SpanData b = RingSpan(set, kStart, kStart + 30, 30, &PinVolts);
+    EXPECT_DOUBLE_EQ(b.columns[19].stat[0].mean, 40);
+    EXPECT_DOUBLE_EQ(b.columns[20].stat[0].mean, 60);
+    EXPECT_DOUBLE_EQ(b.columns[24].stat[0].max, 60);
+    EXPECT_TRUE(b.columns[25].gap && b.columns[28].gap);
+    EXPECT_DOUBLE_EQ(b.columns[29].stat[0].mean, 70);
+    for (int c = 0; c < 30; ++c)
+        EXPECT_EQ(b.columns[static_cast<std::size_t>(c)].jump, c == 20 || c == 29) << c;
+    const std::vector<std::string> once =
+        Lines(RingSpanCsv(set, kStart, kStart + 30, 120, &PinVolts));
+    ASSERT_EQ(once.size(), 1u + 26);
+    EXPECT_EQ(once[21].substr(0, 25), IsoText(kStart + 20, 120));
+    EXPECT_EQ(once[21].substr(34, 2), "60");
+    EXPECT_EQ(once[26].substr(0, 25), IsoText(kStart + 29, 120));
+
     // The same hour from its minute rows; a day span reads each file once.
     m.Record(Tick(kStart + 3600, 45));
     DayCache cache;
@@ -328,6 +401,47 @@ TEST(HistorySpans, PlotColumnsFromTheRingAndTheDayFiles) {
 
     const std::vector<std::string> saved = Lines(MinuteSpanCsv(rows, kStart + 600, kStart + 720));
     EXPECT_EQ(saved.size(), 3u);
+    // One copy of the rows, kept while the window is open and let go when it closes.
+    EXPECT_LT(cache.HeldBytes(), rows.size() * sizeof(MinuteRow) * 3 / 2);
+    const MinuteRow last_row = rows.back();
+    cache.Clear();
+    EXPECT_EQ(cache.HeldBytes(), 0u);
+
+    // Moving the days read keeps the days it still needs and reads what a fresh read gives;
+    // a day last read while it was today is read again once it is over.
+    DayCache moving;
+    for (int d = 0; d < 5; ++d) {
+        const std::string day = std::string(kRoot) + "\\history\\" + DayText(today - d) + ".csv";
+        m.files.files[day] = MinuteHeader();
+        for (int r = 0; r < 3; ++r) {
+            MinuteRow row;
+            row.time = (today - d) * 86400 + 3600 * (r == 2 ? 1 : 2 + r);  // the last set back
+            row.offset_minutes = 0;
+            row.samples = 60;
+            m.files.files[day] += MinuteRowText(row);
+        }
+    }
+    const auto times = [](const std::vector<MinuteRow>& rs) {
+        std::vector<std::int64_t> t;
+        for (const MinuteRow& r : rs) t.push_back(r.time);
+        return t;
+    };
+    moving.Rows(m.files, m.history.folder(), today - 2, today - 1, today - 1);
+    MinuteRow evening = last_row;
+    evening.time = (today - 1) * 86400 + 80000;
+    evening.offset_minutes = 0;
+    m.files.files[std::string(kRoot) + "\\history\\" + DayText(today - 1) + ".csv"] +=
+        MinuteRowText(evening);
+    for (const auto& [first, last] : std::vector<std::pair<int, int>>{{4, 1}, {3, 0}, {4, 2}}) {
+        DayCache fresh;
+        const auto want =
+            times(fresh.Rows(m.files, m.history.folder(), today - first, today - last, today));
+        EXPECT_EQ(
+            times(moving.Rows(m.files, m.history.folder(), today - first, today - last, today)),
+            want)
+            << first << ".." << last;
+        EXPECT_TRUE(std::is_sorted(want.begin(), want.end()));
+    }
     EXPECT_EQ(Lines(RingSpanCsv(m.history.ring(), kStart, kStart + 10, 120, &PinVolts)).size(),
               11u);
 }

@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "board/board.h"
+#include "history/history.h"
 #include "support/fakes.h"
 #include "unit/options_fixture.h"
 #include "win32/about_window.h"
 #include "win32/dialog_ids.h"
 #include "win32/error_window_view.h"
+#include "win32/history_window.h"
 #include "win32/options_window.h"
 #include "win32/other_windows.h"
 
@@ -405,6 +407,58 @@ TEST(WindowSet, ASecondShowKeepsTheOpenDialogAndItsOwnButtonsUnloadItAfterTheCli
     Pump();
     EXPECT_EQ(s.windows.about(), nullptr);
     EXPECT_FALSE(IsWindow(about));
+}
+
+// Exit chosen from the tray while the History window's save dialog is open: the unload
+// runs inside the dialog's loop, which then returns into the window's handler.
+struct ExitDuringSave {
+    static ExitDuringSave* running;
+    Set s;
+    testing::FakeFiles files;
+    testing::FakeClock clock;
+    history::History history{files, clock, [](int, double raw) { return raw; }, "C:\\kelvane"};
+    bool unloaded = false, kept_while_busy = false, hidden = false;
+
+    static BOOL CALLBACK CancelOwned(HWND w, LPARAM owner) {
+        if (GetWindow(w, GW_OWNER) != reinterpret_cast<HWND>(owner) || !IsWindowVisible(w))
+            return TRUE;
+        PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+        running->unloaded = true;
+        return FALSE;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
+        ExitDuringSave& t = *running;
+        HistoryWindow* w = t.s.windows.history_window();
+        if (t.unloaded || !w) return;
+        const HWND owner = w->hwnd();
+        EnumThreadWindows(GetCurrentThreadId(), CancelOwned, reinterpret_cast<LPARAM>(owner));
+        if (!t.unloaded) return;  // the dialog is not up yet
+        KillTimer(nullptr, id);
+        t.s.windows.UnloadAll();
+        t.kept_while_busy = t.s.windows.history_window() == w && IsWindow(owner);
+        t.hidden = !IsWindowVisible(owner);
+    }
+};
+ExitDuringSave* ExitDuringSave::running = nullptr;
+
+TEST(WindowSet, ExitDuringTheHistorySaveDialogUnloadsTheWindowOnceItsHandlerReturned) {
+    ExitDuringSave t;
+    ExitDuringSave::running = &t;
+    t.clock.unix_seconds = 1781257531;
+    t.s.windows.AttachHistory(t.history, t.files);
+    t.s.windows.ShowHistory();
+    ASSERT_NE(t.s.windows.history_window(), nullptr);
+    const HWND window = t.s.windows.history_window()->hwnd();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, &ExitDuringSave::Tick);
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(20, BN_CLICKED), 0);  // Save as CSV...
+    KillTimer(nullptr, timer);
+    ASSERT_TRUE(t.unloaded);
+    EXPECT_TRUE(t.kept_while_busy);
+    EXPECT_TRUE(t.hidden);
+    Pump();
+    EXPECT_EQ(t.s.windows.history_window(), nullptr);
+    EXPECT_FALSE(IsWindow(window));
+    ExitDuringSave::running = nullptr;
 }
 
 }  // namespace
