@@ -171,7 +171,7 @@ bool Same(const std::string& a, const std::string& b) {
 bool MetricsFile::SameShape(const Form1& f) const {
     const Shape& s = shape_;
     const MonitorState& m = f.monitor;
-    if (!laid_out_ || s.reachable == m.hardware_unreachable || s.checked != m.volt_checked ||
+    if (!laid_out_ || s.reading != HasReading(f) || s.checked != m.volt_checked ||
         s.chip_id != f.findings.chip_id || s.chip_revision != f.findings.chip_revision ||
         s.chip_identified != f.findings.chip_identified ||
         std::strcmp(s.driver, DriverKind(facts_)) != 0 || s.fan_flag != f.KelvaneFanFlag ||
@@ -199,7 +199,7 @@ void MetricsFile::TakeShape(const Form1& f) {
         s.shown[v] = f.window.TempLabel[v].visible;
     }
     s.checked = f.monitor.volt_checked;
-    s.reachable = !f.monitor.hardware_unreachable;
+    s.reading = HasReading(f);
     s.chip_id = f.findings.chip_id;
     s.chip_revision = f.findings.chip_revision;
     s.chip_identified = f.findings.chip_identified;
@@ -221,10 +221,10 @@ void MetricsFile::Layout(const Form1& f) {
     std::array<std::string, 3> names;
     for (int n = 0; n < 3; ++n) names[static_cast<std::size_t>(n)] = ChannelName(f, n);
 
-    // Readings of a tick that could not reach the chip would be stale: their families stay
-    // empty until the chip answers again.
+    // A tick without a reading leaves the reading families empty: the numbers it holds are
+    // stale or were never read.
     w.Family("kelvane_temperature_celsius", "Temperature of a channel in degrees Celsius.");
-    for (int n = 0; s.reachable && n < 3; ++n) {
+    for (int n = 0; s.reading && n < 3; ++n) {
         w.Sample("kelvane_temperature_celsius")
             .Label("channel", n)
             .Label("name", names[static_cast<std::size_t>(n)]);
@@ -232,7 +232,7 @@ void MetricsFile::Layout(const Form1& f) {
     }
     w.Family("kelvane_fan_speed_rpm",
              "Fan speed of a channel as displayed, in revolutions per minute.");
-    for (int n = 0; s.reachable && n < 3; ++n) {
+    for (int n = 0; s.reading && n < 3; ++n) {
         w.Sample("kelvane_fan_speed_rpm")
             .Label("channel", n)
             .Label("name", names[static_cast<std::size_t>(n)]);
@@ -240,14 +240,14 @@ void MetricsFile::Layout(const Form1& f) {
     }
     w.Family("kelvane_temperature_limit_celsius",
              "Limit the monitor compares a channel's temperature with, in degrees Celsius.");
-    for (int n = 0; s.reachable && n < 2; ++n) {
+    for (int n = 0; s.reading && n < 2; ++n) {
         w.Sample("kelvane_temperature_limit_celsius")
             .Label("channel", n)
             .Label("name", names[static_cast<std::size_t>(n)]);
         number(Slot::Limit, n);
     }
     w.Family("kelvane_voltage_volts", "Value of a shown voltage input, in volts.");
-    for (int v = 0; s.reachable && v < 9; ++v) {
+    for (int v = 0; s.reading && v < 9; ++v) {
         if (!s.shown[static_cast<std::size_t>(v)]) continue;
         w.Sample("kelvane_voltage_volts")
             .Label("input", v)
@@ -256,7 +256,7 @@ void MetricsFile::Layout(const Form1& f) {
     }
     w.Family("kelvane_voltage_in_tolerance",
              "1 when a voltage input whose alarm applies is within its tolerance, else 0.");
-    for (int v = 0; s.reachable && v < 9; ++v) {
+    for (int v = 0; s.reading && v < 9; ++v) {
         if (!s.checked[static_cast<std::size_t>(v)]) continue;
         w.Sample("kelvane_voltage_in_tolerance")
             .Label("input", v)

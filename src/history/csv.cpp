@@ -120,18 +120,18 @@ std::string SampleRow(const Sample& s, int offset_minutes, const VoltsOf& volts)
     row += s.lasting() ? ",1" : ",0";
     row += s.critical() ? ",1" : ",0";
     row += s.reachable() ? ",1" : ",0";
-    // What an unreachable chip last said is not a reading of this second.
+    // What the chip last said before this second is not a reading of it.
     for (int n = 0; n < kChannels; ++n) {
         row += ',';
-        if (s.reachable()) AppendInteger(row, s.temp[static_cast<std::size_t>(n)]);
+        if (s.has_reading()) AppendInteger(row, s.temp[static_cast<std::size_t>(n)]);
     }
     for (int n = 0; n < kChannels; ++n) {
         row += ',';
-        if (s.reachable()) AppendInteger(row, s.fan[static_cast<std::size_t>(n)]);
+        if (s.has_reading()) AppendInteger(row, s.fan[static_cast<std::size_t>(n)]);
     }
     for (int v = 0; v < kInputs; ++v) {
         row += ',';
-        if (s.reachable() && s.shown(v))
+        if (s.has_reading() && s.shown(v))
             AppendFixed(row, volts(v, s.volt[static_cast<std::size_t>(v)]), 2);
     }
     return row + kEol;
