@@ -258,6 +258,16 @@ TEST(FleetExport, AHangingWriteHoldsUpNoTickAndOnlyTheNewestTextWaits) {
         EXPECT_TRUE(textfile.failures().last_failed);
     }
     t.f.tick_listeners.clear();
+
+    // An end right after a hand-over finds the thread wherever it is, and waits for it.
+    FakeReplacer quick;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 500; ++i) {
+        TextFileWriter writer(quick);
+        writer.Buffer() = "x";
+        writer.HandOver("p", 1);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 TEST(FleetEvents, EachTransitionIsReportedOnce) {
