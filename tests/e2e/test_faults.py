@@ -374,6 +374,8 @@ def test_address_at_the_data_port_is_a_setup_problem(k):
     check(late == [], "accesses at the wrong port after the chip said where: %s" % late[:4])
     check(k.child(TEMP_LABEL0).get("text") == "\u2013", "voltage field: %s" % k.child(TEMP_LABEL0))
     # Nothing was read, so nothing is told as a reading; a set-up problem, not an outage.
+    check(k.wait_for(lambda: text in tray_tips(k), timeout=10), "tray tips: %s" % tray_tips(k))
+    check(not any("\xb0" in tip for tip in tray_tips(k)), "a reading in the tray: %s" % tray_tips(k))
     prom = k.c_path("C:\\metrics\\k.prom")
     check(k.wait_for(lambda: os.path.exists(prom), timeout=10), "no metrics file")
     metrics = open(prom).read()
@@ -383,8 +385,6 @@ def test_address_at_the_data_port_is_a_setup_problem(k):
     readings = [line for line in metrics.splitlines() if not line.startswith("#")
                 and line.startswith(("kelvane_temperature", "kelvane_fan_speed", "kelvane_voltage"))]
     check(readings == [], "readings exported without a reading: %s" % readings)
-    check(k.wait_for(lambda: text in tray_tips(k), timeout=10), "tray tips: %s" % tray_tips(k))
-    check(not any("\xb0" in tip for tip in tray_tips(k)), "a reading in the tray: %s" % tray_tips(k))
     alive(k, proc, "with Address at the data port")
 
 
