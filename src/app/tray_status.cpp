@@ -62,8 +62,8 @@ TrayState TrayStateOf(const Form1& f) {
 std::string TrayTip(const Form1& f, std::size_t field_size) {
     const TrayState state = TrayStateOf(f);
     std::string tip;
-    // Without the hardware the last readings are stale: only the status is told.
-    if (state != TrayState::Unreachable)
+    // Without a reading the numbers are stale or were never read: only the status is told.
+    if (HasReading(f))
         tip = Reading(f, 0, f.SystemTemp, "System") + " " + Reading(f, 1, f.CPUTemp, "CPU");
     const std::string status = StatusText(f, state);
     if (!status.empty()) tip += (tip.empty() ? "" : kSeparator) + status;

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <string_view>
 
+#include "base/number_text.h"
 #include "monitor/monitor_cycle.h"
 #include "setup/setup_problem.h"
 #include "state/channels.h"
@@ -29,65 +29,17 @@ void AppendEscaped(std::string& out, std::string_view value) {
     }
 }
 
-// Numbers are written straight into the file's buffer by hand, digits from the end once
-// their count is known: the library's conversions and appends cost more than the whole file.
-template <typename Unsigned>
-char* PutDigits(char* out, Unsigned u) {
-    constexpr int kMost = std::numeric_limits<Unsigned>::digits10 + 1;
-    int n = 1;
-    for (Unsigned power = 10; n < kMost && u >= power; power *= 10) ++n;  // wraps only at the end
-    char* const end = out + n;
-    out = end;
-    do {
-        *--out = static_cast<char>('0' + u % 10);
-        u /= 10;
-    } while (u != 0);
-    return end;
-}
-
-char* PutInt(char* out, long long v) {
-    const unsigned long long u =
-        v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-    if (v < 0) *out++ = '-';
-    // Readings fit 32 bits, whose division is the cheaper one.
-    if (u <= 0xFFFFFFFFULL) return PutDigits(out, static_cast<std::uint32_t>(u));
-    return PutDigits(out, u);
-}
-
 char* PutText(char* out, const char* text) {
     while (*text != '\0') *out++ = *text++;
     return out;
 }
 
-// Digits of `thousandths` with a point before the last three ("0.005", "3.200").
-template <typename Unsigned>
-char* PutPointed(char* out, Unsigned thousandths) {
-    constexpr int kMost = std::numeric_limits<Unsigned>::digits10 + 1;
-    int n = 4;
-    for (Unsigned power = 10000; n < kMost && thousandths >= power; power *= 10) ++n;
-    char* const end = out + n + 1;
-    out = end;
-    for (int k = 0; k < n; ++k) {
-        if (k == 3) *--out = '.';
-        *--out = static_cast<char>('0' + thousandths % 10);
-        thousandths /= 10;
-    }
-    return end;
-}
-
-// Three decimals, halves away from zero.
+// Three decimals; the format's own words for what is no number.
 char* PutThousandths(char* out, double v) {
     if (!(std::fabs(v) < 1e15))
         return PutText(out, std::isnan(v) ? "NaN" : v > 0 ? "+Inf" : "-Inf");
-    const auto m = static_cast<long long>(v * 1000.0 + (v < 0 ? -0.5 : 0.5));
-    if (m < 0) *out++ = '-';
-    const auto a = static_cast<unsigned long long>(m < 0 ? -m : m);
-    if (a <= 0xFFFFFFFFULL) return PutPointed(out, static_cast<std::uint32_t>(a));
-    return PutPointed(out, a);
+    return PutFixed(out, v, 3);
 }
-
-// The longest a number can be written, sign and decimals included.
-constexpr std::size_t kNumberRoom = 32;
 
 std::string ChipIdText(int id) {
     if (id < 0) return "unknown";
@@ -171,7 +123,7 @@ bool Same(const std::string& a, const std::string& b) {
 bool MetricsFile::SameShape(const Form1& f) const {
     const Shape& s = shape_;
     const MonitorState& m = f.monitor;
-    if (!laid_out_ || s.reachable == m.hardware_unreachable || s.checked != m.volt_checked ||
+    if (!laid_out_ || s.reading != HasReading(f) || s.checked != m.volt_checked ||
         s.chip_id != f.findings.chip_id || s.chip_revision != f.findings.chip_revision ||
         s.chip_identified != f.findings.chip_identified ||
         std::strcmp(s.driver, DriverKind(facts_)) != 0 || s.fan_flag != f.KelvaneFanFlag ||
@@ -199,7 +151,7 @@ void MetricsFile::TakeShape(const Form1& f) {
         s.shown[v] = f.window.TempLabel[v].visible;
     }
     s.checked = f.monitor.volt_checked;
-    s.reachable = !f.monitor.hardware_unreachable;
+    s.reading = HasReading(f);
     s.chip_id = f.findings.chip_id;
     s.chip_revision = f.findings.chip_revision;
     s.chip_identified = f.findings.chip_identified;
@@ -221,10 +173,10 @@ void MetricsFile::Layout(const Form1& f) {
     std::array<std::string, 3> names;
     for (int n = 0; n < 3; ++n) names[static_cast<std::size_t>(n)] = ChannelName(f, n);
 
-    // Readings of a tick that could not reach the chip would be stale: their families stay
-    // empty until the chip answers again.
+    // A tick without a reading leaves the reading families empty: the numbers it holds are
+    // stale or were never read.
     w.Family("kelvane_temperature_celsius", "Temperature of a channel in degrees Celsius.");
-    for (int n = 0; s.reachable && n < 3; ++n) {
+    for (int n = 0; s.reading && n < 3; ++n) {
         w.Sample("kelvane_temperature_celsius")
             .Label("channel", n)
             .Label("name", names[static_cast<std::size_t>(n)]);
@@ -232,7 +184,7 @@ void MetricsFile::Layout(const Form1& f) {
     }
     w.Family("kelvane_fan_speed_rpm",
              "Fan speed of a channel as displayed, in revolutions per minute.");
-    for (int n = 0; s.reachable && n < 3; ++n) {
+    for (int n = 0; s.reading && n < 3; ++n) {
         w.Sample("kelvane_fan_speed_rpm")
             .Label("channel", n)
             .Label("name", names[static_cast<std::size_t>(n)]);
@@ -240,14 +192,14 @@ void MetricsFile::Layout(const Form1& f) {
     }
     w.Family("kelvane_temperature_limit_celsius",
              "Limit the monitor compares a channel's temperature with, in degrees Celsius.");
-    for (int n = 0; s.reachable && n < 2; ++n) {
+    for (int n = 0; s.reading && n < 2; ++n) {
         w.Sample("kelvane_temperature_limit_celsius")
             .Label("channel", n)
             .Label("name", names[static_cast<std::size_t>(n)]);
         number(Slot::Limit, n);
     }
     w.Family("kelvane_voltage_volts", "Value of a shown voltage input, in volts.");
-    for (int v = 0; s.reachable && v < 9; ++v) {
+    for (int v = 0; s.reading && v < 9; ++v) {
         if (!s.shown[static_cast<std::size_t>(v)]) continue;
         w.Sample("kelvane_voltage_volts")
             .Label("input", v)
@@ -256,7 +208,7 @@ void MetricsFile::Layout(const Form1& f) {
     }
     w.Family("kelvane_voltage_in_tolerance",
              "1 when a voltage input whose alarm applies is within its tolerance, else 0.");
-    for (int v = 0; s.reachable && v < 9; ++v) {
+    for (int v = 0; s.reading && v < 9; ++v) {
         if (!s.checked[static_cast<std::size_t>(v)]) continue;
         w.Sample("kelvane_voltage_in_tolerance")
             .Label("input", v)
@@ -306,7 +258,7 @@ void MetricsFile::Layout(const Form1& f) {
     after_ = '\n' + text;
     for (std::size_t i = 1; i < pieces_.size(); ++i) pieces_[i].before.insert(0, 1, '\n');
     room_ = after_.size();
-    for (const Piece& p : pieces_) room_ += p.before.size() + kNumberRoom;
+    for (const Piece& p : pieces_) room_ += p.before.size() + kNumberTextRoom;
     laid_out_ = true;
 }
 
@@ -322,13 +274,13 @@ std::size_t MetricsFile::Fill(const Form1& f, double unix_seconds, std::string& 
         const auto i = static_cast<std::size_t>(p.index);
         switch (p.slot) {
             case Slot::Temperature:
-                out = PutInt(out, m.temps[i]);
+                out = PutInteger(out, m.temps[i]);
                 break;
             case Slot::FanSpeed:
-                out = PutInt(out, m.fan_speeds[i]);
+                out = PutInteger(out, m.fan_speeds[i]);
                 break;
             case Slot::Limit:
-                out = PutInt(out, TemperatureLimit(f, p.index));
+                out = PutInteger(out, TemperatureLimit(f, p.index));
                 break;
             case Slot::Volts:
                 out = PutThousandths(out, m.volts[i]);
@@ -337,13 +289,13 @@ std::size_t MetricsFile::Fill(const Form1& f, double unix_seconds, std::string& 
                 *out++ = m.volt_in_tolerance[i] ? '1' : '0';
                 break;
             case Slot::Status:
-                out = PutInt(out, m.g_ErrorCode);
+                out = PutInteger(out, m.g_ErrorCode);
                 break;
             case Slot::Lasting:
                 *out++ = m.alarm_lasting ? '1' : '0';
                 break;
             case Slot::Critical:
-                out = PutInt(out, m.g_Critical);
+                out = PutInteger(out, m.g_Critical);
                 break;
             case Slot::Reachable:
                 *out++ = m.hardware_unreachable ? '0' : '1';
@@ -352,10 +304,10 @@ std::size_t MetricsFile::Fill(const Form1& f, double unix_seconds, std::string& 
                 *out++ = HasSetupProblem(f, static_cast<SetupReason>(p.index)) ? '1' : '0';
                 break;
             case Slot::Timestamp:  // whole seconds: plenty for telling a silent terminal
-                out = PutInt(out, static_cast<long long>(std::floor(unix_seconds)));
+                out = PutInteger(out, static_cast<long long>(std::floor(unix_seconds)));
                 break;
             case Slot::Restored:
-                out = PutInt(out, restored);
+                out = PutInteger(out, restored);
                 break;
         }
     }

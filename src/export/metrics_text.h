@@ -63,7 +63,7 @@ class MetricsFile {
         std::array<std::string, 9> input_names;
         std::array<bool, 9> shown{};
         std::array<bool, 9> checked{};
-        bool reachable = false;
+        bool reading = false;
         int chip_id = -2, chip_revision = -2;
         bool chip_identified = false;
         const char* driver = "";

@@ -1,46 +1,32 @@
 #include "export/textfile_writer.h"
 
 #include <string_view>
+#include <utility>
 
 namespace kelvane {
-namespace {
-
-// The number of the buffer between the two threads, and what it holds.
-constexpr unsigned kNumber = 3;
-constexpr unsigned kFresh = 4;  // a text not yet taken
-constexpr unsigned kStop = 8;
-
-}  // namespace
 
 // Kept alive by the thread as well, so the thread may outlive a writer that gave up on it.
 struct TextFileWriter::Shared {
     explicit Shared(FileReplacer& f) : files(f) {}
     FileReplacer& files;
-    struct Text {
-        std::string bytes, path;
-        std::size_t size = 0;
-    };
-    std::array<Text, 3> texts;
-    std::atomic<unsigned> middle{1};
-    std::atomic<bool> writing{false};
-    // The thread sleeps on `wake` and the tick's hand-over wakes it; the failures and the end
-    // of the thread are read rarely. A plain condition variable rather than the atomic's own
-    // wait, which once left the thread asleep after a hand-over in the Windows build.
-    mutable std::mutex mutex;
-    std::condition_variable wake;
-    mutable std::condition_variable written;
-    WriteFailures failures;
+    std::mutex mutex;
+    std::condition_variable changed;  // a text or the stop for the thread; a write's end
+    Text waiting;                     // the newest text, while `fresh`
+    bool fresh = false;
+    bool writing = false;
+    bool stop = false;
     bool finished = false;
+    WriteFailures failures;
 };
 
 TextFileWriter::TextFileWriter(FileReplacer& files)
     : shared_(std::make_shared<Shared>(files)), thread_(Run, shared_) {}
 
 TextFileWriter::~TextFileWriter() {
-    shared_->middle.fetch_or(kStop);
     std::unique_lock lock(shared_->mutex);
-    shared_->wake.notify_one();
-    if (shared_->written.wait_for(lock, std::chrono::seconds(2),
+    shared_->stop = true;
+    shared_->changed.notify_all();
+    if (shared_->changed.wait_for(lock, std::chrono::seconds(2),
                                   [&] { return shared_->finished; })) {
         lock.unlock();
         thread_.join();
@@ -49,16 +35,17 @@ TextFileWriter::~TextFileWriter() {
     }
 }
 
-std::string& TextFileWriter::Buffer() { return shared_->texts[back_].bytes; }
-
 void TextFileWriter::HandOver(const std::string& path, std::size_t size) {
-    Shared::Text& text = shared_->texts[back_];
-    text.size = size;
-    if (text.path != path) text.path = path;
-    back_ = shared_->middle.exchange(back_ | kFresh) & kNumber;
-    // Taken so that the thread is either before its check of `middle` or asleep.
-    { std::lock_guard lock(shared_->mutex); }
-    shared_->wake.notify_one();
+    text_.size = size;
+    if (text_.path != path) text_.path = path;
+    {
+        std::lock_guard lock(shared_->mutex);
+        // The strings trade their storage: nothing is copied, and a dropped text's buffer
+        // comes back for the next tick.
+        std::swap(text_, shared_->waiting);
+        shared_->fresh = true;
+    }
+    shared_->changed.notify_all();
 }
 
 WriteFailures TextFileWriter::failures() const {
@@ -68,39 +55,38 @@ WriteFailures TextFileWriter::failures() const {
 
 bool TextFileWriter::WaitIdle(std::chrono::milliseconds limit) const {
     std::unique_lock lock(shared_->mutex);
-    return shared_->written.wait_for(
-        lock, limit, [&] { return !shared_->writing && !(shared_->middle & kFresh); });
+    return shared_->changed.wait_for(lock, limit,
+                                     [&] { return !shared_->writing && !shared_->fresh; });
 }
 
 void TextFileWriter::Run(std::shared_ptr<Shared> s) {
-    unsigned front = 2;  // the thread's buffer
+    Text text;  // the thread's
+    std::unique_lock lock(s->mutex);
     for (;;) {
-        {
-            std::unique_lock lock(s->mutex);
-            s->wake.wait(lock, [&] { return (s->middle.load() & (kFresh | kStop)) != 0; });
-        }
-        if (s->middle.load() & kStop) break;
-        s->writing = true;  // before the take, so that WaitIdle never sees neither
-        front = s->middle.exchange(front) & kNumber;
-        const Shared::Text& text = s->texts[front];
+        s->changed.wait(lock, [&] { return s->fresh || s->stop; });
+        if (s->stop) break;
+        std::swap(text, s->waiting);
+        s->fresh = false;
+        s->writing = true;
+        // Never held across the replace: the tick must hand over while a write hangs.
+        lock.unlock();
         bool ok = false;
         try {
             ok = s->files.Replace(text.path, std::string_view(text.bytes.data(), text.size));
         } catch (...) {
             // Counted like any other failed write.
         }
-        std::lock_guard lock(s->mutex);
+        lock.lock();
         s->writing = false;
         s->failures.last_failed = !ok;
         if (!ok) {
             ++s->failures.count;
             s->failures.path = text.path;
         }
-        s->written.notify_all();
+        s->changed.notify_all();
     }
-    std::lock_guard lock(s->mutex);
     s->finished = true;
-    s->written.notify_all();
+    s->changed.notify_all();
 }
 
 }  // namespace kelvane

@@ -1,11 +1,8 @@
 #pragma once
 // Writes the metrics file on a thread of its own, so that a slow path (a network share, a
-// virus scanner holding the file) delays no tick. Three buffers take turns: the tick builds
-// in one, the thread writes another, and the third holds the newest text not yet taken. A
-// hand-over is one atomic exchange of buffer numbers, so while a write is under way only the
-// newest text waits and older ones are dropped.
-#include <array>
-#include <atomic>
+// virus scanner holding the file) delays no tick. The tick builds in its buffer and swaps it
+// with the one waiting for the thread, under one lock held only for the swap: while a write
+// is under way only the newest text waits and older ones are dropped.
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -34,7 +31,7 @@ class TextFileWriter {
     TextFileWriter& operator=(const TextFileWriter&) = delete;
 
     // The buffer to build the next text in; HandOver takes it.
-    std::string& Buffer();
+    std::string& Buffer() { return text_.bytes; }
     // Takes the first `size` bytes of Buffer() as the newest file for `path`.
     void HandOver(const std::string& path, std::size_t size);
     WriteFailures failures() const;
@@ -42,11 +39,15 @@ class TextFileWriter {
     bool WaitIdle(std::chrono::milliseconds limit) const;
 
   private:
+    struct Text {
+        std::string bytes, path;
+        std::size_t size = 0;
+    };
     struct Shared;
     static void Run(std::shared_ptr<Shared> shared);
 
     std::shared_ptr<Shared> shared_;
-    unsigned back_ = 0;  // the tick's buffer
+    Text text_;  // the tick's
     std::thread thread_;
 };
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/number_text.h"
 #include "history/civil_time.h"
 
 namespace kelvane::history {
@@ -65,45 +66,22 @@ bool Split(std::string_view line, std::vector<std::string_view>& cells, std::siz
     return cells.size() == want;
 }
 
-}  // namespace
-
-void AppendInteger(std::string& out, std::int64_t value) {
-    char digits[24];
-    std::size_t n = 0;
-    std::uint64_t v =
-        value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    do {
-        digits[n++] = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v != 0);
-    if (value < 0) out += '-';
-    while (n > 0) out += digits[--n];
-}
-
-void AppendFixed(std::string& out, double value, int decimals) {
+// Beyond what a reading can be, the number without decimals; nothing finite, a zero.
+void AppendCell(std::string& out, double value, int decimals) {
     if (!std::isfinite(value) || std::fabs(value) > 1e15) {
         char text[64];
         std::snprintf(text, sizeof text, "%.0f", std::isfinite(value) ? value : 0.0);
         out += text;
         return;
     }
-    std::int64_t scale = 1;
-    for (int i = 0; i < decimals; ++i) scale *= 10;
-    const std::int64_t units = std::llround(std::fabs(value) * static_cast<double>(scale));
-    if (value < 0 && units != 0) out += '-';
-    AppendInteger(out, units / scale);
-    if (decimals == 0) return;
-    out += '.';
-    std::int64_t fraction = units % scale;
-    for (std::int64_t digit = scale / 10; digit > 0; digit /= 10) {
-        out += static_cast<char>('0' + fraction / digit);
-        fraction %= digit;
-    }
+    AppendFixed(out, value, decimals);
 }
+
+}  // namespace
 
 std::string FixedText(double value, int decimals) {
     std::string s;
-    AppendFixed(s, value, decimals);
+    AppendCell(s, value, decimals);
     return s;
 }
 
@@ -120,19 +98,19 @@ std::string SampleRow(const Sample& s, int offset_minutes, const VoltsOf& volts)
     row += s.lasting() ? ",1" : ",0";
     row += s.critical() ? ",1" : ",0";
     row += s.reachable() ? ",1" : ",0";
-    // What an unreachable chip last said is not a reading of this second.
+    // What the chip last said before this second is not a reading of it.
     for (int n = 0; n < kChannels; ++n) {
         row += ',';
-        if (s.reachable()) AppendInteger(row, s.temp[static_cast<std::size_t>(n)]);
+        if (s.has_reading()) AppendInteger(row, s.temp[static_cast<std::size_t>(n)]);
     }
     for (int n = 0; n < kChannels; ++n) {
         row += ',';
-        if (s.reachable()) AppendInteger(row, s.fan[static_cast<std::size_t>(n)]);
+        if (s.has_reading()) AppendInteger(row, s.fan[static_cast<std::size_t>(n)]);
     }
     for (int v = 0; v < kInputs; ++v) {
         row += ',';
-        if (s.reachable() && s.shown(v))
-            AppendFixed(row, volts(v, s.volt[static_cast<std::size_t>(v)]), 2);
+        if (s.has_reading() && s.shown(v))
+            AppendCell(row, volts(v, s.volt[static_cast<std::size_t>(v)]), 2);
     }
     return row + kEol;
 }
@@ -160,11 +138,11 @@ std::string MinuteRowText(const MinuteRow& r) {
             continue;
         }
         row += ',';
-        AppendFixed(row, s.min, Decimals(i, false));
+        AppendCell(row, s.min, Decimals(i, false));
         row += ',';
-        AppendFixed(row, s.mean, Decimals(i, true));
+        AppendCell(row, s.mean, Decimals(i, true));
         row += ',';
-        AppendFixed(row, s.max, Decimals(i, false));
+        AppendCell(row, s.max, Decimals(i, false));
     }
     return row + kEol;
 }

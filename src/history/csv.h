@@ -37,8 +37,6 @@ struct MinuteRow {
 
 // Fixed decimals, always with a dot whatever the locale.
 std::string FixedText(double value, int decimals);
-void AppendFixed(std::string& out, double value, int decimals);
-void AppendInteger(std::string& out, std::int64_t value);
 
 // The one-second rows of incidents and of a saved ring span.
 std::string SampleHeader();

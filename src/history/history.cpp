@@ -26,7 +26,8 @@ Sample SampleOf(const Form1& f, std::int64_t now) {
     s.status = static_cast<std::uint8_t>(std::clamp(m.g_ErrorCode, 0, 255));
     s.flags = static_cast<std::uint8_t>((m.alarm_lasting ? Sample::kLasting : 0) |
                                         (m.g_Critical == 1 ? Sample::kCritical : 0) |
-                                        (m.hardware_unreachable ? 0 : Sample::kReachable));
+                                        (m.hardware_unreachable ? 0 : Sample::kReachable) |
+                                        (HasReading(f) ? 0 : Sample::kNoReading));
     return s;
 }
 

@@ -34,6 +34,7 @@ void MinuteAccumulator::Add(const Sample& s) {
         ++unreachable_;
         return;
     }
+    if (!s.has_reading()) return;
     limit_ = {s.limit[0], s.limit[1]};
     for (int n = 0; n < kChannels; ++n) {
         const auto i = static_cast<std::size_t>(n);

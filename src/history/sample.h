@@ -19,12 +19,15 @@ struct Sample {
     std::array<std::uint8_t, 2> limit{};  // temperature limits of channels 0 and 1
     std::uint16_t volt_shown = 0;         // bit v: input v was shown, so read
     std::uint8_t status = 0;              // the monitor's status code 0..4
-    std::uint8_t flags = 0;               // kLasting | kCritical | kReachable
+    std::uint8_t flags = 0;               // kLasting | kCritical | kReachable | kNoReading
 
-    static constexpr std::uint8_t kLasting = 1, kCritical = 2, kReachable = 4;
+    // kNoReading: the driver answered, but the tick read nothing (a set-up problem kept it
+    // from the monitor). Such a second is no outage, and no reading either.
+    static constexpr std::uint8_t kLasting = 1, kCritical = 2, kReachable = 4, kNoReading = 8;
     bool lasting() const { return (flags & kLasting) != 0; }
     bool critical() const { return (flags & kCritical) != 0; }
     bool reachable() const { return (flags & kReachable) != 0; }
+    bool has_reading() const { return (flags & (kReachable | kNoReading)) == kReachable; }
     bool shown(int v) const { return (volt_shown >> v & 1) != 0; }
 };
 static_assert(sizeof(Sample) <= 48, "a day of samples must stay within 4 MB");

@@ -92,7 +92,7 @@ SpanData RingSpan(const Ring& ring, std::int64_t begin, std::int64_t end, int co
         ColumnSums& cs = sums[c];
         cs.seen = true;
         cs.lasting = cs.lasting || s.lasting();
-        if (!s.reachable()) return;
+        if (!s.has_reading()) return;
         if (!cs.reached) cs.limit = {s.limit[0], s.limit[1]};  // the newest
         cs.reached = true;
         for (std::size_t n = 0; n < kChannels; ++n) {
@@ -132,7 +132,8 @@ SpanData MinuteSpan(const std::vector<MinuteRow>& rows, std::int64_t begin, std:
         ColumnSums& cs = sums[static_cast<std::size_t>(c)];
         cs.lasting = cs.lasting || r.lasting_s > 0;
         const int reached = r.samples - r.unreachable_s;
-        if (reached <= 0) continue;
+        // A minute that read no temperature held no reading, outage or not.
+        if (reached <= 0 || !r.stat[0].present) continue;
         cs.reached = true;
         cs.limit = r.limit;
         for (std::size_t i = 0; i < kReadings; ++i) {

@@ -135,9 +135,8 @@ StatusHolder StatusHolderOf(const Form1& f) {
 void WithholdMisplacedMonitor(Form1& f) { f.chip.WithholdMonitor(MonitorMisplaced(f)); }
 
 void SetupStatusLine::BeforeTell(Form1& f) {
-    const MonitorState& m = f.monitor;
     // Without a reading the design captions would pass for values.
-    if (m.hardware_unreachable || f.chip.monitor_withheld())
+    if (!HasReading(f))
         for (Control& field : f.window.TempLabel) field.caption = kNoValue;
     if (StatusHolderOf(f) != StatusHolder::SetupProblem) return;
     // A line the cycle left on "Normal..." or never wrote (no tick reached the monitor).

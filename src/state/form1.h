@@ -173,6 +173,12 @@ struct Form1 {
     std::string ProgramFile(const std::string& name) const { return program_folder + "\\" + name; }
 };
 
+// Whether the last tick read the hardware monitor. Without a reading, the numbers in
+// `monitor` are an older tick's or were never read, so no view, file or export shows them.
+inline bool HasReading(const Form1& f) {
+    return !f.monitor.hardware_unreachable && !f.chip.monitor_withheld();
+}
+
 // The file naming the program root (g_ProgramRoot), and the fan tool's folder under it.
 inline constexpr const char* kProgTxt = "c:\\prog.txt";
 inline constexpr const char* kToolFolder = "\\Vorlind\\Vorlind Fan control Tool\\";

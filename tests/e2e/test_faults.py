@@ -35,6 +35,11 @@ def ops(k):
     return [re.sub(r"^\d+ ", "", line) for line in k.trace_lines()]
 
 
+def tray_tips(k):
+    """The texts of the tooltips on the desktop: the tray icons' tips among them."""
+    return [line[4:] for line in k.probe("tooltips").stdout.splitlines() if line.startswith("tip=")]
+
+
 def ticks_started(k):
     # Every tick reads channel 0's temperature once, and nothing else reads that register.
     return sum(1 for op in ops(k) if op.startswith("ReadReg 0x0295 0x29 "))
@@ -357,7 +362,8 @@ def test_no_settings_file_is_a_working_default(k):
 
 def test_address_at_the_data_port_is_a_setup_problem(k):
     k.describe_board(QUIET_BOARD)
-    k.write(INI, "[Option]\r\nAddress=662\r\n")
+    os.makedirs(k.c_path("C:\\metrics"))
+    k.write(INI, "[Option]\r\nAddress=662\r\n[Export]\r\nTextFile=C:\\metrics\\k.prom\r\n")
     proc = started(k)
     text = "Hardware monitor not at 0x296 (the chip says 0x295)"
     seen = wait_label(k, text, timeout=20)
@@ -367,6 +373,18 @@ def test_address_at_the_data_port_is_a_setup_problem(k):
     late = [op for op in lines[found:] if " 0x0296 " in op or " 0x0297 " in op]
     check(late == [], "accesses at the wrong port after the chip said where: %s" % late[:4])
     check(k.child(TEMP_LABEL0).get("text") == "\u2013", "voltage field: %s" % k.child(TEMP_LABEL0))
+    # Nothing was read, so nothing is told as a reading; a set-up problem, not an outage.
+    check(k.wait_for(lambda: text in tray_tips(k), timeout=10), "tray tips: %s" % tray_tips(k))
+    check(not any("\xb0" in tip for tip in tray_tips(k)), "a reading in the tray: %s" % tray_tips(k))
+    prom = k.c_path("C:\\metrics\\k.prom")
+    check(k.wait_for(lambda: os.path.exists(prom), timeout=10), "no metrics file")
+    metrics = open(prom).read()
+    for line in ('kelvane_setup_problem{reason="monitor_not_at_address"} 1',
+                 "kelvane_status_code 0", "kelvane_hardware_reachable 1"):
+        check(line in metrics.splitlines(), "metrics lack %r:\n%s" % (line, metrics))
+    readings = [line for line in metrics.splitlines() if not line.startswith("#")
+                and line.startswith(("kelvane_temperature", "kelvane_fan_speed", "kelvane_voltage"))]
+    check(readings == [], "readings exported without a reading: %s" % readings)
     alive(k, proc, "with Address at the data port")
 
 

@@ -184,7 +184,7 @@ int Resources(HWND window) {
 
 int Usage() {
     std::fputs(
-        "probe list | count TITLE | window TITLE | wait TITLE MS | gone TITLE MS | children TITLE\n"
+        "probe list | tooltips | count TITLE | window TITLE | wait TITLE MS | gone TITLE MS | children TITLE\n"
         "      child TITLE ID | click TITLE ID | command TITLE ID | trackbar TITLE ID\n"
         "      settrackbar TITLE ID POS | tabs TITLE | selecttab TITLE INDEX | hotkeys-free\n"
         "      pixel TITLE ID X Y | button TITLE ID | listbox TITLE ID | focus TITLE ID\n"
@@ -245,6 +245,46 @@ std::string TabCaption(HWND tab, int index) {
     return caption;
 }
 
+// Each tool text of a tooltip window, whichever process owns it (the notification area's
+// tips are the shell's), as "tip=" lines in the ANSI code page. Like a tab, the tool answers
+// only with pointers into its own process.
+BOOL CALLBACK ListTips(HWND hwnd, LPARAM) {
+    char name[64] = {};
+    GetClassNameA(hwnd, name, sizeof name);
+    if (std::string(name) != TOOLTIPS_CLASSA) return TRUE;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
+                                 FALSE, pid);
+    if (!process) return TRUE;
+    constexpr int kText = 1024;
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(TTTOOLINFOW) + kText * sizeof(WCHAR),
+                                  MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (remote) {
+        auto* remote_text =
+            reinterpret_cast<WCHAR*>(static_cast<char*>(remote) + sizeof(TTTOOLINFOW));
+        const LRESULT count = SendMessageW(hwnd, TTM_GETTOOLCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            TTTOOLINFOW info{};
+            info.cbSize = sizeof info;
+            info.lpszText = remote_text;
+            WCHAR text[kText] = {};
+            SIZE_T done = 0;
+            if (!WriteProcessMemory(process, remote, &info, sizeof info, &done) ||
+                !WriteProcessMemory(process, remote_text, text, sizeof(WCHAR), &done) ||
+                !SendMessageW(hwnd, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(remote)) ||
+                !ReadProcessMemory(process, remote_text, text, (kText - 1) * sizeof(WCHAR), &done))
+                continue;
+            char ansi[kText * 2] = {};
+            WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, sizeof ansi, nullptr, nullptr);
+            std::printf("tip=%s\n", ansi);
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return TRUE;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -252,6 +292,10 @@ int main(int argc, char** argv) {
     const std::string verb = argv[1];
     if (verb == "list") {
         EnumWindows(ListTop, 0);
+        return 0;
+    }
+    if (verb == "tooltips") {
+        EnumWindows(ListTips, 0);
         return 0;
     }
     if (verb == "hotkeys-free") {

@@ -157,6 +157,23 @@ TEST(FleetExport, MetricsFileShowsTheTicksReadingsStatusAndChip) {
     EXPECT_NE(setup.find("layout=\"unknown\""), std::string::npos);
     t.f.findings.chip_identified = true;
 
+    // A monitor withheld at a wrong Address reads nothing: a set-up problem, not an outage.
+    t.board.set_reg(kCpuTemp, 42);
+    t.Tick(30);
+    t.f.findings.monitor_base = 0x2A0;
+    t.f.chip.WithholdMonitor(true);
+    t.Tick();
+    const std::string withheld = t.Text();
+    EXPECT_EQ(t.Cached(), withheld);
+    EXPECT_TRUE(Has(withheld, "kelvane_setup_problem{reason=\"monitor_not_at_address\"} 1"));
+    EXPECT_TRUE(Has(withheld, "kelvane_status_code 0"));
+    EXPECT_TRUE(Has(withheld, "kelvane_hardware_reachable 1"));
+    for (const char* family : {"kelvane_temperature_celsius{", "kelvane_fan_speed_rpm{",
+                               "kelvane_temperature_limit_celsius{", "kelvane_voltage_volts{"})
+        EXPECT_EQ(withheld.find(family), std::string::npos) << family;
+    t.f.chip.WithholdMonitor(false);
+    t.f.findings.monitor_base = 0x290;
+
     // An unreachable chip: no stale readings, only the state.
     t.board.set_failing(true);
     t.Tick();
@@ -241,6 +258,21 @@ TEST(FleetExport, AHangingWriteHoldsUpNoTickAndOnlyTheNewestTextWaits) {
         EXPECT_TRUE(textfile.failures().last_failed);
     }
     t.f.tick_listeners.clear();
+
+    // An end soon after a hand-over finds the thread wherever it is, and waits for it: the
+    // delays before the end sweep the thread's wake-up, its check for the end and its take.
+    FakeReplacer quick;
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    for (int i = 0; i < 1000; ++i) {
+        TextFileWriter writer(quick);
+        writer.Buffer() = "x";
+        writer.HandOver("p", 1);
+        const auto end = Clock::now() + std::chrono::nanoseconds(i % 1000 * 100);
+        while (Clock::now() < end) {
+        }
+    }
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
 }
 
 TEST(FleetEvents, EachTransitionIsReportedOnce) {
@@ -261,9 +293,12 @@ TEST(FleetEvents, EachTransitionIsReportedOnce) {
     t.Tick(4);
     t.board.set_failing(false);
     t.Tick(3);
-    // A set-up problem: named once when it appears, 31 once none is left.
+    // A set-up problem: named once when it appears, 31 once none is left. The withheld
+    // monitor's ticks read nothing, and that is no outage.
     t.f.findings.monitor_base = 0x291;
+    t.f.chip.WithholdMonitor(true);
     t.Tick(3);
+    t.f.chip.WithholdMonitor(false);
     t.f.findings.monitor_base = 0x290;
     t.Tick(2);
     Form1_Form_Unload(t.f, shell);

@@ -518,10 +518,24 @@ TEST(HistoryListener, KeepsWhatTheTickReadAndNamesTheIncidentForTheEvents) {
     EXPECT_EQ(s.limit[1], TemperatureLimit(f, 1));
     EXPECT_DOUBLE_EQ(history.volts()(1, 190), f.monitor.volts[1]);
     EXPECT_TRUE(s.reachable());
+
+    // A monitor withheld at a wrong Address: a gap in the rows and the plot, but no outage.
+    f.chip.WithholdMonitor(true);
+    rig.clock.unix_seconds += 10;
+    for (int i = 0; i < 3; ++i) Form1_Timer1_Timer(f);
+    const Sample& w = history.ring().newest();
+    EXPECT_TRUE(w.reachable() && !w.has_reading());
+    EXPECT_EQ(history.incident_path(), "");
+    EXPECT_EQ(SampleRow(w, 120, history.volts()),
+              "2026-06-12T11:45:41+02:00,0,0,0,1,,,,,,,,,,,,,,,\r\n");
+    const SpanData d = RingSpan(history.ring(), w.time - 10, w.time + 1, 11, history.volts());
+    EXPECT_TRUE(!d.columns[0].gap && d.columns[10].gap && !d.columns[10].stat[0].present);
+    f.chip.WithholdMonitor(false);
+
     board.set_failing(true);
     Form1_Timer1_Timer(f);
     EXPECT_FALSE(history.ring().newest().reachable());
-    EXPECT_EQ(history.incident_path(), "E:\\hist\\incidents\\20260612-114531-unreachable.csv");
+    EXPECT_EQ(history.incident_path(), "E:\\hist\\incidents\\20260612-114541-unreachable.csv");
 }
 
 }  // namespace

@@ -1,11 +1,39 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <string>
+
 #include "base/byte.h"
 #include "base/int16.h"
+#include "base/number_text.h"
 #include "base/rounding.h"
 
 namespace kelvane {
 namespace {
+
+TEST(NumberText, IntegersAndFixedDecimalsEitherSideOf32Bits) {
+    auto integer = [](long long v) {
+        std::string s = "=";
+        AppendInteger(s, v);
+        return s;
+    };
+    EXPECT_EQ(integer(0), "=0");
+    EXPECT_EQ(integer(-7), "=-7");
+    EXPECT_EQ(integer(4294967295LL), "=4294967295");
+    EXPECT_EQ(integer(4294967296LL), "=4294967296");
+    EXPECT_EQ(integer(LLONG_MIN), "=-9223372036854775808");
+    auto fixed = [](double v, int decimals) {
+        std::string s;
+        AppendFixed(s, v, decimals);
+        return s;
+    };
+    EXPECT_EQ(fixed(0.0005, 3), "0.001");
+    EXPECT_EQ(fixed(-0.0004, 3), "0.000");
+    EXPECT_EQ(fixed(-12.345, 1), "-12.3");
+    EXPECT_EQ(fixed(7.0, 0), "7");
+    EXPECT_EQ(fixed(5e9 + 0.25, 2), "5000000000.25");
+    EXPECT_EQ(fixed(-999999999999.5, 0), "-1000000000000");
+}
 
 TEST(Rounding, TiesGoToTheEvenNeighbour) {
     EXPECT_EQ(RoundHalfEven(3.5), 4);

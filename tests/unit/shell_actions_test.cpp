@@ -206,6 +206,15 @@ TEST_F(ShellFixture, TrayStateTipAndOneBalloonPerHiddenEpisode) {
     f.monitor.alarm_lasting = true;
     EXPECT_EQ(TrayStateOf(f), TrayState::LastingFault);  // the heavier state wins
 
+    // A monitor withheld at a wrong Address read nothing: the tip shows no number.
+    f.monitor.alarm_lasting = false;
+    f.monitor.volt_checked[2] = false;
+    f.chip.WithholdMonitor(true);
+    tick(1);
+    EXPECT_EQ(tray.state(), TrayState::Normal);
+    EXPECT_EQ(tray.tip().find_first_of("0123456789"), std::string::npos) << tray.tip();
+    f.chip.WithholdMonitor(false);
+
     board.set_failing(true);
     tick(1);
     EXPECT_EQ(tray.state(), TrayState::Unreachable);
