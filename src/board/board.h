@@ -107,8 +107,9 @@ class Board : public kelvane::PortDriver {
     std::function<long long()> clock_;
 };
 
-// One line of the access trace: "12 ReadReg 0x0295 0x29 = 0x2d".
-std::string TraceLine(long long ms, const Board::Access& access);
+// One line of the access trace: "12 pid=36 ReadReg 0x0295 0x29 = 0x2d". The value stays last,
+// so a reader can take the time, the process and the operation from the front.
+std::string TraceLine(long long ms, std::uint32_t pid, const Board::Access& access);
 // One line of the speaker record: "Tone divisor=1329 frequency=897.8 duration=150".
 std::string SpeakerLine(const Tone& tone);
 

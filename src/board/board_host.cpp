@@ -19,8 +19,9 @@ void AppendLine(const std::string& path, const std::string& line) {
 
 }  // namespace
 
-BoardHost::BoardHost(HostFiles files, Clock now_ms, Reporter report)
+BoardHost::BoardHost(HostFiles files, std::uint32_t pid, Clock now_ms, Reporter report)
     : files_(std::move(files)),
+      pid_(pid),
       now_(std::move(now_ms)),
       report_(std::move(report)),
       board_(Board::DemoDescription()) {
@@ -56,7 +57,7 @@ bool BoardHost::CrashDue(std::uint16_t port) {
 void BoardHost::Flush(long long now) {
     if (!files_.trace.empty()) {
         std::ofstream out(files_.trace, std::ios::binary | std::ios::app);
-        for (const Board::Access& a : board_.accesses()) out << TraceLine(now, a) << '\n';
+        for (const Board::Access& a : board_.accesses()) out << TraceLine(now, pid_, a) << '\n';
     }
     // The library lives as long as the program: keep nothing that grows.
     board_.clear_accesses();

@@ -11,15 +11,9 @@
 #include <string>
 
 #include "board/board.h"
+#include "board/host_files.h"
 
 namespace kelvane::board {
-
-struct HostFiles {
-    std::string description;  // empty: always the demo board
-    std::string trace;        // empty: no trace
-    std::string speaker;      // empty: no speaker record
-    std::string wav;          // empty: no rendering
-};
 
 class BoardHost {
   public:
@@ -28,8 +22,9 @@ class BoardHost {
     using Clock = std::function<long long()>;
     using Reporter = std::function<void(const std::string&)>;
 
-    // now_ms: milliseconds since the library was loaded. report hears description problems.
-    BoardHost(HostFiles files, Clock now_ms, Reporter report = {});
+    // pid: the process the library serves, written on every trace line. now_ms: milliseconds
+    // since the library was loaded. report hears description problems.
+    BoardHost(HostFiles files, std::uint32_t pid, Clock now_ms, Reporter report = {});
 
     std::uint8_t Inb(std::uint16_t port);
     void Outb(std::uint16_t port, std::uint8_t value);
@@ -60,6 +55,7 @@ class BoardHost {
 
     std::mutex mutex_;
     HostFiles files_;
+    std::uint32_t pid_;
     Clock now_;
     Reporter report_;
     Board board_;

@@ -14,8 +14,8 @@ std::string Hex(unsigned value, int digits) {
 
 }  // namespace
 
-std::string TraceLine(long long ms, const Board::Access& a) {
-    std::string line = std::to_string(ms) + " ";
+std::string TraceLine(long long ms, std::uint32_t pid, const Board::Access& a) {
+    std::string line = std::to_string(ms) + " pid=" + std::to_string(pid) + " ";
     switch (a.kind) {
         case Board::Access::Kind::Inb:
             return line + "Inb " + Hex(a.port, 4) + " = " + Hex(a.value, 2);

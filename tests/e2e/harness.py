@@ -70,7 +70,8 @@ class Kelvane:
         if self.board:
             env["KELVANE_BOARD"] = windows_path(self.board)
         env.update(extra)
-        return env
+        # None unsets: a program that must find its files elsewhere, as a service does.
+        return {key: value for key, value in env.items() if value is not None}
 
     def c_path(self, windows):
         """Linux path of a C: path such as C:\\hwm.txt."""
@@ -188,9 +189,11 @@ class Kelvane:
     def trace_lines(self):
         try:
             with open(self.trace) as f:
-                return [line.rstrip("\n") for line in f]
+                text = f.read()
         except FileNotFoundError:
             return []
+        # The last piece is empty, or a line the library is still writing.
+        return text.split("\n")[:-1]
 
     def wait_for(self, predicate, timeout=30, step=0.25):
         return wait_until(predicate, timeout, step)
@@ -249,9 +252,21 @@ def run_cases(cases, display):
 
 # Helpers shared by the settings, monitor and shell cases.
 
+def trace_fields(line):
+    """A trace line's time in ms, process id and operation:
+    "1240 pid=36 WriteReg 0x0295 0x15 0x80" gives (1240, 36, "WriteReg 0x0295 0x15 0x80")."""
+    ms, pid, op = line.split(" ", 2)
+    check(pid.startswith("pid="), "a trace line without its process: %r" % line)
+    return int(ms), int(pid[len("pid="):]), op
+
+
+def trace_pid(line):
+    return trace_fields(line)[1]
+
+
 def trace_ops(k):
-    """The trace without its time stamps: "WriteReg 0x0295 0x15 0x80"."""
-    return [line.split(" ", 1)[1] if " " in line else line for line in k.trace_lines()]
+    """The trace without its time stamps and process ids: "WriteReg 0x0295 0x15 0x80"."""
+    return [trace_fields(line)[2] for line in k.trace_lines()]
 
 
 def is_tick_start(op):

@@ -8,6 +8,7 @@ import shutil
 import time
 
 from harness import MAIN_TITLE, check
+from harness import trace_ops as ops
 from test_monitor import child_screen_rect, reddish_pixels
 
 UNREACHABLE = "Hardware monitor not reachable: brantelvio.dll"
@@ -30,9 +31,6 @@ QUIET_BOARD = "[Registers]\n2A=0x28\n29=0x26\n"
 CPU_OVER = "CPU Temperature Over..."
 
 
-def ops(k):
-    """Trace lines without their time stamps."""
-    return [re.sub(r"^\d+ ", "", line) for line in k.trace_lines()]
 
 
 def tray_tips(k):

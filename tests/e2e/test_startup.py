@@ -1,9 +1,9 @@
 """Start-up: the window, the order of the first chip accesses, single instance, fatal files."""
-import re
+import os
 import subprocess
 import time
 
-from harness import MAIN_TITLE, check
+from harness import MAIN_TITLE, check, restart_clean, trace_fields, trace_ops, windows_path
 from imaging import close, pixel
 
 CONVERT = "/usr/bin/convert"
@@ -33,8 +33,7 @@ def test_window_appears_and_chip_is_read_in_order(k):
     time.sleep(0.5)  # the tick that said so has drawn the LEDs
     k.screenshot("main-window.png")
 
-    lines = k.trace_lines()
-    ops = [re.sub(r"^\d+ ", "", line) for line in lines]
+    ops = trace_ops(k)
     snapshot = ["ReadReg 0x0295 0x%02x" % r for r in
                 (0x60, 0x61, 0x62, 0x63, 0x64, 0x68, 0x69, 0x6a, 0x6b, 0x6c)]
     reads = [op.split(" =")[0] for op in ops]
@@ -48,6 +47,40 @@ def test_window_appears_and_chip_is_read_in_order(k):
     base = [r for r in reads[14:30] if r.startswith(("WriteReg 0x002e", "ReadReg 0x002e 0x6"))]
     check(base[:3] == ["WriteReg 0x002e 0x07 0x04", "ReadReg 0x002e 0x60", "ReadReg 0x002e 0x61"],
           "monitor base not read after the identification: %s" % reads[14:30])
+    pid = int(k.window()["pid"])
+    check({trace_fields(line)[1] for line in k.trace_lines()} == {pid},
+          "trace lines not all from Kelvane's process %d: %s" % (pid, k.trace_lines()[:2]))
+
+    # As a service sees it: no environment, the board and the trace named in the registry.
+    restart_clean(k)
+    board = os.path.join(k.dir, "registry-board.ini")
+    trace = os.path.join(k.dir, "registry-trace.txt")
+    with open(board, "w") as f:
+        f.write("[Registers]\n2A=0x21\n")  # CPU at a steady 33 C, unlike the demo board
+    key = "HKLM\\SOFTWARE\\Kelvane\\SimulatedBoard"
+    for name, path in (("Description", board), ("Trace", trace)):
+        k.run_windows("reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", windows_path(path), "/f",
+                      check=True)
+    k.start(KELVANE_TRACE=None, KELVANE_SPEAKER=None, KELVANE_BOARD=None)
+    check(k.wait_window(timeout=40), "main window did not appear with the registry's board")
+    pid = int(k.window()["pid"])
+
+    def registry_trace():
+        if not os.path.exists(trace):
+            return []
+        with open(trace) as f:
+            return [trace_fields(line) for line in f.read().split("\n")[:-1]]
+
+    def cpu_reads():
+        return [op for _, _, op in registry_trace() if op.startswith("ReadReg 0x0295 0x2a ")]
+    k.wait_for(lambda: len(cpu_reads()) >= 3, timeout=30)
+    reads = cpu_reads()
+    check(len(reads) >= 3, "no ticks in the trace the registry names: %d reads" % len(reads))
+    check(set(reads) == {"ReadReg 0x0295 0x2a = 0x21"},
+          "not the registry's board: %s" % sorted(set(reads)))
+    check({line_pid for _, line_pid, _ in registry_trace()} == {pid},
+          "trace lines not all from Kelvane's process %d" % pid)
+    check(k.trace_lines() == [], "the unset environment's trace was written")
 
 
 def test_skin_background_shows(k):

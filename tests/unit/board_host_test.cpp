@@ -53,7 +53,8 @@ struct HostRig {
         HostFiles files{dir / "board.ini", dir / "trace.txt", dir / "speaker.txt",
                         with_wav ? dir / "tune.wav" : std::string()};
         host = std::make_unique<BoardHost>(
-            files, [this] { return now; }, [this](const std::string& p) { problems.push_back(p); });
+            files, 36, [this] { return now; },
+            [this](const std::string& p) { problems.push_back(p); });
     }
 };
 
@@ -142,13 +143,40 @@ TEST(BoardHost, EveryCallAppendsOneTraceLine) {
     rig.host->ReadReg(0x295, 0x29);
     rig.host->WriteReg(0x295, 0x15, 0x80);
     EXPECT_EQ(Lines(rig.dir / "trace.txt"),
-              (std::vector<std::string>{"12 Inb 0x0061 = 0x00", "40 Outb 0x002e 0x87",
-                                        "40 ReadReg 0x0295 0x29 = 0x26",
-                                        "40 WriteReg 0x0295 0x15 0x80"}));
+              (std::vector<std::string>{"12 pid=36 Inb 0x0061 = 0x00", "40 pid=36 Outb 0x002e 0x87",
+                                        "40 pid=36 ReadReg 0x0295 0x29 = 0x26",
+                                        "40 pid=36 WriteReg 0x0295 0x15 0x80"}));
     fs::remove(rig.dir / "trace.txt");  // a test may start a fresh trace at any time
     rig.host->Inb(0x80);
-    EXPECT_EQ(Lines(rig.dir / "trace.txt"), (std::vector<std::string>{"40 Inb 0x0080 = 0xff"}));
+    EXPECT_EQ(Lines(rig.dir / "trace.txt"),
+              (std::vector<std::string>{"40 pid=36 Inb 0x0080 = 0xff"}));
     EXPECT_TRUE(rig.host->board().accesses().empty()) << "nothing piles up in memory";
+}
+
+TEST(BoardHost, EachFileFromTheEnvironmentElseTheRegistry) {
+    const HostFiles none;
+    const HostFiles registry{"C:\\reg\\board.ini", "C:\\reg\\trace.txt", "C:\\reg\\speaker.txt",
+                             "C:\\reg\\tune.wav"};
+    const std::string beside = "C:\\Program Files\\Kelvane\\board.ini";
+    // A service sees no environment: the registry names everything.
+    HostFiles chosen = ChooseHostFiles(none, registry, beside);
+    EXPECT_EQ(chosen.description, registry.description);
+    EXPECT_EQ(chosen.trace, registry.trace);
+    EXPECT_EQ(chosen.speaker, registry.speaker);
+    EXPECT_EQ(chosen.wav, registry.wav);
+    // A test's own variables win, one file at a time.
+    const HostFiles environment{"Z:\\t\\board.ini", "", "Z:\\t\\speaker.txt", ""};
+    chosen = ChooseHostFiles(environment, registry, beside);
+    EXPECT_EQ(chosen.description, environment.description);
+    EXPECT_EQ(chosen.trace, registry.trace);
+    EXPECT_EQ(chosen.speaker, environment.speaker);
+    EXPECT_EQ(chosen.wav, registry.wav);
+    // Named nowhere: the description beside the library, and no records.
+    chosen = ChooseHostFiles(none, none, beside);
+    EXPECT_EQ(chosen.description, beside);
+    EXPECT_EQ(chosen.trace, "");
+    EXPECT_EQ(chosen.speaker, "");
+    EXPECT_EQ(chosen.wav, "");
 }
 
 void PlayNote(HostRig& rig, int divisor, long long ms) {

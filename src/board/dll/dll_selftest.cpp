@@ -44,9 +44,9 @@ void WriteFile(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
-// "123 ReadReg 0x002e 0x21 = 0xff" without its time.
-std::string WithoutTime(const std::string& line) {
-    const size_t space = line.find(' ');
+// "123 pid=36 ReadReg 0x002e 0x21 = 0xff" without its time and process.
+std::string OperationOf(const std::string& line) {
+    const size_t space = line.find(' ', line.find(" pid=") + 1);
     return space == std::string::npos ? line : line.substr(space + 1);
 }
 
@@ -153,12 +153,15 @@ int main(int argc, char** argv) {
           "one trace line per call: " + std::to_string(lines.size()) + " of " +
               std::to_string(calls));
     if (lines.size() > 5) {
-        Check(WithoutTime(lines[0]) == "ReadReg 0x002e 0x21 = 0xff", "trace: " + lines[0]);
-        Check(WithoutTime(lines[1]) == "Outb 0x002e 0x87", "trace: " + lines[1]);
-        Check(WithoutTime(lines[5]) == "ReadReg 0x002e 0x21 = " + Hex(want_id),
+        Check(OperationOf(lines[0]) == "ReadReg 0x002e 0x21 = 0xff", "trace: " + lines[0]);
+        Check(OperationOf(lines[1]) == "Outb 0x002e 0x87", "trace: " + lines[1]);
+        Check(OperationOf(lines[5]) == "ReadReg 0x002e 0x21 = " + Hex(want_id),
               "trace: " + lines[5]);
         Check(lines.back().find_first_not_of("0123456789") == lines.back().find(' '),
               "trace lines start with milliseconds: " + lines.back());
+        const std::string pid = " pid=" + std::to_string(GetCurrentProcessId()) + " ";
+        Check(lines.back().find(pid) == lines.back().find(' '),
+              "trace lines name this process second: " + lines.back());
     }
 
     FreeLibrary(dll);

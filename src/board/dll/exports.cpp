@@ -1,12 +1,13 @@
 // The stand-in for the chip maker's port driver: the same four stdcall entry points, backed
 // by the simulated board. The board description, the access trace and the speaker record
-// are files named by the environment (see the CMakeLists of this folder).
+// are files named by the environment or the registry (see the CMakeLists of this folder).
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
 #include "board/board_host.h"
+#include "board/dll/registry_files.h"
 
 namespace {
 
@@ -48,15 +49,15 @@ void Report(const std::string& problem) {
 kelvane::board::BoardHost& Host() {
     static kelvane::board::BoardHost host(
         [] {
-            kelvane::board::HostFiles files;
-            files.description = Environment("KELVANE_BOARD");
-            if (files.description.empty()) files.description = OwnFolder() + "board.ini";
-            files.trace = Environment("KELVANE_TRACE");
-            files.speaker = Environment("KELVANE_SPEAKER");
-            files.wav = Environment("KELVANE_SPEAKER_WAV");
-            return files;
+            kelvane::board::HostFiles environment;
+            environment.description = Environment("KELVANE_BOARD");
+            environment.trace = Environment("KELVANE_TRACE");
+            environment.speaker = Environment("KELVANE_SPEAKER");
+            environment.wav = Environment("KELVANE_SPEAKER_WAV");
+            return kelvane::board::ChooseHostFiles(environment, kelvane::board::RegistryFiles(),
+                                                   OwnFolder() + "board.ini");
         }(),
-        MsSinceLoad, Report);
+        GetCurrentProcessId(), MsSinceLoad, Report);
     return host;
 }
 
