@@ -41,12 +41,13 @@ void FleetEvents::Report(const Form1& f, int id, EventKind kind, std::vector<std
     sink_.Report(FleetEvent{id, kind, std::move(strings)});
 }
 
-void FleetEvents::AfterLoad(const Form1& f, bool running) {
+void FleetEvents::AfterLoad(const Form1& f, bool running, const std::string& fatal) {
     if (f.findings.gate_handed_over) {
         Report(f, event_id::kGateHandedOver, EventKind::Warning,
                {f.g_ProgramRoot + kToolFolder + "quick.exe"});
         return;
     }
+    if (!fatal.empty()) Report(f, event_id::kStartFailed, EventKind::Error, {fatal});
     if (!running) return;
     if (!f.findings.settings_read_to_end)
         Report(f, event_id::kSettingsStopped, EventKind::Warning, {StoppedAt(f)});

@@ -18,6 +18,7 @@ inline constexpr int kStarted = 1;
 inline constexpr int kEnded = 2;
 inline constexpr int kSettingsStopped = 3;
 inline constexpr int kGateHandedOver = 4;
+inline constexpr int kStartFailed = 5;
 inline constexpr int kFaultBegins = 10;
 inline constexpr int kBackToNormal = 11;
 inline constexpr int kFanSettingsRestored = 12;
@@ -36,9 +37,10 @@ class FleetEvents : public TickListener, public FanWatchEvents {
   public:
     explicit FleetEvents(EventSink& sink) : sink_(sink) {}
 
-    // After the start-up sequence: the gate's hand-over when it ended the start, otherwise a
-    // settings file read only in part, then the start itself.
-    void AfterLoad(const Form1& f, bool running);
+    // After the start-up sequence: the gate's hand-over when it ended the start, a broken
+    // installation (`fatal`, told where no one may see a message box), otherwise a settings
+    // file read only in part, then the start itself.
+    void AfterLoad(const Form1& f, bool running, const std::string& fatal = {});
     void AfterTick(const Form1& f) override;
     void BeforeUnload(const Form1& f) override;
 

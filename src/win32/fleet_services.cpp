@@ -11,6 +11,7 @@ namespace kelvane::win32 {
 static_assert(KELVANE_STARTED == event_id::kStarted && KELVANE_ENDED == event_id::kEnded);
 static_assert(KELVANE_SETTINGS_STOPPED == event_id::kSettingsStopped);
 static_assert(KELVANE_GATE_HANDED_OVER == event_id::kGateHandedOver);
+static_assert(KELVANE_START_FAILED == event_id::kStartFailed);
 static_assert(KELVANE_FAULT_BEGINS == event_id::kFaultBegins);
 static_assert(KELVANE_BACK_TO_NORMAL == event_id::kBackToNormal);
 static_assert(KELVANE_FAN_SETTINGS_RESTORED == event_id::kFanSettingsRestored);

@@ -16,7 +16,7 @@ sys.path.insert(0, os.path.dirname(__file__))
 from harness import Display, run_cases  # noqa: E402
 
 MODULES = ["test_startup", "test_settings", "test_monitor", "test_shell", "test_faults", "test_options",
-           "test_install", "test_fleet", "test_history", "test_failsafe"]
+           "test_install", "test_fleet", "test_history", "test_failsafe", "test_service"]
 
 
 def selected_cases(only):

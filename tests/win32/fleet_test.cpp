@@ -68,6 +68,7 @@ TEST(FleetServices, EventSourceReportsEveryEventAndTheTableNamesIt) {
         {kEnded, EventKind::Information, {"5.07", "The fans were handed back to the chip."}},
         {kSettingsStopped, EventKind::Warning, {"key Percent in section [VIN2]"}},
         {kGateHandedOver, EventKind::Warning, {"C:\\POS\\quick.exe"}},
+        {kStartFailed, EventKind::Error, {"Cannot open c:\\prog.txt: Kelvane is not installed correctly."}},
         {kFaultBegins,
          EventKind::Warning,
          {"CPU Temperature Over...", "CPU 90 C, fan 0 rpm",

@@ -1,0 +1,62 @@
+#pragma once
+// What a program without windows shows the program through: nothing. The service drives the
+// chip, logs and exports headless; the LED digits are drawn into memory no one looks at, so the
+// cycle runs the same code as in the window program.
+#include <array>
+#include <memory>
+#include <string>
+
+#include "app/app_shell.h"
+#include "chip/surface.h"
+#include "state/form1.h"
+
+namespace kelvane::win32 {
+
+class Headless final : public WindowHost, public Surfaces, public OtherWindows, public AppShell {
+  public:
+    Headless();
+
+    // WindowHost
+    void SetTopmost(bool) override {}
+    void DoEvents() override {}
+    void Activate() override {}
+    void GreyCloseItem() override {}
+    void ShowModel() override {}
+    int WorkAreaWidthPixels() override { return 1024; }
+    int WorkAreaHeightPixels() override { return 768; }
+    int TwipsPerPixelX() override { return 15; }
+    int TwipsPerPixelY() override { return 15; }
+    bool LoadPicture(const std::string&) override { return false; }
+
+    // Surfaces
+    Surface& LedPic(int n) override { return *led_pic_.at(static_cast<std::size_t>(n)); }
+    Surface& FanLed(int n) override { return *fan_led_.at(static_cast<std::size_t>(n)); }
+    Surface& LedFont(int k) override { return *led_font_.at(static_cast<std::size_t>(k)); }
+    void Invalidate() override {}
+
+    // OtherWindows
+    void ShowErrorWindow() override {}
+    void ShowOptions() override {}
+    void ShowAbout() override {}
+    void ShowHistory() override {}
+    void LoadAndHideAll() override {}
+    void UnloadAll() override {}
+
+    // AppShell: the one owner of the chip was decided before the program was built.
+    bool PreviousInstanceRunning() override { return false; }
+    void ActivatePreviousInstance(const std::string&) override {}
+    void PrepareTrayRecord() override {}
+    bool RegisterHotKey(int, unsigned, unsigned) override { return false; }
+    void UnregisterHotKey(int) override {}
+    void SubclassMainWindow() override {}
+    void AddTrayIcon() override {}
+    void DeleteTrayIcon() override {}
+    void PopupTrayMenu() override {}
+    void CloseMainWindow() override {}
+    void StopMonitorTimer() override {}
+
+  private:
+    std::array<std::unique_ptr<PixelSurface>, 3> led_pic_, fan_led_, led_font_;
+};
+
+}  // namespace kelvane::win32

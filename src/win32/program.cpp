@@ -1,0 +1,61 @@
+#include "win32/program.h"
+
+#include <chrono>
+
+#include "monitor/readout.h"
+
+namespace kelvane::win32 {
+namespace {
+
+// The replacer has no state and lives as long as the process: a write that hangs at the end
+// is left to finish on its own.
+AtomicFileReplacer& ExportFiles() {
+    static AtomicFileReplacer replacer;
+    return replacer;
+}
+
+long long SteadyMs() {
+    using namespace std::chrono;
+    return static_cast<long long>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+}  // namespace
+
+Program::Program(const ProgramHost& host)
+    : folder_(ProgramFolder()),
+      driver_(folder_ + "\\brantelvio.dll"),
+      profile_(folder_ + "\\kelvane.ini"),
+      services_{driver_, profile_,  files_,       processes_,    clock_,      registry_,
+                sound_,  host.host, host.windows, host.surfaces, tune_thread_},
+      textfile_(ExportFiles(), wall_clock_),
+      fleet_events_(event_log_),
+      form_(services_, folder_, ExecutableBaseName()),
+      history_(
+          files_, clock_,
+          [this](int v, double raw) { return VoltsFromRaw(form_.settings, v, raw); },
+          DefaultDataFolder()),
+      fan_watch_(form_, &SteadyMs) {
+    fan_watch_.Tell(fleet_events_);
+    fan_watch_.Tell(textfile_);
+    // First among the listeners: a restore is counted and told before the exports follow.
+    form_.tick_listeners.push_back(&fan_watch_);
+    form_.tick_listeners.push_back(&late_chip_steps_);
+    form_.tick_listeners.push_back(&setup_status_);
+    form_.tick_listeners.push_back(&textfile_);
+    // Before the events, so that a fault's event can name the incident file just begun.
+    form_.tick_listeners.push_back(&history_);
+    form_.tick_listeners.push_back(&fleet_events_);
+    fleet_events_.NameIncidentsWith([this] { return history_.incident_path(); });
+    history_.TellUnwritableTo([this](const std::string& data_folder) {
+        fleet_events_.HistoryUnwritable(form_, data_folder);
+    });
+}
+
+LoadResult Program::Load(AppShell& shell) {
+    const LoadResult loaded = Form1_Form_Load(form_, shell, &fan_watch_);
+    fleet_events_.AfterLoad(form_, loaded.keep_running, loaded.fatal_message);
+    return loaded;
+}
+
+}  // namespace kelvane::win32

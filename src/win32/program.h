@@ -1,0 +1,71 @@
+#pragma once
+// The program as every host assembles it: the services over the operating system, the program
+// state, the fan watch and the tick listeners in their order, the fleet exports, the history
+// and the crash hand-back. A host (the window program, a service) gives only what it shows the
+// program through; nothing of the wiring is written twice, so the hosts cannot drift apart.
+#include <windows.h>
+
+#include <string>
+
+#include "app/chip_steps.h"
+#include "app/startup.h"
+#include "base/job_thread.h"
+#include "export/fleet_events.h"
+#include "export/textfile_export.h"
+#include "failsafe/fan_watch.h"
+#include "history/history.h"
+#include "setup/setup_problem.h"
+#include "state/form1.h"
+#include "win32/crash_hand_back.h"
+#include "win32/driver_library.h"
+#include "win32/fleet_services.h"
+#include "win32/services.h"
+
+namespace kelvane::win32 {
+
+// What a host shows the program through.
+struct ProgramHost {
+    WindowHost& host;
+    Surfaces& surfaces;
+    OtherWindows& windows;
+};
+
+class Program {
+  public:
+    explicit Program(const ProgramHost& host);
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // The load sequence with its start event; the crash hand-back is in place from the start.
+    LoadResult Load(AppShell& shell);
+
+    Form1& form() { return form_; }
+    FanWatch& fan_watch() { return fan_watch_; }
+    history::History& history() { return history_; }
+    FileSystem& files() { return files_; }
+
+  private:
+    const std::string folder_;
+    DriverLibrary driver_;
+    PrivateProfile profile_;
+    Files files_;
+    ProcessStarter processes_;
+    SystemClock clock_;
+    RunKey registry_;
+    WaveSound sound_;
+    JobThread tune_thread_;  // outlives the form, which stops the tune on unload
+    Services services_;
+    SystemWallClock wall_clock_;
+    EventLogSink event_log_;
+    TextFileExport textfile_;
+    FleetEvents fleet_events_;
+    SetupStatusLine setup_status_;
+    Form1 form_;
+    // The history converts voltages with the settings of the moment, which live in the form.
+    history::History history_;
+    FanWatch fan_watch_;
+    LateChipSteps late_chip_steps_{&fan_watch_};
+    CrashHandBack crash_hand_back_{fan_watch_};
+};
+
+}  // namespace kelvane::win32

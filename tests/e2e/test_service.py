@@ -1,0 +1,63 @@
+"""Kelvane as a Windows service: the same program, headless, the one owner of the chip with
+nobody logged on. Wine runs services without sessions, resume or shutdown controls and restart
+on failure, and ends them with the last ordinary Wine process unless wineserver -p keeps it up;
+the service is started and stopped with sc here, and the rest is shown by unit tests."""
+import os
+import subprocess
+import time
+
+from harness import MAIN_TITLE, check, tick_count, trace_fields, windows_path
+from test_failsafe import NEWER_WATCHED, QUIET, handed_back_as_applied
+
+INI = "C:\\Program Files\\Kelvane\\kelvane.ini"
+SERVICE = "C:\\Program Files\\Kelvane\\kelvane-service.exe"
+METRICS = "C:\\metrics\\kelvane.prom"
+
+
+def sc(k, *args):
+    return k.run_windows("sc", *args, timeout=60)
+
+
+def test_service_protects_with_no_window_and_hands_back_at_stop(k):
+    k.describe_board(QUIET)
+    # services.exe gives the service none of this environment: the registry names the board.
+    key = "HKLM\\SOFTWARE\\Kelvane\\SimulatedBoard"
+    for name, path in (("Description", k.board), ("Trace", k.trace), ("Speaker", k.speaker)):
+        k.run_windows("reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", windows_path(path),
+                      "/f", check=True)
+    ini = k.read(INI)
+    check(b"\r\nTextFile=\r\n" in ini, "the shipped kelvane.ini changed its TextFile key")
+    k.write(INI, ini.replace(b"\r\nTextFile=\r\n", b"\r\nTextFile=" + METRICS.encode() + b"\r\n"))
+    # Without another Wine process the server, and the service with it, would end at once: a
+    # persistent server, once the one the commands above left has gone.
+    subprocess.run(["wineserver", "-w"], env=k.env(), timeout=60)
+    keeper = subprocess.Popen(["wineserver", "-p"], env=k.env())
+    k.procs.append(keeper)
+    check(sc(k, "create", "Kelvane", "binpath=", SERVICE).returncode == 0, "sc create failed")
+    check(sc(k, "start", "Kelvane").returncode == 0, "sc start failed")
+
+    check(k.wait_for(lambda: tick_count(k) >= 8, timeout=60),
+          "the service did not tick: %s" % sc(k, "query", "Kelvane").stdout)
+    check(k.probe("count", MAIN_TITLE).stdout.strip() == "0", "a window program is running")
+    pids = {trace_fields(line)[1] for line in k.trace_lines()}
+    check(len(pids) == 1, "more than one process drove the chip: %s" % pids)
+    metrics = k.c_path(METRICS)
+    check(k.wait_for(lambda: os.path.exists(metrics), timeout=10), "no metrics file")
+    first = os.path.getmtime(metrics)
+    check(k.wait_for(lambda: os.path.getmtime(metrics) > first + 1.5, timeout=10),
+          "the metrics file is not kept fresh")
+    with open(metrics) as f:
+        text = f.read()
+    check("kelvane_status_code 0" in text and "kelvane_temperature_celsius{" in text,
+          "the metrics file lacks the state: %s" % text[:300])
+
+    check(sc(k, "stop", "Kelvane").returncode == 0, "sc stop failed")
+    stopped = k.wait_for(lambda: "STOPPED" in sc(k, "query", "Kelvane").stdout, timeout=20)
+    check(stopped, "the service did not stop")
+    handed_back_as_applied(k, NEWER_WATCHED)
+    ended = len(k.trace_lines())
+    time.sleep(2)
+    check(len(k.trace_lines()) == ended, "the chip was reached after the hand-back")
+
+
+CASES = [test_service_protects_with_no_window_and_hands_back_at_stop]
