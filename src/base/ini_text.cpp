@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <sstream>
 
 namespace kelvane {
@@ -14,14 +15,21 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b);
 }
 
-bool SameName(const std::string& a, const std::string& b) {
+}  // namespace
+
+std::size_t IniText::NoCaseHash::operator()(std::string_view name) const {
+    std::uint64_t h = 14695981039346656037ull;  // FNV-1a
+    for (unsigned char c : name)
+        h = (h ^ static_cast<std::uint64_t>(std::tolower(c))) * 1099511628211ull;
+    return static_cast<std::size_t>(h);
+}
+
+bool IniText::NoCaseEqual::operator()(std::string_view a, std::string_view b) const {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
                return std::tolower(x) == std::tolower(y);
            });
 }
-
-}  // namespace
 
 std::int64_t ProfileInteger(const std::string& text) {
     // The integer function reads the value into a 30-character buffer.
@@ -59,37 +67,33 @@ IniText::IniText(const std::string& text) {
         if (t.empty() || t[0] == ';') continue;
         if (t[0] == '[') {
             const size_t close = t.find(']');
-            const std::string name =
-                close == std::string::npos ? t.substr(1) : t.substr(1, close - 1);
-            auto it = std::find_if(sections_.begin(), sections_.end(),
-                                   [&](const Section& s) { return SameName(s.name, name); });
-            if (it == sections_.end()) {
-                sections_.push_back({name, {}});
-                current = &sections_.back();
-            } else {
-                current = &*it;
-            }
+            current =
+                &SectionNamed(close == std::string::npos ? t.substr(1) : t.substr(1, close - 1));
             continue;
         }
         if (current == nullptr) continue;
         const size_t eq = t.find('=');
         if (eq == std::string::npos) continue;
-        const std::string key = Trim(t.substr(0, eq));
-        std::string value = Trim(t.substr(eq + 1));
+        std::string key = Trim(t.substr(0, eq));
         // The first occurrence of a key wins, as with the profile functions.
-        const bool seen = std::any_of(current->entries.begin(), current->entries.end(),
-                                      [&](const Entry& e) { return SameName(e.key, key); });
-        if (!seen) current->entries.push_back({key, value});
+        if (current->keys.emplace(key, current->entries.size()).second)
+            current->entries.push_back({std::move(key), Trim(t.substr(eq + 1))});
     }
 }
 
+// A repeated header goes on with the section of the first.
+IniText::Section& IniText::SectionNamed(const std::string& name) {
+    const auto [it, added] = section_index_.emplace(name, sections_.size());
+    if (added) sections_.push_back({name, {}, {}});
+    return sections_[it->second];
+}
+
 const IniText::Entry* IniText::Find(const std::string& section, const std::string& key) const {
-    for (const Section& s : sections_) {
-        if (!SameName(s.name, section)) continue;
-        for (const Entry& e : s.entries)
-            if (SameName(e.key, key)) return &e;
-    }
-    return nullptr;
+    const auto s = section_index_.find(std::string_view(section));
+    if (s == section_index_.end()) return nullptr;
+    const Section& found = sections_[s->second];
+    const auto e = found.keys.find(std::string_view(key));
+    return e == found.keys.end() ? nullptr : &found.entries[e->second];
 }
 
 bool IniText::Has(const std::string& section, const std::string& key) const {
@@ -115,27 +119,20 @@ std::string IniText::GetString(const std::string& section, const std::string& ke
 bool IniText::WriteString(const std::string& section, const std::string& key,
                           const std::string& value) {
     if (read_only_) return false;
-    auto it = std::find_if(sections_.begin(), sections_.end(),
-                           [&](const Section& s) { return SameName(s.name, section); });
-    if (it == sections_.end()) {
-        sections_.push_back({section, {}});
-        it = sections_.end() - 1;
-    }
-    for (Entry& e : it->entries) {
-        if (SameName(e.key, key)) {
-            e.value = value;
-            return true;
-        }
-    }
-    it->entries.push_back({key, value});
+    Section& s = SectionNamed(section);
+    const auto [it, added] = s.keys.emplace(key, s.entries.size());
+    if (added)
+        s.entries.push_back({key, value});
+    else
+        s.entries[it->second].value = value;
     return true;
 }
 
 std::vector<std::string> IniText::Keys(const std::string& section) const {
     std::vector<std::string> keys;
-    for (const Section& s : sections_)
-        if (SameName(s.name, section))
-            for (const Entry& e : s.entries) keys.push_back(e.key);
+    const auto s = section_index_.find(std::string_view(section));
+    if (s != section_index_.end())
+        for (const Entry& e : sections_[s->second].entries) keys.push_back(e.key);
     return keys;
 }
 

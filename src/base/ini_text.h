@@ -3,7 +3,10 @@
 // section and key names match without regard to case, values lose surrounding blanks and
 // are cut to 1023 characters; integers as ProfileInteger reads them.
 // Tests use it as the settings file; the simulated board reads its description with it.
+#include <cstddef>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/profile.h"
@@ -31,15 +34,30 @@ class IniText : public Profile {
     static constexpr size_t kMaxValue = 1023;
 
   private:
+    // Names are looked up without regard to case and without a folded copy of the name: the
+    // settings loader asks several hundred keys per load, and the fuzzer loads per input.
+    struct NoCaseHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const;
+    };
+    struct NoCaseEqual {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+    using Index = std::unordered_map<std::string, std::size_t, NoCaseHash, NoCaseEqual>;
+
     struct Entry {
         std::string key, value;
     };
     struct Section {
         std::string name;
-        std::vector<Entry> entries;
+        std::vector<Entry> entries;  // file order
+        Index keys;                  // into entries
     };
+    Section& SectionNamed(const std::string& name);
     const Entry* Find(const std::string& section, const std::string& key) const;
-    std::vector<Section> sections_;
+    std::vector<Section> sections_;  // file order
+    Index section_index_;            // into sections_
     bool read_only_ = false;
 };
 
