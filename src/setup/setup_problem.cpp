@@ -36,8 +36,11 @@ std::optional<std::size_t> FirstPartialFan(const Form1& f) {
     return std::nullopt;
 }
 
-std::string PartialFanText(const Form1& f, std::size_t n) {
-    return "[Fan Ctrl Option " + std::to_string(n) + "] (" + f.settings.g_FanCtrl[n].Caption +
+// The keys may come from either of the fan's sections; the full text names both.
+std::string PartialFanText(const Form1& f, std::size_t n, bool full) {
+    const std::string index = std::to_string(n);
+    return f.settings.g_FanCtrl[n].Caption + " (fan " + index +
+           (full ? ", [Fan Ctrl Option " + index + "] or [Default Fan Ctrl " + index + "]" : "") +
            ") lacks " + Joined(f.findings.fan_keys_missing[n]);
 }
 
@@ -116,7 +119,7 @@ std::string SetupShortText(const Form1& f, SetupReason reason) {
             return "Hardware monitor not at " + Hex(AddressPort(f)) + " (the chip says " +
                    Hex(ChipIndexPort(f)) + ")";
         case SetupReason::FanSettingsPartial:
-            return "Check settings: " + PartialFanText(f, FirstPartialFan(f).value_or(0));
+            return "Check settings: " + PartialFanText(f, FirstPartialFan(f).value_or(0), false);
         case SetupReason::HistoryUnwritable:
             return "Check history folder: " + f.unwritable_data_folder + " cannot be written";
     }
@@ -153,7 +156,7 @@ std::string SetupFullText(const Form1& f, SetupReason reason) {
             std::string fans;
             for (std::size_t n = 0; n < f.findings.fan_keys_missing.size(); ++n)
                 if (!f.findings.fan_keys_missing[n].empty())
-                    fans += (fans.empty() ? "" : "; ") + PartialFanText(f, n);
+                    fans += (fans.empty() ? "" : "; ") + PartialFanText(f, n, true);
             return "kelvane.ini gives a fan only part of its settings for this chip: " + fans +
                    ". Kelvane leaves such a fan on the chip's own settings. Add the missing keys "
                    "(or remove the fan's keys to keep the chip's settings on purpose), then "

@@ -88,10 +88,11 @@ int RunKelvane(HINSTANCE instance) {
     fan_watch.Tell(textfile);
     form.tick_listeners.push_back(&fan_watch);
     form.tick_listeners.push_back(&late_chip_steps);
+    // Before the events, so that a fault's event can name the incident file just begun, and
+    // before the status line, which words a folder that cannot be written.
+    form.tick_listeners.push_back(&history);
     form.tick_listeners.push_back(&setup_status);
     form.tick_listeners.push_back(&textfile);
-    // Before the events, so that a fault's event can name the incident file just begun.
-    form.tick_listeners.push_back(&history);
     form.tick_listeners.push_back(&fleet_events);
     fleet_events.NameIncidentsWith([&history] { return history.incident_path(); });
     history.TellUnwritableTo(
