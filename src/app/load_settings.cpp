@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/about_text.h"
 #include "base/failure_policy.h"
@@ -165,19 +166,28 @@ void ReadDisplayKeys(Form1& f) {
     }
 }
 
-// Whether "Fan Ctrl Option n" or "Default Fan Ctrl n" gives every value the fan's start-up
-// programming writes: the layout's set points and speeds, and SwFan for a fan in software
-// mode. A fan the file does not describe keeps the chip's own registers.
-bool FanDescribed(Form1& f, int n, const FanCtrlRecord& r) {
+// The values of fan n that "Fan Ctrl Option n" and "Default Fan Ctrl n" leave out, of those
+// its start-up programming writes: the layout's set points and speeds, and SwFan for a fan in
+// software mode; `any_given` when they give any of these or Mode. A fan the file does not describe
+// in full keeps the chip's own registers; one it describes only in part is also a set-up problem.
+std::vector<std::string> FanKeysMissing(Form1& f, int n, const FanCtrlRecord& r, bool& any_given) {
     Profile& p = f.sys.profile;
     const std::string own = "Fan Ctrl Option " + std::to_string(n);
     const std::string defaults = "Default Fan Ctrl " + std::to_string(n);
-    auto given = [&](const char* key) { return p.HasKey(own, key) || p.HasKey(defaults, key); };
-    if (r.Mode != 0 && !given("SwFan")) return false;
+    std::vector<std::string> missing;
+    auto count = [&](const char* key) {
+        if (p.HasKey(own, key) || p.HasKey(defaults, key))
+            any_given = true;
+        else
+            missing.emplace_back(key);
+    };
+    // Mode is given or automatic: it makes a record given, and never missing.
+    any_given = p.HasKey(own, "Mode") || p.HasKey(defaults, "Mode");
+    if (r.Mode != 0) count("SwFan");
     for (const FanSetPointKey& k :
          FanSetPointKeys(IsTrue(f.KelvaneFanFlag), IsTrue(f.KelvaneFanSpecialFlag)))
-        if (!given(k.key)) return false;
-    return true;
+        count(k.key);
+    return missing;
 }
 
 void ReadFanRecords(Form1& f) {
@@ -197,8 +207,14 @@ void ReadFanRecords(Form1& f) {
         FanCtrlRecord& r = g.g_FanCtrl[i];
         r.Caption = g.g_DefaultFanCtrl[i].Caption;
         ReadFanKeys(f, s, r, g.g_DefaultFanCtrl[i]);
-        f.findings.fan_ctrl_read[static_cast<size_t>(i)] = true;
-        f.findings.fan_described[static_cast<size_t>(i)] = FanDescribed(f, i, r);
+        const auto n = static_cast<size_t>(i);
+        f.findings.fan_ctrl_read[n] = true;
+        bool any_given = false;
+        std::vector<std::string> missing = FanKeysMissing(f, i, r, any_given);
+        f.findings.fan_described[n] = missing.empty();
+        // Before identification the layout, and so what is missing, is not known yet.
+        if (!any_given || !f.findings.chip_identified) missing.clear();
+        f.findings.fan_keys_missing[n] = std::move(missing);
     }
 }
 
@@ -293,6 +309,7 @@ void LoadSettings(Form1& f) {
     found.settings_read_to_end = false;
     found.fan_ctrl_read = {};
     found.fan_described = {};
+    found.fan_keys_missing = {};
     found.settings_unreadable = false;
     found.display_on_top_read = found.execute_at_startup_read = false;
     f.AlarmTune = StandardAlarmTune();
@@ -307,7 +324,12 @@ void LoadSettings(Form1& f) {
         CheckReadable(f);
         ReadKeys(f);
     } catch (const RuntimeError&) {
-        if (!found.settings_unreadable) SkipOnError([&] { ReadExportKeys(f, false); });
+        if (found.settings_unreadable)
+            // The fleet must still hear of it: the metrics file the installer was given.
+            SkipOnError(
+                [&] { f.settings.g_ExportTextFile = f.sys.registry.RememberedMetricsFile(); });
+        else
+            SkipOnError([&] { ReadExportKeys(f, false); });
         throw;
     }
     found.stopped_section.clear();

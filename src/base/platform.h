@@ -64,6 +64,9 @@ class Registry {
     // ends as asked (a value already absent counts as removed).
     virtual bool SetRunValue(const std::string& name, const std::string& data) = 0;
     virtual bool DeleteRunValue(const std::string& name) = 0;
+    // HKLM SOFTWARE\Kelvane MetricsFile, the metrics file the installer was given; empty
+    // when there is none.
+    virtual std::string RememberedMetricsFile() = 0;
 };
 
 class SoundPlayer {

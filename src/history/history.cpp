@@ -44,6 +44,13 @@ History::History(FileSystem& files, Clock& clock, VoltsOf volts, std::string def
           return Append(path, text);
       }) {}
 
+void History::BeforeTell(Form1& f) {
+    if (!unwritable_)
+        f.unwritable_data_folder.clear();
+    else if (f.unwritable_data_folder != folder_.root)
+        f.unwritable_data_folder = folder_.root;
+}
+
 void History::AfterTick(const Form1& f) {
     Configure(f.settings.g_HistoryFolder, f.settings.g_HistoryDays);
     Record(SampleOf(f, clock_.UnixSeconds()));
@@ -65,6 +72,9 @@ void History::Configure(const std::string& folder, int days) {
     incidents_folder_ = folder_.incidents();
     folders_made_ = false;
     header_written_.clear();
+    // Rows that waited for the old folder belong to it.
+    waiting_.clear();
+    waiting_bytes_ = 0;
     tidied_day_ = -1;
     told_ = false;
 }
@@ -107,11 +117,31 @@ void History::Tidy(std::int64_t today) {
 void History::WriteMinute() {
     const MinuteRow row = minute_.Take(minute_start_, minute_offset_, volts_);
     const std::string path = folder_.DayFile(LocalDay(row.time, row.offset_minutes));
-    std::string text;
-    // A file that is there already has its header; one that is not gets it with the row.
-    if (header_written_ != path && !files_.CanOpen(path)) text = MinuteHeader();
-    text += MinuteRowText(row);
-    if (Append(path, text)) header_written_ = path;
+    std::string text = MinuteRowText(row);
+    waiting_bytes_ += text.size();
+    if (!waiting_.empty() && waiting_.back().first == path)
+        waiting_.back().second += text;
+    else
+        waiting_.emplace_back(path, std::move(text));
+    while (waiting_bytes_ > kWaitingCap && waiting_.size() > 1) {
+        waiting_bytes_ -= waiting_.front().second.size();
+        waiting_.erase(waiting_.begin());
+    }
+    WriteWaitingRows();
+}
+
+void History::WriteWaitingRows() {
+    while (!waiting_.empty()) {
+        const auto& [path, rows] = waiting_.front();
+        std::string text;
+        // A file that is there already has its header; one that is not gets it with the rows.
+        if (header_written_ != path && !files_.CanOpen(path)) text = MinuteHeader();
+        text += rows;
+        if (!Append(path, text)) return;
+        header_written_ = path;
+        waiting_bytes_ -= rows.size();
+        waiting_.erase(waiting_.begin());
+    }
 }
 
 void History::Record(const Sample& s) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/platform.h"
@@ -21,6 +22,9 @@ namespace kelvane::history {
 // The tick the monitor cycle just finished, as the history keeps it.
 Sample SampleOf(const Form1& f, std::int64_t now);
 
+// About four days of minute rows: what a day file may wait for a folder that cannot be written.
+inline constexpr std::size_t kWaitingCap = 1u << 20;
+
 class History : public TickListener {
   public:
     // `default_folder`: the data folder when "History" Folder is empty (the machine's
@@ -28,6 +32,8 @@ class History : public TickListener {
     History(FileSystem& files, Clock& clock, VoltsOf volts, std::string default_folder,
             std::size_t ring_capacity = kRingSamples);
 
+    // Tells the form, for the set-up problems, whether the latest write failed.
+    void BeforeTell(Form1& f) override;
     void AfterTick(const Form1& f) override;
     void BeforeUnload(const Form1& f) override;
     void AddDetails(const Form1& f, std::vector<std::string>& lines) const override;
@@ -55,6 +61,7 @@ class History : public TickListener {
     bool Append(const std::string& path, const std::string& text);
     bool EnsureFolders();
     void WriteMinute();
+    void WriteWaitingRows();
     void Tidy(std::int64_t today);
 
     FileSystem& files_;
@@ -76,7 +83,11 @@ class History : public TickListener {
     int minute_offset_ = 0;
     IncidentRecorder incident_;
     bool folders_made_ = false;
-    std::string header_written_;             // the day file known to have its header
+    std::string header_written_;  // the day file known to have its header
+    // Day-file rows a failed write left, per file in time order, written before the next
+    // row; the oldest go when they pass kWaitingCap.
+    std::vector<std::pair<std::string, std::string>> waiting_;
+    std::size_t waiting_bytes_ = 0;
     std::int64_t tidied_day_ = -1;           // local day of the last tidying
     std::uint64_t bytes_ = 0;                // the folder's size as last counted, plus writes since
     std::uint64_t tidy_above_ = kFolderCap;  // counts again past this

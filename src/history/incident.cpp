@@ -106,9 +106,9 @@ void IncidentRecorder::Begin(const Sample& s, const std::string& folder, int off
 void IncidentRecorder::Flush() {
     flushed_minute_ = FloorDiv(last_, 60);
     if (pending_.empty()) return;
-    // A file that cannot be written loses these rows; the next minute tries again.
-    append_(path_, pending_);
-    pending_.clear();
+    // Rows a failed write left wait for the next minute; bytes_ counts them, so the file's
+    // cap bounds them too.
+    if (append_(path_, pending_)) pending_.clear();
 }
 
 void IncidentRecorder::Finish(int offset_minutes, const VoltsOf& volts, const char* line) {

@@ -24,6 +24,26 @@ std::string StopPoint(const Form1& f) {
     return "[" + f.findings.stopped_section + "] " + f.findings.stopped_key;
 }
 
+std::string Joined(const std::vector<std::string>& keys) {
+    std::string text;
+    for (const std::string& key : keys) text += (text.empty() ? "" : ", ") + key;
+    return text;
+}
+
+std::optional<std::size_t> FirstPartialFan(const Form1& f) {
+    for (std::size_t n = 0; n < f.findings.fan_keys_missing.size(); ++n)
+        if (!f.findings.fan_keys_missing[n].empty()) return n;
+    return std::nullopt;
+}
+
+// The keys may come from either of the fan's sections; the full text names both.
+std::string PartialFanText(const Form1& f, std::size_t n, bool full) {
+    const std::string index = std::to_string(n);
+    return f.settings.g_FanCtrl[n].Caption + " (fan " + index +
+           (full ? ", [Fan Ctrl Option " + index + "] or [Default Fan Ctrl " + index + "]" : "") +
+           ") lacks " + Joined(f.findings.fan_keys_missing[n]);
+}
+
 }  // namespace
 
 const char* SetupReasonName(SetupReason reason) {
@@ -38,6 +58,10 @@ const char* SetupReasonName(SetupReason reason) {
             return "chip_not_identified";
         case SetupReason::MonitorNotAtAddress:
             return "monitor_not_at_address";
+        case SetupReason::FanSettingsPartial:
+            return "fan_settings_partial";
+        case SetupReason::HistoryUnwritable:
+            return "history_unwritable";
     }
     return "unknown";
 }
@@ -60,6 +84,10 @@ bool HasSetupProblem(const Form1& f, SetupReason reason) {
             return !found.chip_identified;
         case SetupReason::MonitorNotAtAddress:
             return MonitorMisplaced(f);
+        case SetupReason::FanSettingsPartial:
+            return FirstPartialFan(f).has_value();
+        case SetupReason::HistoryUnwritable:
+            return !f.unwritable_data_folder.empty();
     }
     return false;
 }
@@ -90,6 +118,10 @@ std::string SetupShortText(const Form1& f, SetupReason reason) {
         case SetupReason::MonitorNotAtAddress:
             return "Hardware monitor not at " + Hex(AddressPort(f)) + " (the chip says " +
                    Hex(ChipIndexPort(f)) + ")";
+        case SetupReason::FanSettingsPartial:
+            return "Check settings: " + PartialFanText(f, FirstPartialFan(f).value_or(0), false);
+        case SetupReason::HistoryUnwritable:
+            return "Check history folder: " + f.unwritable_data_folder + " cannot be written";
     }
     return {};
 }
@@ -120,6 +152,23 @@ std::string SetupFullText(const Form1& f, SetupReason reason) {
                    (port == kDefaultAddress ? " (or remove the key)" : "") +
                    ", then restart Kelvane.";
         }
+        case SetupReason::FanSettingsPartial: {
+            std::string fans;
+            for (std::size_t n = 0; n < f.findings.fan_keys_missing.size(); ++n)
+                if (!f.findings.fan_keys_missing[n].empty())
+                    fans += (fans.empty() ? "" : "; ") + PartialFanText(f, n, true);
+            return "kelvane.ini gives a fan only part of its settings for this chip: " + fans +
+                   ". Kelvane leaves such a fan on the chip's own settings. Add the missing keys "
+                   "(or remove the fan's keys to keep the chip's settings on purpose), then "
+                   "restart Kelvane.";
+        }
+        case SetupReason::HistoryUnwritable:
+            return "the history folder " + f.unwritable_data_folder +
+                   " cannot be written (the disk is full, or no right to write there). The "
+                   "last 24 hours stay in memory, and the day file's rows that waited are "
+                   "written once the folder can be written again. Free space on the disk or "
+                   "give Kelvane the right to write there, or set Folder in [History] of "
+                   "kelvane.ini.";
     }
     return {};
 }

@@ -17,11 +17,15 @@ enum class SetupReason {
     PortProgramFailed,    // kelvane.dat failed, so the loader read no key
     ChipNotIdentified,    // identification could not run (no library, or its calls failed)
     MonitorNotAtAddress,  // the chip says its hardware monitor is not at Address
+    FanSettingsPartial,   // a fan record gives some but not all of what its layout programs
+    HistoryUnwritable,    // the history's latest write failed (a full disk, no right to write)
 };
 
-inline constexpr std::array<SetupReason, 5> kSetupReasons = {
-    SetupReason::SettingsUnreadable, SetupReason::SettingsStopped, SetupReason::PortProgramFailed,
-    SetupReason::ChipNotIdentified, SetupReason::MonitorNotAtAddress};
+inline constexpr std::array<SetupReason, 7> kSetupReasons = {
+    SetupReason::SettingsUnreadable,  SetupReason::SettingsStopped,
+    SetupReason::PortProgramFailed,   SetupReason::ChipNotIdentified,
+    SetupReason::MonitorNotAtAddress, SetupReason::FanSettingsPartial,
+    SetupReason::HistoryUnwritable};
 
 // The metrics label value: "settings_unreadable" and so on.
 const char* SetupReasonName(SetupReason reason);

@@ -125,6 +125,8 @@ struct StartupFindings {
     std::array<bool, 3> fan_ctrl_read{};  // "Fan Ctrl Option n" read completely
     // The file gives every value fan n's layout programs; otherwise the chip keeps its own.
     std::array<bool, 3> fan_described{};
+    // Of a fan the file gives only in part, the keys it leaves out; empty otherwise.
+    std::array<std::vector<std::string>, 3> fan_keys_missing{};
     std::array<bool, 3> fans_left_to_chip{};  // left out of the start-up apply
     bool display_on_top_read = false;
     bool execute_at_startup_read = false;
@@ -169,6 +171,8 @@ struct Form1 {
     StartupFindings findings;
     ApplyRecord last_apply;                     // what the applies left in the fans' registers
     std::vector<TickListener*> tick_listeners;  // not owned; each outlives the window
+    // The history's data folder while its latest write failed; empty while it writes.
+    std::string unwritable_data_folder;
 
     std::string ProgramFile(const std::string& name) const { return program_folder + "\\" + name; }
 };

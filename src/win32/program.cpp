@@ -41,10 +41,11 @@ Program::Program(const ProgramHost& host)
     // First among the listeners: a restore is counted and told before the exports follow.
     form_.tick_listeners.push_back(&fan_watch_);
     form_.tick_listeners.push_back(&late_chip_steps_);
+    // Before the events, so that a fault's event can name the incident file just begun, and
+    // before the status line, which words a folder that cannot be written.
+    form_.tick_listeners.push_back(&history_);
     form_.tick_listeners.push_back(&setup_status_);
     form_.tick_listeners.push_back(&textfile_);
-    // Before the events, so that a fault's event can name the incident file just begun.
-    form_.tick_listeners.push_back(&history_);
     form_.tick_listeners.push_back(&fleet_events_);
     fleet_events_.NameIncidentsWith([this] { return history_.incident_path(); });
     history_.TellUnwritableTo([this](const std::string& data_folder) {

@@ -1,5 +1,8 @@
 #pragma once
 // The operating-system services of the logic, backed by the Win32 API.
+#include <windows.h>
+
+#include <functional>
 #include <string>
 
 #include "base/platform.h"
@@ -9,7 +12,7 @@ namespace kelvane::win32 {
 
 // The settings file through the private-profile functions (1024-byte buffers).
 class PrivateProfile : public Profile {
-public:
+  public:
     explicit PrivateProfile(std::string path) : path_(std::move(path)) {}
     std::int64_t GetInt(const std::string& section, const std::string& key,
                         std::int64_t default_value) override;
@@ -20,12 +23,12 @@ public:
     bool WriteString(const std::string& section, const std::string& key,
                      const std::string& value) override;
 
-private:
+  private:
     std::string path_;
 };
 
 class Files : public FileSystem {
-public:
+  public:
     std::optional<std::string> ReadFile(const std::string& path) override;
     std::optional<std::string> ReadIfPresent(const std::string& path) override;
     bool CanOpen(const std::string& path) override;
@@ -37,13 +40,20 @@ public:
     bool MakeFolder(const std::string& path) override;
 };
 
+// Writes `size` bytes at the file's end; whether it did, with the count it wrote.
+using WriteChunk = std::function<bool(HANDLE file, const char* bytes, DWORD size, DWORD* written)>;
+
+// Appends all of `data` or nothing: after a failed write the file is as it was before, and a
+// file the call created is gone again. Raises RuntimeError(FileError) on failure.
+void AppendWhole(const std::string& path, const std::string& data, const WriteChunk& write);
+
 class ProcessStarter : public Processes {
-public:
+  public:
     bool StartMinimized(const std::string& path) override;
 };
 
 class SystemClock : public Clock {
-public:
+  public:
     void Sleep(long milliseconds) override;
     std::string ShortDate() override;
     std::string LongTime() override;
@@ -52,13 +62,14 @@ public:
 };
 
 class RunKey : public Registry {
-public:
+  public:
     bool SetRunValue(const std::string& name, const std::string& data) override;
     bool DeleteRunValue(const std::string& name) override;
+    std::string RememberedMetricsFile() override;
 };
 
 class WaveSound : public SoundPlayer {
-public:
+  public:
     void PlayWave(const std::string& path) override;
 };
 

@@ -85,7 +85,8 @@ def test_fleet_textfile_parses_and_is_never_partial(k):
     check(value(s, "kelvane_info", version="5.07", chip_id="0x12", revision="8",
                 layout="newer-delta", driver="simulated") == 1, "info")
     for reason in ("settings_unreadable", "settings_stopped", "port_program_failed",
-                   "chip_not_identified", "monitor_not_at_address"):
+                   "chip_not_identified", "monitor_not_at_address",
+                   "fan_settings_partial", "history_unwritable"):
         check(value(s, "kelvane_setup_problem", reason=reason) == 0, "set-up problem " + reason)
 
     # A reader polling as fast as it can across several replacements sees whole files only.

@@ -11,6 +11,8 @@ RUN_VALUE = '"C:\\Program Files\\Kelvane\\kelvane.exe"'
 TOOL = "C:\\POS\\Vorlind\\Vorlind Fan control Tool\\"
 INI = "C:\\Program Files\\Kelvane\\kelvane.ini"
 QUICK_TITLE = "Fan control set-up"
+ABOUT_TITLE = "About Kelvane Ver5.07"
+LABEL1 = 1301
 
 
 def W(reg, value):
@@ -73,6 +75,24 @@ def test_older_layout_apply_writes_every_block(k):
         W(0x75, 60), W(0x76, 61), W(0x77, 62),
     ]
     check(apply_ops == expected, "older-layout apply:\n got %s\nwant %s" % (apply_ops, expected))
+
+    # A file written for the newer layout gives this chip's fan 0 only in part: that fan keeps
+    # the chip's settings, and the status line and About say what the file lacks.
+    restart_clean(k)
+    k.write(INI, fan_ini([dict(Mode=0, S0=30, S1=40, S2=60, Speed0=40)]))
+    start_and_wait_ticks(k, ticks=8)
+    text = "Check settings: System Fan (fan 0) lacks S3, S4, Speed1, Speed2"
+    check(k.wait_for(lambda: k.child(LABEL1).get("text") == text, timeout=20),
+          "status line: %r" % k.child(LABEL1).get("text"))
+    _, apply_ops = startup_phases(trace_ops(k))
+    check(not [op for op in apply_ops if re.match(r"WriteReg 0x0295 0x6[0-7] ", op)],
+          "fan 0 programmed from a partial record: %s" % apply_ops)
+    k.probe("click", MAIN_TITLE, 1012)
+    check(k.wait_window(ABOUT_TITLE, timeout=10), "About did not open")
+    listing = k.probe("children", ABOUT_TITLE).stdout
+    check("Set-up problem: kelvane.ini gives a fan only part of its settings for this chip: "
+          "System Fan (fan 0, [Fan Ctrl Option 0] or [Default Fan Ctrl 0]) lacks S3, S4, "
+          "Speed1, Speed2" in listing, "About lacks the partial fan:\n%s" % listing)
 
 
 def test_newer_layout_apply_with_delta_temperature(k):

@@ -62,6 +62,8 @@ class FakeRegistry : public Registry {
     bool refuse = false;  // the Run key needs rights this user lacks
     bool SetRunValue(const std::string& name, const std::string& data) override;
     bool DeleteRunValue(const std::string& name) override;
+    std::string metrics_file;  // what the installer remembered
+    std::string RememberedMetricsFile() override { return metrics_file; }
 };
 
 class FakeSound : public SoundPlayer {

@@ -14,6 +14,7 @@
 #include "history/view_state.h"
 #include "monitor/monitor_cycle.h"
 #include "monitor/readout.h"
+#include "setup/setup_problem.h"
 #include "support/fakes.h"
 
 namespace kelvane::history {
@@ -340,6 +341,27 @@ TEST(HistoryFolder, AFolderThatCannotBeWrittenIsToldOnceAndTheRingGoesOn) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "History folder: D:\\kept (cannot be written)");
     EXPECT_EQ(lines[1], "Incident file: D:\\kept\\incidents\\20260612-114641-cpu-over.csv");
+
+    // The form holds it as a set-up problem while the writes fail, and no longer after.
+    m.history.BeforeTell(rig.form);
+    EXPECT_EQ(SetupShortText(rig.form, SetupReason::HistoryUnwritable),
+              "Check history folder: D:\\kept cannot be written");
+    // Once the folder can be written the rows that waited come first, whole and in order.
+    m.files.folders["D:\\kept\\history"] = true;
+    for (int i = 300; i < 420; ++i) m.Record(Tick(kStart + i, 90, 1, true));
+    m.history.BeforeTell(rig.form);
+    EXPECT_FALSE(HasSetupProblem(rig.form, SetupReason::HistoryUnwritable));
+    const auto day = Lines(m.files.files.at("D:\\kept\\history\\2026-06-12.csv"));
+    ASSERT_EQ(day.size(), 1u + 6);  // the header and the six whole minutes
+    EXPECT_EQ(day[0], Lines(MinuteHeader())[0]);
+    const auto incident =
+        Lines(m.files.files.at("D:\\kept\\incidents\\20260612-114641-cpu-over.csv"));
+    ASSERT_EQ(incident.size(), 1u + 361);  // from the ring's first second to the last flush
+    EXPECT_EQ(incident[0], Lines(SampleHeader())[0]);
+    for (std::size_t i = 1; i < incident.size(); ++i)
+        ASSERT_EQ(ParseIso(incident[i].substr(0, 25)), kStart + std::int64_t(i) - 1) << i;
+    for (std::size_t i = 1; i < day.size(); ++i)
+        ASSERT_EQ(ParseIso(day[i].substr(0, 25)), kStart + 60 * std::int64_t(i - 1)) << i;
 }
 
 TEST(HistorySpans, PlotColumnsFromTheRingAndTheDayFiles) {

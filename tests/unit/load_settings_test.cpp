@@ -11,6 +11,7 @@
 #include "app/skin_layout.h"
 #include "board/board.h"
 #include "chip/speaker.h"
+#include "setup/setup_problem.h"
 #include "state/chip_views.h"
 #include "support/fakes.h"
 
@@ -322,6 +323,28 @@ TEST(LoadSettings, PortProgramRunsFirstAndItsFailureEndsLoadingBeforeTheFirstKey
     EXPECT_EQ(AboutDetails(unreadable.f).at(4),
               "Settings file: C:\\Program Files\\Kelvane\\kelvane.ini (not read: it cannot be "
               "read)");
+
+    // The metrics file the installer remembered tells the fleet of it; a readable file's
+    // empty TextFile still means none, and one that stops later keeps its own.
+    const char* remembered = "C:\\ProgramData\\Kelvane\\metrics\\kelvane.prom";
+    struct Remembered {
+        const char* what;
+        std::string ini;
+        bool unreadable;
+        std::string text_file;
+    };
+    for (const Remembered& c :
+         {Remembered{"unreadable", "[Export]\nTextFile=C:\\m.prom\n", true, remembered},
+          Remembered{"empty TextFile", "[Export]\nTextFile=\n", false, ""},
+          Remembered{"stopped", "[Option]\nAddress=70000\n[Export]\nTextFile=C:\\m.prom\n", false,
+                     "C:\\m.prom"}}) {
+        Loaded l(c.ini);
+        l.rig.registry.metrics_file = remembered;
+        if (c.unreadable) l.rig.files.unreadable[l.f.ProgramFile("kelvane.ini")] = true;
+        l.rig.files.files[l.f.ProgramFile("kelvane.ini")] = "";
+        l.Load();
+        EXPECT_EQ(l.g.g_ExportTextFile, c.text_file) << c.what;
+    }
 }
 
 // The start-up apply programs only a fan the file describes: every value its layout writes,
@@ -336,14 +359,31 @@ TEST(LoadSettings, FanCountsAsDescribedOnlyWithEveryValueItsLayoutProgrammes) {
         std::string ini;
         i16 newer, delta;
         std::array<bool, 3> described;
+        std::array<std::string, 3> missing{};  // a fan given in part: the keys it lacks
     };
     const Case cases[] = {
         {"no file", "", kFalse, kFalse, {}},
         {"no file, newer", "", kTrue, kTrue, {}},
-        {"older layout lacks S3..Speed2", newer_keys, kFalse, kFalse, {}},
+        {"older layout lacks S3..Speed2",
+         newer_keys,
+         kFalse,
+         kFalse,
+         {},
+         {"S3, S4, Speed1, Speed2", "", ""}},
         {"older layout, complete", older_keys, kFalse, kFalse, {true, false, false}},
         {"newer layout", newer_keys, kTrue, kFalse, {true, false, false}},
-        {"delta layout lacks DeltaTemp", newer_keys, kTrue, kTrue, {}},
+        {"delta layout lacks DeltaTemp", newer_keys, kTrue, kTrue, {}, {"DeltaTemp", "", ""}},
+        {"Modulate and UserCtl describe no fan",
+         "[Fan Ctrl Option 0]\nModulate=1\n[Default Fan Ctrl 1]\nUserCtl=0\nTmpAlarm=50\n",
+         kTrue,
+         kFalse,
+         {}},
+        {"Mode alone gives a fan in part",
+         "[Fan Ctrl Option 2]\nMode=0\n",
+         kTrue,
+         kFalse,
+         {},
+         {"", "", "S0, S1, S2, Speed0"}},
         {"DeltaTemp from the default record",
          newer_keys + "[Default Fan Ctrl 0]\nDeltaTemp=4\n",
          kTrue,
@@ -353,7 +393,8 @@ TEST(LoadSettings, FanCountsAsDescribedOnlyWithEveryValueItsLayoutProgrammes) {
          "[Default Fan Ctrl 1]\nMode=1\nS0=1\nS1=2\nS2=3\nSpeed0=4\n",
          kTrue,
          kFalse,
-         {}},
+         {},
+         {"", "SwFan", ""}},
         {"software mode with SwFan",
          "[Default Fan Ctrl 1]\nMode=1\nS0=1\nS1=2\nS2=3\nSpeed0=4\n[Fan Ctrl Option "
          "1]\nSwFan=50\n",
@@ -363,8 +404,27 @@ TEST(LoadSettings, FanCountsAsDescribedOnlyWithEveryValueItsLayoutProgrammes) {
     };
     for (const Case& c : cases) {
         Loaded l(c.ini, c.newer, c.delta);
+        l.f.findings.chip_identified = true;
         ASSERT_EQ(l.Load(), std::nullopt) << c.what;
         EXPECT_EQ(l.f.findings.fan_described, c.described) << c.what;
+        // A fan given in part is a set-up problem naming the fan and what it lacks.
+        bool partial = false;
+        for (size_t n = 0; n < 3; ++n) {
+            std::string missing;
+            for (const std::string& key : l.f.findings.fan_keys_missing[n])
+                missing += (missing.empty() ? "" : ", ") + key;
+            EXPECT_EQ(missing, c.missing[n]) << c.what << " " << n;
+            partial = partial || !missing.empty();
+        }
+        EXPECT_EQ(HasSetupProblem(l.f, SetupReason::FanSettingsPartial), partial) << c.what;
+        if (c.ini == newer_keys && !c.newer) {
+            EXPECT_EQ(SetupShortText(l.f, SetupReason::FanSettingsPartial),
+                      "Check settings: System Fan (fan 0) lacks S3, S4, Speed1, Speed2");
+            EXPECT_NE(SetupFullText(l.f, SetupReason::FanSettingsPartial)
+                          .find("System Fan (fan 0, [Fan Ctrl Option 0] or [Default Fan Ctrl 0]) "
+                                "lacks S3, S4, Speed1, Speed2"),
+                      std::string::npos);
+        }
         // About names each fan that keeps the chip's own settings, until an apply covers it.
         StartupApplyScope(l.f.findings);
         l.f.last_apply.fans[2].covered = true;

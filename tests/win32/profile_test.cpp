@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/ini_text.h"
+#include "base/runtime_error.h"
 #include "win32/services.h"
 
 namespace kelvane::win32 {
@@ -90,6 +91,37 @@ TEST_F(PrivateProfileTest, WrittenValuesReadBack) {
     p.WriteString("Fan Ctrl Option 0", "S0", "35");
     EXPECT_EQ(p.GetInt("Fan Ctrl Option 0", "S0", 0), 35);
     EXPECT_EQ(p.GetInt("Option", "Address", 661), 70000);  // the rest of the file survives
+}
+
+// A full disk may take part of an append: the file must read as it did before it.
+TEST(FilesAppend, AFailedWriteLeavesTheFileAsItWasAndCreatesNone) {
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    const std::string kept = std::string(dir) + "kelvane_append_kept.csv";
+    const std::string fresh = std::string(dir) + "kelvane_append_fresh.csv";
+    DeleteFileA(kept.c_str());
+    DeleteFileA(fresh.c_str());
+    Files files;
+    files.AppendFile(kept, "time,fan\r\n");
+    files.AppendFile(kept, "1,5000\r\n");
+    ASSERT_EQ(ReadAll(kept), "time,fan\r\n1,5000\r\n");
+    const std::string row = "2,5000,4500,3\r\n";
+    // Half the row goes to the disk; then the write fails, or reports the short count.
+    for (const bool fails : {true, false}) {
+        const WriteChunk half = [fails](HANDLE file, const char* bytes, DWORD size,
+                                        DWORD* written) {
+            WriteFile(file, bytes, size / 2, written, nullptr);
+            return !fails;
+        };
+        EXPECT_THROW(AppendWhole(kept, row, half), RuntimeError) << fails;
+        EXPECT_EQ(ReadAll(kept), "time,fan\r\n1,5000\r\n") << fails;
+        EXPECT_THROW(AppendWhole(fresh, row, half), RuntimeError) << fails;
+        EXPECT_EQ(GetFileAttributesA(fresh.c_str()), INVALID_FILE_ATTRIBUTES) << fails;
+    }
+    // The next write that can, writes whole rows after the old ones.
+    files.AppendFile(kept, row);
+    EXPECT_EQ(ReadAll(kept), "time,fan\r\n1,5000\r\n" + row);
+    DeleteFileA(kept.c_str());
 }
 
 }  // namespace
