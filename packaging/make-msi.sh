@@ -25,8 +25,9 @@ rm -rf "$stage"
 
 q() { msibuild "$tmp" -q "$1"; }
 # The technician's kelvane.ini survives a reinstall and an upgrade: never-overwrite (128)
-# skips the component whenever its key file is already there.
-q "UPDATE \`Component\` SET \`Attributes\` = 128 WHERE \`Component\` = 'Settings'"
+# skips the component whenever its key file is already there. It survives an uninstall too
+# (permanent, 16), so that a remove-and-reinstall keeps the site's settings.
+q "UPDATE \`Component\` SET \`Attributes\` = 144 WHERE \`Component\` = 'Settings'"
 # DRIVER="D:\path\brantelvio.dll" copies the chip maker's library into the program folder;
 # without DRIVER the row does nothing. The copy is removed with the program.
 q "CREATE TABLE \`MoveFile\` (\`FileKey\` CHAR(72) NOT NULL, \`Component_\` CHAR(72) NOT NULL, \`SourceName\` CHAR(255) LOCALIZABLE, \`DestName\` CHAR(255) LOCALIZABLE, \`SourceFolder\` CHAR(72), \`DestFolder\` CHAR(72) NOT NULL, \`Options\` INT NOT NULL PRIMARY KEY \`FileKey\`)"

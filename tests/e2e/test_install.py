@@ -32,8 +32,13 @@ def tree(path):
 
 
 def msiexec(k, *args):
-    out = k.run_windows("msiexec", *args, timeout=180)
+    """A silent run prints nothing at all: a fleet tool logs every line."""
+    out = subprocess.run(["wine", "msiexec", *args], env=k.env(), capture_output=True,
+                         timeout=180)
     check(out.returncode == 0, "msiexec %s ended with %d" % (" ".join(args), out.returncode))
+    noise = out.stdout + out.stderr
+    check(not noise, "msiexec %s printed:\n%s" % (" ".join(args), noise.decode(
+        "cp1252", errors="replace")))
 
 
 def products(k):
@@ -52,15 +57,23 @@ def products(k):
 
 
 def check_text_file(k, edited, path):
-    """kelvane.ini is the technician's, but for [Export] TextFile, and the path is kept."""
+    """kelvane.ini is the technician's, but for [Export] TextFile, and the path is kept. With
+    path None the package's TextFile line is gone, with the package."""
     ini = k.read(PROGRAM + "kelvane.ini")
-    want = re.sub(rb"(\[Export\]\r\nTextFile=)[^\r]*", lambda m: m.group(1) + path.encode(), edited)
     # Wine's profile functions drop the blank lines of a file they write; Windows keeps them.
+    # A line that was removed comes back at the end of its section.
     lines = [line for line in ini.split(b"\r\n") if line]
-    check(lines == [line for line in want.split(b"\r\n") if line],
+    others = [line for line in edited.split(b"\r\n") if line and not line.startswith(b"TextFile=")]
+    export = lines[lines.index(b"[Export]") + 1:]
+    export = export[:next((i for i, line in enumerate(export) if line.startswith(b"[")),
+                          len(export))]
+    check([line for line in lines if not line.startswith(b"TextFile=")] == others
+          and [line for line in export if line.startswith(b"TextFile=")]
+          == ([] if path is None else [b"TextFile=" + path.encode()]),
           "kelvane.ini after METRICSFILE=%s:\n%s" % (path, ini.decode(errors="replace")))
-    check(k.reg_query(KELVANE_KEY, "MetricsFile") and path in k.reg_query(KELVANE_KEY, "MetricsFile"),
-          "MetricsFile not remembered: %r" % k.reg_query(KELVANE_KEY, "MetricsFile"))
+    saved = k.reg_query(KELVANE_KEY, "MetricsFile")
+    check(saved is None if path is None else saved and path in saved,
+          "MetricsFile remembered: %r" % saved)
 
 
 def test_packages_install_upgrade_and_remove_cleanly(k):
@@ -163,27 +176,42 @@ def test_packages_install_upgrade_and_remove_cleanly(k):
     msiexec(k, "/i", windows_path(newer), "/qn", "REINSTALL=ALL", "REINSTALLMODE=vomus")
     check_text_file(k, edited, METRICS_FILE)
     check(os.path.exists(k.program_file("brantelvio.dll")), "the upgrade lost the driver")
+    # As Kelvane writes it: the path in quotes, whichever version wrote it last.
     run = k.reg_query(RUN_KEY, "Kelvane") or ""
-    check(PROGRAM + "kelvane.exe" in run, "the upgrade lost the Run value: %r" % run)
+    check(re.search(r'REG_SZ\s+%s\n' % re.escape('"%skelvane.exe"' % PROGRAM), run),
+          "the upgrade lost the Run value: %r" % run)
 
-    # The uninstall removes the metrics file the installation set, and only that one.
+    # The uninstall removes the metrics file the installation set, and only that one; it
+    # keeps the site's settings and the history.
     k.write(METRICS_FILE, "kelvane_status_code 0\n")
     k.write(METRICS_FILE + ".tmp", "kelvane_status_code 0\n")
     k.write(elsewhere, "kelvane_status_code 0\n")
+    day_file = "C:\\ProgramData\\Kelvane\\history\\2026-06-12.csv"
+    k.write(day_file, "time\r\n")
     msiexec(k, "/x", windows_path(newer), "/qn")
     check(not os.path.exists(k.c_path(METRICS_FILE)), "the metrics file was left")
     check(not os.path.exists(k.c_path(METRICS_FILE + ".tmp")), "its temporary file was left")
-    check(not os.path.exists(k.c_path("C:\\ProgramData\\Kelvane")), "the metrics folder was left")
+    check(not os.path.exists(k.c_path(METRICS_DIR)), "the metrics folder was left")
+    check(k.read(day_file) == b"time\r\n", "the history was removed")
     check(os.path.exists(k.c_path(elsewhere)), "a file the installation no longer named was removed")
     check(k.reg_query(KELVANE_KEY, "MetricsFile") is None, "MetricsFile left in the registry")
     left = tree(k.c_path(PROGRAM)) if os.path.exists(k.c_path(PROGRAM)) else None
-    check(left is None, "program folder left with %s" % left)
+    check(left == {"kelvane.ini"}, "program folder left with %s" % left)
+    # The package's own TextFile line goes with the package.
+    check_text_file(k, edited, None)
     check(k.reg_query(RUN_KEY, "Kelvane") is None, "Run value left after uninstall")
     check(k.reg_query(SOURCE_KEY, "EventMessageFile") is None, "event source left")
     check(products(k) == [], "still listed: %s" % products(k))
+
+    # A reinstall finds the site's settings and gets the metrics file back by METRICSFILE.
+    msiexec(k, "/i", windows_path(MSI), "/qn", "METRICSFILE=" + METRICS_FILE)
+    check_text_file(k, edited, METRICS_FILE)
+    # A removal with nothing to clean up (no Run value, no metrics file written) says nothing.
+    msiexec(k, "/x", windows_path(MSI), "/qn")
+    check(tree(k.c_path(PROGRAM)) == {"kelvane.ini"}, "program folder left with %s"
+          % tree(k.c_path(PROGRAM)))
     check(k.read("C:\\hwm.txt") == b"history before\r\n", "C:\\hwm.txt touched")
     check(k.read("C:\\ng.txt") == b"faults before\r\n", "C:\\ng.txt touched")
     check(k.read("C:\\prog.txt") == prog, "C:\\prog.txt touched")
-
 
 CASES = [test_packages_install_upgrade_and_remove_cleanly]
