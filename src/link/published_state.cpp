@@ -45,7 +45,11 @@ PublishedState StateOf(const Form1& f) {
 }
 
 std::string EncodeState(const PublishedState& s) {
-    WireWriter w;
+    // Framed in place: the state is built every tick, so it is not copied into a frame.
+    WireWriter w(1024);
+    w.U32(0);
+    w.U16(kProtocolVersion);
+    w.U16(static_cast<std::uint16_t>(MessageType::State));
     w.Bool(s.has_reading);
     w.Bool(s.unreachable);
     w.Bool(s.alarm_lasting);
@@ -73,7 +77,8 @@ std::string EncodeState(const PublishedState& s) {
     for (const std::string& p : s.setup_problems) w.Text(p);
     w.U8(s.tray_state);
     w.Text(s.tray_tip);
-    return EncodeFrame(static_cast<std::uint16_t>(MessageType::State), w.bytes());
+    w.PatchU32(0, static_cast<std::uint32_t>(w.bytes().size() - 4));
+    return w.Take();
 }
 
 std::optional<PublishedState> DecodeState(std::string_view payload) {

@@ -6,13 +6,19 @@
 namespace kelvane::link {
 
 void WireWriter::U16(std::uint16_t v) {
-    U8(static_cast<std::uint8_t>(v));
-    U8(static_cast<std::uint8_t>(v >> 8));
+    const char b[2] = {static_cast<char>(v), static_cast<char>(v >> 8)};
+    out_.append(b, 2);
 }
 
 void WireWriter::U32(std::uint32_t v) {
-    U16(static_cast<std::uint16_t>(v));
-    U16(static_cast<std::uint16_t>(v >> 16));
+    const char b[4] = {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                       static_cast<char>(v >> 24)};
+    out_.append(b, 4);
+}
+
+void WireWriter::PatchU32(std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out_[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
 }
 
 void WireWriter::I64(std::int64_t v) {

@@ -9,6 +9,8 @@ namespace kelvane::link {
 
 class WireWriter {
   public:
+    WireWriter() = default;
+    explicit WireWriter(std::size_t capacity) { out_.reserve(capacity); }
     void U8(std::uint8_t v) { out_.push_back(static_cast<char>(v)); }
     void Bool(bool v) { U8(v ? 1 : 0); }
     void U16(std::uint16_t v);
@@ -21,6 +23,8 @@ class WireWriter {
 
     const std::string& bytes() const { return out_; }
     std::string Take() { return std::move(out_); }
+    // Overwrites four bytes written earlier, such as a length known only at the end.
+    void PatchU32(std::size_t at, std::uint32_t v);
 
   private:
     std::string out_;
