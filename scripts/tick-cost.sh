@@ -1,6 +1,6 @@
 #!/bin/sh
 # Instructions of one normal monitor tick and the share each listener adds after it: the
-# fleet's metrics file and the history, each counted by callgrind over its benchmark's measured
+# fleet's metrics file, the history and the state published to the views, each counted by callgrind over its benchmark's measured
 # ticks (the file system is left out: the benchmarks' files only take the text).
 set -eu
 cd "$(dirname "$0")/.."
@@ -55,3 +55,4 @@ PY
 
 share BM_TickNormalWithExport 'TextFileExport::AfterTick' export
 share BM_TickNormalWithHistory 'History::AfterTick' history
+share BM_TickNormalWithPublisher 'StatePublisher::AfterTick' publisher

@@ -100,6 +100,7 @@ void ReadChannel(Form1& f, int n, bool& sound) {
     const i16 t = ReadTemperature(f, n);
     f.monitor.temps[static_cast<std::size_t>(n)] = t;
     const bool alert = AlertFlag(f, n, t);
+    f.monitor.alerts[static_cast<std::size_t>(n)] = alert;
     if (f.window.LedPic[n].visible)
         DrawTemperature(LedStyleOf(f), f.sys.surfaces.LedPic(n), t, Flag(alert));
     sound = sound || alert;

@@ -91,6 +91,7 @@ struct MonitorState {
     // Per channel, from the last tick that read it: Celsius reading and fan speed as drawn.
     std::array<std::int32_t, 3> temps{};
     std::array<std::int32_t, 3> fan_speeds{};
+    std::array<bool, 3> alerts{};  // the digits were drawn in the alert colour
 };
 
 struct Form1;
