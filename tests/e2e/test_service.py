@@ -25,6 +25,7 @@ def test_service_protects_with_no_window_and_hands_back_at_stop(k):
     for name, path in (("Description", k.board), ("Trace", k.trace), ("Speaker", k.speaker)):
         k.run_windows("reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", windows_path(path),
                       "/f", check=True)
+    os.makedirs(k.c_path("C:\\metrics"))
     ini = k.read(INI)
     check(b"\r\nTextFile=\r\n" in ini, "the shipped kelvane.ini changed its TextFile key")
     k.write(INI, ini.replace(b"\r\nTextFile=\r\n", b"\r\nTextFile=" + METRICS.encode() + b"\r\n"))
