@@ -21,4 +21,21 @@ class AppShell {
     virtual void StopMonitorTimer() = 0;  // no tick after this
 };
 
+// A shell with nothing to show: the only instance, no hot keys, no tray, no window. A host
+// without windows (the service) runs the start-up and the unload through it.
+class NoShell : public AppShell {
+  public:
+    bool PreviousInstanceRunning() override { return false; }
+    void ActivatePreviousInstance(const std::string&) override {}
+    void PrepareTrayRecord() override {}
+    bool RegisterHotKey(int, unsigned, unsigned) override { return false; }
+    void UnregisterHotKey(int) override {}
+    void SubclassMainWindow() override {}
+    void AddTrayIcon() override {}
+    void DeleteTrayIcon() override {}
+    void PopupTrayMenu() override {}
+    void CloseMainWindow() override {}
+    void StopMonitorTimer() override {}
+};
+
 }  // namespace kelvane

@@ -12,7 +12,8 @@
 
 namespace kelvane::win32 {
 
-class Headless final : public WindowHost, public Surfaces, public OtherWindows, public AppShell {
+// The shell is NoShell's: the one owner of the chip was decided before the program was built.
+class Headless final : public WindowHost, public Surfaces, public OtherWindows, public NoShell {
   public:
     Headless();
 
@@ -41,19 +42,6 @@ class Headless final : public WindowHost, public Surfaces, public OtherWindows, 
     void ShowHistory() override {}
     void LoadAndHideAll() override {}
     void UnloadAll() override {}
-
-    // AppShell: the one owner of the chip was decided before the program was built.
-    bool PreviousInstanceRunning() override { return false; }
-    void ActivatePreviousInstance(const std::string&) override {}
-    void PrepareTrayRecord() override {}
-    bool RegisterHotKey(int, unsigned, unsigned) override { return false; }
-    void UnregisterHotKey(int) override {}
-    void SubclassMainWindow() override {}
-    void AddTrayIcon() override {}
-    void DeleteTrayIcon() override {}
-    void PopupTrayMenu() override {}
-    void CloseMainWindow() override {}
-    void StopMonitorTimer() override {}
 
   private:
     std::array<std::unique_ptr<PixelSurface>, 3> led_pic_, fan_led_, led_font_;

@@ -113,19 +113,9 @@ class FakeSurfaces : public Surfaces {
 };
 
 // A shell that does nothing: the only instance, hot keys free. Tests override what they record.
-class NullShell : public AppShell {
+class NullShell : public NoShell {
   public:
-    bool PreviousInstanceRunning() override { return false; }
-    void ActivatePreviousInstance(const std::string&) override {}
-    void PrepareTrayRecord() override {}
     bool RegisterHotKey(int, unsigned, unsigned) override { return true; }
-    void UnregisterHotKey(int) override {}
-    void SubclassMainWindow() override {}
-    void AddTrayIcon() override {}
-    void DeleteTrayIcon() override {}
-    void PopupTrayMenu() override {}
-    void CloseMainWindow() override {}
-    void StopMonitorTimer() override {}
 };
 
 // Runs each job at once on the caller's thread, so a tick's tune has ended when it returns.
