@@ -83,6 +83,12 @@ int RunKelvane(HINSTANCE instance) {
         return static_cast<long long>(
             duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
     });
+    // Beside the history, whatever folder the settings give it: the values are noted before
+    // the settings are read.
+    kelvane::win32::SystemBootClock boot_clock;
+    kelvane::PowerOnStore power_on(files, export_files, boot_clock,
+                                   kelvane::win32::DefaultDataFolder() + "\\power-on.ini");
+    fan_watch.KeepPowerOnValuesIn(power_on);
     kelvane::LateChipSteps late_chip_steps(&fan_watch);
     fan_watch.Tell(fleet_events);
     fan_watch.Tell(textfile);

@@ -1,6 +1,7 @@
 #include "win32/services.h"
 
 #include <windows.h>
+// After windows.h, which they need.
 #include <mmsystem.h>
 #include <shlobj.h>
 
@@ -276,6 +277,17 @@ std::int64_t SystemClock::UnixSeconds() {
     const std::uint64_t ticks =
         (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
     return static_cast<std::int64_t>(ticks / 10000000ull) - 11644473600ll;
+}
+
+// The tick count is on every supported Windows and needs no rights. It runs from boot
+// through sleep and hibernation and no clock setting moves it, so only the wall clock's
+// corrections move the boot's start, within the tolerance the logic allows. With fast
+// start-up a shut-down keeps the boot (the kernel hibernates); the firmware then sets the
+// chip up as before, so the values noted earlier still hold. Under Wine the tick count is the
+// host's time since boot, the same for every Wine process and server.
+BootStamp SystemBootClock::Now() {
+    const auto uptime = static_cast<std::int64_t>(GetTickCount64() / 1000);
+    return {SystemClock().UnixSeconds() - uptime, uptime};
 }
 
 int SystemClock::UtcOffsetMinutes(std::int64_t unix_seconds) {

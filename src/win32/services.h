@@ -9,7 +9,7 @@ namespace kelvane::win32 {
 
 // The settings file through the private-profile functions (1024-byte buffers).
 class PrivateProfile : public Profile {
-public:
+  public:
     explicit PrivateProfile(std::string path) : path_(std::move(path)) {}
     std::int64_t GetInt(const std::string& section, const std::string& key,
                         std::int64_t default_value) override;
@@ -20,12 +20,12 @@ public:
     bool WriteString(const std::string& section, const std::string& key,
                      const std::string& value) override;
 
-private:
+  private:
     std::string path_;
 };
 
 class Files : public FileSystem {
-public:
+  public:
     std::optional<std::string> ReadFile(const std::string& path) override;
     std::optional<std::string> ReadIfPresent(const std::string& path) override;
     bool CanOpen(const std::string& path) override;
@@ -38,12 +38,12 @@ public:
 };
 
 class ProcessStarter : public Processes {
-public:
+  public:
     bool StartMinimized(const std::string& path) override;
 };
 
 class SystemClock : public Clock {
-public:
+  public:
     void Sleep(long milliseconds) override;
     std::string ShortDate() override;
     std::string LongTime() override;
@@ -51,14 +51,20 @@ public:
     int UtcOffsetMinutes(std::int64_t unix_seconds) override;
 };
 
+// The time since boot from GetTickCount64, and the boot's start as the wall clock places it.
+class SystemBootClock : public BootClock {
+  public:
+    BootStamp Now() override;
+};
+
 class RunKey : public Registry {
-public:
+  public:
     bool SetRunValue(const std::string& name, const std::string& data) override;
     bool DeleteRunValue(const std::string& name) override;
 };
 
 class WaveSound : public SoundPlayer {
-public:
+  public:
     void PlayWave(const std::string& path) override;
 };
 
