@@ -42,6 +42,9 @@ q "CREATE TABLE \`IniFile\` (\`IniFile\` CHAR(72) NOT NULL, \`FileName\` CHAR(25
 q "INSERT INTO \`IniFile\` (\`IniFile\`, \`FileName\`, \`DirProperty\`, \`Section\`, \`Key\`, \`Value\`, \`Action\`, \`Component_\`) VALUES ('MetricsTextFile', 'kelvane.ini', 'INSTALLDIR', 'Export', 'TextFile', '[METRICSFILE]', 0, 'MetricsSetting')"
 q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('RemoveIniValues', 3100)"
 q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('WriteIniValues', 5100)"
+# The fans' power-on values noted in this boot go with the program, so that the data folder can.
+q "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`) VALUES ('RemovePowerOn', 'MetricsFolder', 'power-on.ini', 'KELVANEDATA', 2)"
+q "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`) VALUES ('RemovePowerOnTemp', 'MetricsFolder', 'power-on.ini.tmp', 'KELVANEDATA', 2)"
 q "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`DirProperty\`, \`InstallMode\`) VALUES ('RemoveKelvaneData', 'MetricsFolder', 'KELVANEDATA', 2)"
 # The cashier's account may write the metrics folder: full access for SYSTEM and
 # Administrators, modify for Users (Windows Installer 5, Windows 7 and later).

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kelvane {
@@ -39,6 +40,14 @@ class FileSystem {
     virtual bool MakeFolder(const std::string& path) = 0;
 };
 
+class FileReplacer {
+  public:
+    virtual ~FileReplacer() = default;
+    // Writes `data` to a temporary file beside `path` and moves it over `path`, so a reader
+    // sees the old file or the new one, never a part. False when any step fails.
+    virtual bool Replace(const std::string& path, std::string_view data) = 0;
+};
+
 class Processes {
   public:
     virtual ~Processes() = default;
@@ -55,6 +64,19 @@ class Clock {
     virtual std::int64_t UnixSeconds() = 0;  // now, in whole seconds since 1970-01-01 UTC
     // Local time minus UTC at the given moment, in minutes (daylight saving included).
     virtual int UtcOffsetMinutes(std::int64_t unix_seconds) = 0;
+};
+
+// When the machine started, as seen now. The wall clock can be set while the machine runs, and
+// a quick restart can start near the last boot's time: the time since boot tells those apart.
+struct BootStamp {
+    std::int64_t boot_unix_seconds = 0;  // the wall clock minus the time since boot
+    std::int64_t uptime_seconds = 0;     // from a counter that runs from boot, whatever the clock
+};
+
+class BootClock {
+  public:
+    virtual ~BootClock() = default;
+    virtual BootStamp Now() = 0;
 };
 
 class Registry {

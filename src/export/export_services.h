@@ -2,18 +2,11 @@
 // What the fleet exports need from the operating system. Windows implementations live in
 // src/win32; tests use doubles.
 #include <string>
-#include <string_view>
 #include <vector>
 
-namespace kelvane {
+#include "base/platform.h"
 
-class FileReplacer {
-  public:
-    virtual ~FileReplacer() = default;
-    // Writes `data` to a temporary file beside `path` and moves it over `path`, so a reader
-    // sees the old file or the new one, never a part. False when any step fails.
-    virtual bool Replace(const std::string& path, std::string_view data) = 0;
-};
+namespace kelvane {
 
 class WallClock {
   public:

@@ -10,7 +10,9 @@ namespace kelvane {
 FanWatch::FanWatch(Form1& f, std::function<long long()> now_ms) : f_(f), now_(std::move(now_ms)) {}
 
 void FanWatch::NotePowerOnValues() {
-    power_on_ = ReadPowerOnValues(f_.chip, IsTrue(f_.KelvaneFanFlag));
+    const bool newer_layout = IsTrue(f_.KelvaneFanFlag);
+    const auto read = [&] { return ReadPowerOnValues(f_.chip, newer_layout); };
+    power_on_ = store_ != nullptr ? store_->Recall(newer_layout, read) : read();
 }
 
 bool FanWatch::HandBack(bool tell) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "failsafe/hand_back.h"
+#include "failsafe/power_on_file.h"
 #include "state/form1.h"
 
 namespace kelvane {
@@ -36,6 +37,9 @@ class FanWatch : public TickListener {
 
     void Tell(FanWatchEvents& events) { events_.push_back(&events); }
 
+    // Where the values first noted in this boot are kept across runs; without it each run
+    // notes its own.
+    void KeepPowerOnValuesIn(PowerOnStore& store) { store_ = &store; }
     // At start-up, after identification and before the port program.
     void NotePowerOnValues();
     // The system resumed from sleep or hibernation.
@@ -71,6 +75,7 @@ class FanWatch : public TickListener {
     Form1& f_;
     std::function<long long()> now_;
     std::vector<FanWatchEvents*> events_;
+    PowerOnStore* store_ = nullptr;
     PowerOnValues power_on_{};
     std::array<FanState, 3> fans_{};
     std::optional<long long> last_resume_ms_;

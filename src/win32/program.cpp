@@ -35,7 +35,11 @@ Program::Program(const ProgramHost& host)
           files_, clock_,
           [this](int v, double raw) { return VoltsFromRaw(form_.settings, v, raw); },
           DefaultDataFolder()),
-      fan_watch_(form_, &SteadyMs) {
+      fan_watch_(form_, &SteadyMs),
+      // Beside the history, whatever folder the settings give it: the values are noted before
+      // the settings are read.
+      power_on_(files_, ExportFiles(), boot_clock_, DefaultDataFolder() + "\\power-on.ini") {
+    fan_watch_.KeepPowerOnValuesIn(power_on_);
     fan_watch_.Tell(fleet_events_);
     fan_watch_.Tell(textfile_);
     // First among the listeners: a restore is counted and told before the exports follow.

@@ -13,6 +13,7 @@
 #include "export/fleet_events.h"
 #include "export/textfile_export.h"
 #include "failsafe/fan_watch.h"
+#include "failsafe/power_on_file.h"
 #include "history/history.h"
 #include "setup/setup_problem.h"
 #include "state/form1.h"
@@ -64,6 +65,8 @@ class Program {
     // The history converts voltages with the settings of the moment, which live in the form.
     history::History history_;
     FanWatch fan_watch_;
+    SystemBootClock boot_clock_;
+    PowerOnStore power_on_;
     LateChipSteps late_chip_steps_{&fan_watch_};
     CrashHandBack crash_hand_back_{fan_watch_};
 };

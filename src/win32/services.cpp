@@ -1,8 +1,9 @@
 #include "win32/services.h"
 
+#include <windows.h>
+// After windows.h, which they need.
 #include <mmsystem.h>
 #include <shlobj.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <vector>
@@ -188,35 +189,17 @@ bool Files::CanOpen(const std::string& path) {
     return file.get() != INVALID_HANDLE_VALUE;
 }
 
-void AppendWhole(const std::string& path, const std::string& data, const WriteChunk& write) {
-    OwnedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+void Files::AppendFile(const std::string& path, const std::string& data) {
+    OwnedHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
         file.release();
         Raise(ErrorKind::FileError, path);
     }
-    const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
-    LARGE_INTEGER end{};
     DWORD written = 0;
-    if (SetFilePointerEx(file.get(), LARGE_INTEGER{}, &end, FILE_END) &&
-        write(file.get(), data.data(), static_cast<DWORD>(data.size()), &written) &&
-        written == data.size())
-        return;
-    // A full disk may take part of the data: a reader would find half a row, or an empty
-    // file standing for rows that were never written.
-    if (created) {
-        file.reset();
-        DeleteFileA(path.c_str());
-    } else if (SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN)) {
-        SetEndOfFile(file.get());
-    }
-    Raise(ErrorKind::FileError, path);
-}
-
-void Files::AppendFile(const std::string& path, const std::string& data) {
-    AppendWhole(path, data, [](HANDLE file, const char* bytes, DWORD size, DWORD* written) {
-        return WriteFile(file, bytes, size, written, nullptr) != FALSE;
-    });
+    if (!WriteFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr) ||
+        written != data.size())
+        Raise(ErrorKind::FileError, path);
 }
 
 std::optional<std::string> Files::SearchPathIn(const std::string& folder, const std::string& name,
@@ -296,6 +279,17 @@ std::int64_t SystemClock::UnixSeconds() {
     return static_cast<std::int64_t>(ticks / 10000000ull) - 11644473600ll;
 }
 
+// The tick count is on every supported Windows and needs no rights. It runs from boot
+// through sleep and hibernation and no clock setting moves it, so only the wall clock's
+// corrections move the boot's start, within the tolerance the logic allows. With fast
+// start-up a shut-down keeps the boot (the kernel hibernates); the firmware then sets the
+// chip up as before, so the values noted earlier still hold. Under Wine the tick count is the
+// host's time since boot, the same for every Wine process and server.
+BootStamp SystemBootClock::Now() {
+    const auto uptime = static_cast<std::int64_t>(GetTickCount64() / 1000);
+    return {SystemClock().UnixSeconds() - uptime, uptime};
+}
+
 int SystemClock::UtcOffsetMinutes(std::int64_t unix_seconds) {
     // The rules of the time zone for that date, daylight saving included.
     const std::uint64_t ticks =
@@ -328,15 +322,6 @@ bool RunKey::DeleteRunValue(const std::string& name) {
     OwnedKey key(raw);
     const LONG result = RegDeleteValueA(key.get(), name.c_str());
     return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
-}
-
-std::string RunKey::RememberedMetricsFile() {
-    char value[MAX_PATH * 2] = {};
-    DWORD size = sizeof value - 1;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Kelvane", "MetricsFile", RRF_RT_REG_SZ, nullptr,
-                     value, &size) != ERROR_SUCCESS)
-        return {};
-    return value;
 }
 
 void WaveSound::PlayWave(const std::string& path) {

@@ -61,6 +61,12 @@ class SystemClock : public Clock {
     int UtcOffsetMinutes(std::int64_t unix_seconds) override;
 };
 
+// The time since boot from GetTickCount64, and the boot's start as the wall clock places it.
+class SystemBootClock : public BootClock {
+  public:
+    BootStamp Now() override;
+};
+
 class RunKey : public Registry {
   public:
     bool SetRunValue(const std::string& name, const std::string& data) override;

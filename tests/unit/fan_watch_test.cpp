@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -36,15 +39,47 @@ struct Sink : EventSink {
 // Writes 0x44 to 0x14 and 0x77 to 0x6D: the port program is Kelvane's own first write.
 const std::string kPortProgram("\x87\x95\x02\x14\x44\x87\x95\x02\x6D\x77\x00", 11);
 
+// What outlives a Kelvane process: the chip, the data folder and the boot.
+struct Machine {
+    explicit Machine(const std::string& board_text) : board(board_text) {}
+    struct Disk : FileReplacer {
+        testing::FakeFiles files;
+        bool works = true;
+        bool Replace(const std::string& path, std::string_view data) override {
+            if (works) files.files[path] = std::string(data);
+            return works;
+        }
+    };
+    struct Boot : BootClock {
+        BootStamp now{1781257000, 45};
+        BootStamp Now() override { return now; }
+    };
+    std::string& kept() { return disk.files.files[kPath]; }
+
+    static constexpr const char* kPath = "C:\\ProgramData\\Kelvane\\power-on.ini";
+    board::Board board;
+    Disk disk;
+    Boot boot;
+    PowerOnStore store{disk.files, disk, boot, kPath};
+};
+
 // A terminal started through the whole start-up sequence, the watch and the event log
 // attached as the program attaches them.
 struct Terminal {
     // library_late: the driver library fails until the test lets it answer.
     explicit Terminal(const std::string& board_text, const std::string& ini,
                       bool library_late = false)
-        : board(board_text), rig(board, ini) {
+        : Terminal(std::make_unique<Machine>(board_text), nullptr, ini, library_late) {}
+    // A run on a machine an earlier run left.
+    Terminal(Machine& machine, const std::string& ini) : Terminal(nullptr, &machine, ini, false) {}
+    Terminal(std::unique_ptr<Machine> own, Machine* shared, const std::string& ini,
+             bool library_late)
+        : own_machine(std::move(own)),
+          machine(shared != nullptr ? *shared : *own_machine),
+          rig(board, ini) {
         rig.files.files[kProgTxt] = "C:\\POS";
         rig.files.files[f.ProgramFile("kelvane.dat")] = kPortProgram;
+        watch.KeepPowerOnValuesIn(machine.store);
         watch.Tell(events);
         f.tick_listeners = {&watch, &late, &events};
         board.set_failing(library_late);
@@ -72,7 +107,9 @@ struct Terminal {
         return ids;
     }
 
-    board::Board board;
+    std::unique_ptr<Machine> own_machine;
+    Machine& machine;
+    board::Board& board = machine.board;
     testing::Rig rig;
     Form1& f = rig.form;
     long long now = 1000000;
@@ -199,6 +236,86 @@ TEST(FanHandBack, NewerLayoutHandsBackSelectorAndFixedSpeedOnly) {
     const std::size_t stepped = late.board.accesses().size();
     Form1_Form_Unload(late.f, late.shell, &late.watch);
     EXPECT_EQ(late.WritesSince(stepped), (Writes{{0x14, 0x5A}, {0x15, 0x11}, {0x16, 0x12}}));
+
+    // Killed after its steps, so that its end never ran: a run started again in the same boot
+    // finds the fans at that last step, and hands back what the first run noted.
+    Machine machine(kPowerOn);
+    std::optional<Terminal> run(std::in_place, machine, "");
+    run->Tick(10);
+    ASSERT_NE(machine.board.reg(0x15), 0x11);
+    const auto restart_and_exit = [&] {
+        machine.boot.now.uptime_seconds += 60;
+        run.emplace(machine, "");
+        run->Tick(10);
+        const std::size_t from = machine.board.accesses().size();
+        Form1_Form_Unload(run->f, run->shell, &run->watch);
+        return run->WritesSince(from);
+    };
+    EXPECT_EQ(restart_and_exit(), (Writes{{0x14, 0x5A}, {0x15, 0x11}, {0x16, 0x12}}));
+    // A new boot, whose firmware set the chip up otherwise: noted afresh.
+    machine.board.set_reg(0x14, 0x5B);
+    machine.board.set_reg(0x15, 0x21);
+    machine.board.set_reg(0x16, 0x22);
+    machine.boot.now = {1781300000, 40};
+    EXPECT_EQ(restart_and_exit(), (Writes{{0x14, 0x5B}, {0x15, 0x21}, {0x16, 0x22}}));
+    // A file cut short (a power cut as it was written): noted afresh, and whole again.
+    machine.kept().resize(machine.kept().size() / 2);
+    machine.board.set_reg(0x15, 0x31);
+    EXPECT_EQ(restart_and_exit(), (Writes{{0x14, 0x5B}, {0x15, 0x31}, {0x16, 0x22}}));
+    ASSERT_TRUE(ParsePowerOnText(machine.kept()));
+    EXPECT_EQ(ParsePowerOnText(machine.kept())->values[1], 0x31);
+}
+
+TEST(FanHandBack, PowerOnValuesAreKeptForTheBootAndLayoutThatNotedThem) {
+    Machine m(kPowerOn);
+    PowerOnValues older{}, other{}, newer{};
+    for (std::size_t i = 0; i < older.size(); ++i) {
+        older[i] = static_cast<std::uint8_t>(0xA0 + i);
+        other[i] = static_cast<std::uint8_t>(0x10 + i);
+    }
+    older[4].reset();  // could not be read: stays unknown, not 0
+    newer[0] = 0x5A, newer[1] = 0x11, newer[2] = 0x12;
+    int reads = 0;
+    const auto reading = [&reads](const PowerOnValues& v) {
+        return [&reads, v] {
+            ++reads;
+            return v;
+        };
+    };
+    EXPECT_EQ(m.store.Recall(false, reading(older)), older);
+    // Later in the boot, the clock corrected by a time service: kept. Not kept beyond that,
+    // nor for the other layout, nor across a restart that began near the last one's time.
+    m.boot.now = {1781257000 + kBootToleranceSeconds, 900};
+    EXPECT_EQ(m.store.Recall(false, reading(other)), older);
+    m.boot.now.boot_unix_seconds -= 2 * kBootToleranceSeconds;
+    EXPECT_EQ(m.store.Recall(false, reading(other)), older);
+    EXPECT_EQ(reads, 1);
+    m.boot.now.boot_unix_seconds -= 1;
+    EXPECT_EQ(m.store.Recall(false, reading(other)), other);
+    EXPECT_EQ(m.store.Recall(true, reading(newer)), newer);
+    m.boot.now.uptime_seconds = 30;
+    EXPECT_EQ(m.store.Recall(true, reading(newer)), newer);
+    EXPECT_EQ(reads, 4);
+
+    // A chip not reached is noted by the next run; a file that cannot be written changes
+    // nothing but the next run.
+    m.boot.now = {1781400000, 40};
+    EXPECT_EQ(m.store.Recall(true, reading(PowerOnValues{})), PowerOnValues{});
+    m.disk.works = false;
+    EXPECT_EQ(m.store.Recall(true, reading(newer)), newer);
+    m.disk.works = true;
+    EXPECT_EQ(m.store.Recall(true, reading(newer)), newer);
+    EXPECT_EQ(m.store.Recall(true, reading(other)), newer);
+    EXPECT_EQ(reads, 7);
+
+    // Any cut, or any changed character, is not taken for a kept set.
+    const std::string text = m.kept();
+    for (std::size_t n = 0; n < text.size(); ++n) {
+        EXPECT_FALSE(ParsePowerOnText(text.substr(0, n))) << n;
+        std::string changed = text;
+        changed[n] = changed[n] == '1' ? '2' : '1';
+        EXPECT_FALSE(ParsePowerOnText(changed)) << n;
+    }
 }
 
 TEST(FanRestore, LostSettingsComeBackAtMostOnceAMinutePerFanUntilTheChipProvesItCannotKeepThem) {
