@@ -189,17 +189,35 @@ bool Files::CanOpen(const std::string& path) {
     return file.get() != INVALID_HANDLE_VALUE;
 }
 
-void Files::AppendFile(const std::string& path, const std::string& data) {
-    OwnedHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+void AppendWhole(const std::string& path, const std::string& data, const WriteChunk& write) {
+    OwnedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
         file.release();
         Raise(ErrorKind::FileError, path);
     }
+    const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+    LARGE_INTEGER end{};
     DWORD written = 0;
-    if (!WriteFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr) ||
-        written != data.size())
-        Raise(ErrorKind::FileError, path);
+    if (SetFilePointerEx(file.get(), LARGE_INTEGER{}, &end, FILE_END) &&
+        write(file.get(), data.data(), static_cast<DWORD>(data.size()), &written) &&
+        written == data.size())
+        return;
+    // A full disk may take part of the data: a reader would find half a row, or an empty
+    // file standing for rows that were never written.
+    if (created) {
+        file.reset();
+        DeleteFileA(path.c_str());
+    } else if (SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN)) {
+        SetEndOfFile(file.get());
+    }
+    Raise(ErrorKind::FileError, path);
+}
+
+void Files::AppendFile(const std::string& path, const std::string& data) {
+    AppendWhole(path, data, [](HANDLE file, const char* bytes, DWORD size, DWORD* written) {
+        return WriteFile(file, bytes, size, written, nullptr) != FALSE;
+    });
 }
 
 std::optional<std::string> Files::SearchPathIn(const std::string& folder, const std::string& name,
@@ -322,6 +340,15 @@ bool RunKey::DeleteRunValue(const std::string& name) {
     OwnedKey key(raw);
     const LONG result = RegDeleteValueA(key.get(), name.c_str());
     return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}
+
+std::string RunKey::RememberedMetricsFile() {
+    char value[MAX_PATH * 2] = {};
+    DWORD size = sizeof value - 1;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Kelvane", "MetricsFile", RRF_RT_REG_SZ, nullptr,
+                     value, &size) != ERROR_SUCCESS)
+        return {};
+    return value;
 }
 
 void WaveSound::PlayWave(const std::string& path) {
