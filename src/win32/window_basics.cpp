@@ -1,5 +1,8 @@
 #include "win32/window_basics.h"
 
+#include <algorithm>
+#include <string>
+
 namespace kelvane::win32 {
 
 void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC proc, ClassLook look) {
@@ -25,6 +28,61 @@ bool GreyCloseItem(HWND window) {
 void PlaceInTopmostBand(HWND window, bool topmost, bool activate) {
     SetWindowPos(window, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | (activate ? 0u : SWP_NOACTIVATE));
+}
+
+RECT WorkAreaOf(const RECT& rect) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoA(MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &info))
+        return info.rcWork;
+    RECT area{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    return area;
+}
+
+RECT WorkAreaOf(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return WorkAreaOf(rect);
+}
+
+RECT FitInside(const RECT& rect, const RECT& area) {
+    const LONG width = std::min(rect.right - rect.left, area.right - area.left);
+    const LONG height = std::min(rect.bottom - rect.top, area.bottom - area.top);
+    const LONG left = std::clamp(rect.left, area.left, area.right - width);
+    const LONG top = std::clamp(rect.top, area.top, area.bottom - height);
+    return RECT{left, top, left + width, top + height};
+}
+
+void KeepInWorkArea(HWND window) {
+    RECT rect{};
+    if (!GetWindowRect(window, &rect)) return;
+    const RECT fitted = FitInside(rect, WorkAreaOf(rect));
+    if (EqualRect(&fitted, &rect)) return;
+    SetWindowPos(window, nullptr, fitted.left, fitted.top, fitted.right - fitted.left,
+                 fitted.bottom - fitted.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+SIZE CaptionExtent(HWND control) {
+    std::string caption(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+    caption.resize(static_cast<std::size_t>(
+        GetWindowTextA(control, caption.data(), static_cast<int>(caption.size()))));
+    HDC dc = GetDC(control);
+    HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
+    HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(SYSTEM_FONT));
+    RECT r{};
+    DrawTextA(dc, caption.c_str(), static_cast<int>(caption.size()), &r,
+              DT_CALCRECT | DT_SINGLELINE);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+SIZE ButtonSize(HWND button, SIZE least) {
+    const SIZE text = CaptionExtent(button);
+    // Room for the 3-D edge and the focus rectangle on each side.
+    const int edge = 2 * GetSystemMetrics(SM_CXEDGE) + 12;
+    return SIZE{std::max<LONG>(least.cx, text.cx + edge), std::max<LONG>(least.cy, text.cy + 10)};
 }
 
 }  // namespace kelvane::win32

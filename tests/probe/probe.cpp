@@ -182,6 +182,60 @@ int Resources(HWND window) {
     return 0;
 }
 
+// Whether a window lies inside the work area of its monitor, and whether each push button's
+// caption, measured in the button's own font, fits its client area less the 3-D edges.
+BOOL CALLBACK PrintButtonFit(HWND child, LPARAM) {
+    const LONG style = GetWindowLongA(child, GWL_STYLE);
+    const LONG type = style & BS_TYPEMASK;
+    const bool push = type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || (style & BS_PUSHLIKE);
+    if (ClassOf(child) != "Button" || !push || !(style & WS_VISIBLE)) return TRUE;
+    const std::string caption = Text(child);
+    // The font handle belongs to the other process; its description rebuilds it here.
+    auto* theirs = reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0));
+    LOGFONTA description{};
+    HFONT font = nullptr;
+    if (theirs && GetObjectA(theirs, sizeof description, &description))
+        font = CreateFontIndirectA(&description);
+    RECT client{};
+    GetClientRect(child, &client);
+    RECT text{};
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(SYSTEM_FONT));
+    DrawTextA(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
+              DT_CALCRECT | DT_SINGLELINE);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    if (font) DeleteObject(font);
+    const int edges = 2 * (GetSystemMetrics(SM_CXEDGE) + 1);
+    const bool fits = text.right <= client.right - edges && text.bottom <= client.bottom;
+    std::printf(
+        "button id=%d font=%d text_width=%ld text_height=%ld client_width=%ld "
+        "client_height=%ld fits=%d text=%s\n",
+        GetDlgCtrlID(child), font ? 1 : 0, text.right, text.bottom, client.right, client.bottom,
+        font && fits ? 1 : 0, caption.c_str());
+    return TRUE;
+}
+
+int PrintFit(HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    GetMonitorInfoA(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &info);
+    const RECT& a = info.rcWork;
+    HDC dc = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    const bool inside =
+        r.left >= a.left && r.top >= a.top && r.right <= a.right && r.bottom <= a.bottom;
+    std::printf(
+        "dpi=%d\nleft=%ld\ntop=%ld\nright=%ld\nbottom=%ld\nwork_left=%ld\nwork_top=%ld\n"
+        "work_right=%ld\nwork_bottom=%ld\ninside=%d\n",
+        dpi, r.left, r.top, r.right, r.bottom, a.left, a.top, a.right, a.bottom, inside ? 1 : 0);
+    EnumChildWindows(hwnd, PrintButtonFit, 0);
+    return 0;
+}
+
 int Usage() {
     std::fputs(
         "probe list | tooltips | count TITLE | window TITLE | wait TITLE MS | gone TITLE MS | children TITLE\n"
@@ -190,7 +244,7 @@ int Usage() {
         "      pixel TITLE ID X Y | button TITLE ID | listbox TITLE ID | focus TITLE ID\n"
         "      key TITLE ID VK | type TITLE ID TEXT\n"
         "      class CLASS | trayicon TITLE ID [UID] | above TITLE OTHER | lock PATH SECONDS\n"
-        "      resources TITLE | roundtrip TITLE MS | post TITLE MESSAGE WPARAM LPARAM\n"
+        "      fit TITLE | resources TITLE | roundtrip TITLE MS | post TITLE MESSAGE WPARAM LPARAM\n"
         "      postwhen FILE TITLE MESSAGE WPARAM LPARAM\n",
         stderr);
     return 2;
@@ -467,6 +521,7 @@ int main(int argc, char** argv) {
                     samples.back());
         return 0;
     }
+    if (verb == "fit") return PrintFit(hwnd);
     if (verb == "children") {
         EnumChildWindows(hwnd, PrintEach, reinterpret_cast<LPARAM>(hwnd));
         return 0;
