@@ -1,5 +1,7 @@
 #include "win32/window_basics.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <string>
 
@@ -63,26 +65,26 @@ void KeepInWorkArea(HWND window) {
                  fitted.bottom - fitted.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-SIZE CaptionExtent(HWND control) {
-    std::string caption(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
-    caption.resize(static_cast<std::size_t>(
-        GetWindowTextA(control, caption.data(), static_cast<int>(caption.size()))));
-    HDC dc = GetDC(control);
-    HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
-    HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(SYSTEM_FONT));
-    RECT r{};
-    DrawTextA(dc, caption.c_str(), static_cast<int>(caption.size()), &r,
-              DT_CALCRECT | DT_SINGLELINE);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    return SIZE{r.right - r.left, r.bottom - r.top};
-}
-
 SIZE ButtonSize(HWND button, SIZE least) {
-    const SIZE text = CaptionExtent(button);
-    // Room for the 3-D edge and the focus rectangle on each side.
-    const int edge = 2 * GetSystemMetrics(SM_CXEDGE) + 12;
-    return SIZE{std::max<LONG>(least.cx, text.cx + edge), std::max<LONG>(least.cy, text.cy + 10)};
+    // The button measures its caption itself, in its own font and with its own margins.
+    SIZE ideal{0, 0};
+    if (!SendMessageA(button, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)) ||
+        ideal.cx <= 0) {
+        std::string caption(static_cast<std::size_t>(GetWindowTextLengthA(button)) + 1, '\0');
+        caption.resize(static_cast<std::size_t>(
+            GetWindowTextA(button, caption.data(), static_cast<int>(caption.size()))));
+        HDC dc = GetDC(button);
+        auto* font = reinterpret_cast<HGDIOBJ>(SendMessageA(button, WM_GETFONT, 0, 0));
+        HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(SYSTEM_FONT));
+        RECT text{};
+        DrawTextA(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
+                  DT_CALCRECT | DT_SINGLELINE);
+        SelectObject(dc, old);
+        ReleaseDC(button, dc);
+        // Room for the 3-D edge and the focus rectangle on each side.
+        ideal = {text.right + 2 * GetSystemMetrics(SM_CXEDGE) + 12, text.bottom + 10};
+    }
+    return SIZE{std::max(least.cx, ideal.cx), std::max(least.cy, ideal.cy)};
 }
 
 }  // namespace kelvane::win32

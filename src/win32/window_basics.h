@@ -33,10 +33,8 @@ RECT FitInside(const RECT& rect, const RECT& area);
 // Moves the window, shrinking it only where it is larger, into its monitor's work area.
 void KeepInWorkArea(HWND window);
 
-// The size of the control's caption in the font the control draws with.
-SIZE CaptionExtent(HWND control);
-
-// The size a push button needs to show its caption whole, never below `least`.
+// The size a push button needs to show its caption whole in its own font, never below
+// `least`.
 SIZE ButtonSize(HWND button, SIZE least);
 
 }  // namespace kelvane::win32

@@ -182,37 +182,46 @@ int Resources(HWND window) {
     return 0;
 }
 
+// The size a button says it needs for its caption in its own font (BCM_GETIDEALSIZE). The
+// font lives in the other process, so the button measures itself there, into a SIZE that
+// lives there for the call. {-1, -1} when the button cannot tell.
+SIZE IdealSize(HWND button) {
+    SIZE size{-1, -1};
+    DWORD pid = 0;
+    GetWindowThreadProcessId(button, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
+                                 FALSE, pid);
+    if (!process) return size;
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(SIZE), MEM_COMMIT | MEM_RESERVE,
+                                  PAGE_READWRITE);
+    if (remote) {
+        SIZE asked{0, 0}, got{};
+        SIZE_T done = 0;
+        if (WriteProcessMemory(process, remote, &asked, sizeof asked, &done) &&
+            SendMessageA(button, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(remote)) &&
+            ReadProcessMemory(process, remote, &got, sizeof got, &done))
+            size = got;
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return size;
+}
+
 // Whether a window lies inside the work area of its monitor, and whether each push button's
-// caption, measured in the button's own font, fits its client area less the 3-D edges.
+// caption fits the button: the size the button needs for it against the size it has.
 BOOL CALLBACK PrintButtonFit(HWND child, LPARAM) {
     const LONG style = GetWindowLongA(child, GWL_STYLE);
     const LONG type = style & BS_TYPEMASK;
     const bool push = type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || (style & BS_PUSHLIKE);
     if (ClassOf(child) != "Button" || !push || !(style & WS_VISIBLE)) return TRUE;
-    const std::string caption = Text(child);
-    // The font handle belongs to the other process; its description rebuilds it here.
-    auto* theirs = reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0));
-    LOGFONTA description{};
-    HFONT font = nullptr;
-    if (theirs && GetObjectA(theirs, sizeof description, &description))
-        font = CreateFontIndirectA(&description);
-    RECT client{};
-    GetClientRect(child, &client);
-    RECT text{};
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(SYSTEM_FONT));
-    DrawTextA(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
-              DT_CALCRECT | DT_SINGLELINE);
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
-    if (font) DeleteObject(font);
-    const int edges = 2 * (GetSystemMetrics(SM_CXEDGE) + 1);
-    const bool fits = text.right <= client.right - edges && text.bottom <= client.bottom;
-    std::printf(
-        "button id=%d font=%d text_width=%ld text_height=%ld client_width=%ld "
-        "client_height=%ld fits=%d text=%s\n",
-        GetDlgCtrlID(child), font ? 1 : 0, text.right, text.bottom, client.right, client.bottom,
-        font && fits ? 1 : 0, caption.c_str());
+    RECT r{};
+    GetWindowRect(child, &r);
+    const SIZE need = IdealSize(child);
+    const bool fits = need.cx > 0 && need.cx <= r.right - r.left && need.cy <= r.bottom - r.top;
+    std::printf("button id=%d need_width=%ld need_height=%ld width=%ld height=%ld fits=%d "
+                "text=%s\n",
+                GetDlgCtrlID(child), need.cx, need.cy, r.right - r.left, r.bottom - r.top,
+                fits ? 1 : 0, Text(child).c_str());
     return TRUE;
 }
 
