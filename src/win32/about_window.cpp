@@ -55,6 +55,12 @@ AboutWindow::AboutWindow(HINSTANCE instance, Form1& form, std::function<void()> 
                           hwnd_, reinterpret_cast<HMENU>(kOkId), instance, nullptr);
     for (HWND control : {label_, details_, copy_, ok_})
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    // Two buttons as wide as their captions need, side by side in the middle.
+    const SIZE copy = ButtonSize(copy_, {80, 26}), ok = ButtonSize(ok_, {80, 26});
+    const int buttons_left = (460 - copy.cx - 20 - ok.cx) / 2;
+    MoveWindow(copy_, buttons_left, 252, copy.cx, copy.cy, FALSE);
+    MoveWindow(ok_, buttons_left + copy.cx + 20, 252, ok.cx, ok.cy, FALSE);
+    KeepInWorkArea(hwnd_);
     ClickOnEnter(ok_);
     ContainErrors([&] { dialog_.Form_Load(); });
     SetWindowTextA(label_, dialog_.label1.c_str());

@@ -11,6 +11,7 @@ namespace kelvane::win32 {
 namespace {
 
 constexpr const char* kContainerClass = "KelvaneFrame";
+constexpr const char* kFontProperty = "KelvaneFont";
 
 LRESULT CALLBACK ContainerProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
@@ -28,7 +29,8 @@ LRESULT CALLBACK ContainerProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
                 GetClientRect(hwnd, &r);
                 char caption[128] = {};
                 const int length = GetWindowTextA(hwnd, caption, sizeof caption);
-                HGDIOBJ old_font = SelectObject(dc, DialogFont());
+                auto* font = static_cast<HGDIOBJ>(GetPropA(hwnd, kFontProperty));
+                HGDIOBJ old_font = SelectObject(dc, font ? font : DialogFont());
                 SIZE text{};
                 GetTextExtentPoint32A(dc, caption, length, &text);
                 if (length > 0) r.top += text.cy / 2;
@@ -44,6 +46,13 @@ LRESULT CALLBACK ContainerProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
             EndPaint(hwnd, &ps);
             return 0;
         }
+        case WM_SETFONT:
+            if (wparam) SetPropA(hwnd, kFontProperty, reinterpret_cast<HANDLE>(wparam));
+            if (LOWORD(lparam)) InvalidateRect(hwnd, nullptr, TRUE);
+            return 0;
+        case WM_NCDESTROY:
+            RemovePropA(hwnd, kFontProperty);
+            return DefWindowProcA(hwnd, message, wparam, lparam);
         case WM_SETTEXT: {
             const LRESULT result = DefWindowProcA(hwnd, message, wparam, lparam);
             InvalidateRect(hwnd, nullptr, TRUE);
@@ -82,6 +91,16 @@ TwipsScale TwipsScale::OfScreen() {
     return s;
 }
 
+TwipsScale TwipsScale::FittedTo(std::int32_t width, std::int32_t height, const RECT& area) const {
+    constexpr int kCoarsest = 15;  // 96 dpi
+    TwipsScale s = *this;
+    while (s.ToX(width) > area.right - area.left && s.x < kCoarsest) ++s.x;
+    while (s.ToY(height) > area.bottom - area.top && s.y < kCoarsest) ++s.y;
+    // One scale for both axes keeps the dialog's shapes.
+    s.x = s.y = std::max(s.x, s.y);
+    return s;
+}
+
 int TwipsScale::ToX(std::int32_t twips) const {
     return static_cast<int>(std::lround(static_cast<double>(twips) / x));
 }
@@ -96,6 +115,27 @@ RECT TwipsScale::ToPixels(std::int32_t left, std::int32_t top, std::int32_t widt
 }
 
 HFONT DialogFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
+
+HFONT MakeDialogFont(const TwipsScale& scale) {
+    const TwipsScale screen = TwipsScale::OfScreen();
+    if (scale.y == screen.y) return nullptr;
+    LOGFONTA font{};
+    if (!GetObjectA(DialogFont(), sizeof font, &font)) return nullptr;
+    font.lfHeight = MulDiv(font.lfHeight, screen.y, scale.y);
+    font.lfWidth = MulDiv(font.lfWidth, screen.x, scale.x);
+    return CreateFontIndirectA(&font);
+}
+
+namespace {
+BOOL CALLBACK SetControlFont(HWND control, LPARAM font) {
+    SendMessageA(control, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
+    return TRUE;
+}
+}  // namespace
+
+void SetFontOfControls(HWND window, HFONT font) {
+    EnumChildWindows(window, SetControlFont, reinterpret_cast<LPARAM>(font));
+}
 
 HWND CreateControl(HINSTANCE instance, HWND parent, const char* cls, const std::string& text,
                    DWORD style, DWORD ex_style, int id) {

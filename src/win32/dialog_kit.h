@@ -12,6 +12,9 @@ namespace kelvane::win32 {
 struct TwipsScale {
     int x = 15, y = 15;  // twips per pixel
     static TwipsScale OfScreen();
+    // This scale, made coarser (at most down to the 96 dpi one) until a window of the given
+    // size in twips fits in `area`: large fonts must not push a dialog off the screen.
+    TwipsScale FittedTo(std::int32_t width, std::int32_t height, const RECT& area) const;
     int ToX(std::int32_t twips) const;
     int ToY(std::int32_t twips) const;
     RECT ToPixels(std::int32_t left, std::int32_t top, std::int32_t width,
@@ -19,6 +22,13 @@ struct TwipsScale {
 };
 
 HFONT DialogFont();  // the stock GUI font, not owned
+
+// The dialog font for controls laid out at `scale` rather than the screen's own: its text
+// shrinks with them. Null when the scale is the screen's (DialogFont serves).
+HFONT MakeDialogFont(const TwipsScale& scale);
+
+// Gives the window's controls, however nested, that font.
+void SetFontOfControls(HWND window, HFONT font);
 
 HWND CreateControl(HINSTANCE instance, HWND parent, const char* cls, const std::string& text,
                    DWORD style, DWORD ex_style, int id);

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "base/failure_policy.h"
@@ -77,12 +78,14 @@ ErrorWindowView::ErrorWindowView(HINSTANCE instance, Form1& form, HWND owner)
     const int message_width = kMessageBox.right - kMessageBox.left - 16;
     Place(label3_, kMessageBox.left + 8, kMessageBox.top + 6, message_width, 42);
     Place(label4_, kMessageBox.left + 8, kMessageBox.top + 52, message_width, 20);
-    Place(ok_, (kClientWidth - 100) / 2, 198, 100, 30);
     SendMessageA(label2_, WM_SETFONT, reinterpret_cast<WPARAM>(title_font_.get()), FALSE);
     SendMessageA(label1_, WM_SETFONT, reinterpret_cast<WPARAM>(bold_font_.get()), FALSE);
     SendMessageA(label3_, WM_SETFONT, reinterpret_cast<WPARAM>(text_font_.get()), FALSE);
     SendMessageA(label4_, WM_SETFONT, reinterpret_cast<WPARAM>(bold_font_.get()), FALSE);
     SendMessageA(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(bold_font_.get()), FALSE);
+    const SIZE ok = ButtonSize(ok_, {100, 30});
+    Place(ok_, (kClientWidth - ok.cx) / 2, 198, ok.cx, std::min<int>(ok.cy, kClientHeight - 202));
+    KeepInWorkArea(hwnd_);
 
     // The timer runs from creation on, shown or hidden, so the message is always fresh.
     if (m.timer_enabled && m.timer_interval_ms > 0)

@@ -29,7 +29,7 @@ constexpr int kSpanButton = 10;  // + span index
 constexpr int kSaveButton = 20;
 constexpr int kFolderButton = 21;
 constexpr UINT_PTR kRefreshTimer = 1;
-constexpr int kBar = 34, kLeft = 64, kRight = 14, kAxis = 38, kGap = 8;
+constexpr int kLeft = 64, kRight = 14, kGap = 8;
 
 constexpr std::array<COLORREF, kReadings> kColors = {
     RGB(200, 30, 30), RGB(230, 130, 0),  RGB(130, 60, 170),  // temperatures
@@ -101,6 +101,7 @@ HistoryWindow::HistoryWindow(HINSTANCE instance, Form1& form, history::History& 
     folder_ = button("Open folder", kFolderButton);
     ShowSpan();
     Layout();
+    KeepInWorkArea(hwnd_);
 }
 
 HistoryWindow::~HistoryWindow() {
@@ -128,19 +129,38 @@ std::size_t HistoryWindow::HeldBytes() const {
 void HistoryWindow::Layout() {
     RECT client{};
     GetClientRect(hwnd_, &client);
-    int x = 8;
-    for (std::size_t s = 0; s < span_buttons_.size(); ++s, x += 72)
-        MoveWindow(span_buttons_[s], x, 6, 68, 24, TRUE);
-    MoveWindow(folder_, std::max<int>(x + 108, client.right - 96), 6, 88, 24, TRUE);
-    MoveWindow(save_, std::max<int>(x + 4, client.right - 200), 6, 100, 24, TRUE);
-    const int top = kBar + 4, bottom = std::max<int>(top + 90, client.bottom - kAxis);
+    // Everything is measured in the window's font: large fonts grow it, not the pixels.
+    HDC dc = GetDC(hwnd_);
+    HGDIOBJ old = SelectObject(dc, font_);
+    SIZE numbers{};
+    GetTextExtentPoint32A(dc, "-0000.00", 8, &numbers);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    line_ = std::max<int>(numbers.cy, 1);
+    const int left = std::max<int>(kLeft, numbers.cx + 8);
+
+    int x = 8, bar = 24;
+    for (HWND b : span_buttons_) {
+        const SIZE size = ButtonSize(b, {68, 24});
+        MoveWindow(b, x, 6, size.cx, size.cy, TRUE);
+        x += size.cx + 4;
+        bar = std::max<int>(bar, size.cy);
+    }
+    const SIZE folder = ButtonSize(folder_, {88, 24}), save = ButtonSize(save_, {100, 24});
+    const int folder_x = std::max<int>(x + save.cx + 8, client.right - 8 - folder.cx);
+    MoveWindow(folder_, folder_x, 6, folder.cx, folder.cy, TRUE);
+    MoveWindow(save_, folder_x - 4 - save.cx, 6, save.cx, save.cy, TRUE);
+    bar = std::max<int>({bar, folder.cy, save.cy}) + 10;
+
+    const int legend = line_ + 2, axis = 2 * line_ + 10;
+    const int top = bar + 4, bottom = std::max<int>(top + 90, client.bottom - axis);
     const int h = (bottom - top - 2 * kGap) / 3;
     for (int p = 0; p < 3; ++p) {
         const int y = top + p * (h + kGap);
         plots_[static_cast<std::size_t>(p)] = {
-            kLeft, y + 16, std::max<int>(kLeft + 10, client.right - kRight), y + h};
+            left, y + legend, std::max<int>(left + 10, client.right - kRight), y + h};
     }
-    axis_ = {kLeft, plots_[2].bottom, plots_[2].right, client.bottom};
+    axis_ = {left, plots_[2].bottom, plots_[2].right, client.bottom};
 }
 
 void HistoryWindow::Rebuild() {
@@ -263,7 +283,8 @@ void HistoryWindow::DrawPlot(HDC dc, int index) {
             MoveToEx(dc, r.left, y, nullptr);
             LineTo(dc, r.right, y);
             const int decimals = scale.step < 1 ? (scale.step < 0.1 ? 2 : 1) : 0;
-            Text(dc, r.left - 4, y - 7, history::FixedText(v, decimals), RGB(60, 60, 60), TA_RIGHT);
+            Text(dc, r.left - 4, y - line_ / 2, history::FixedText(v, decimals), RGB(60, 60, 60),
+                 TA_RIGHT);
         }
         SelectObject(dc, old);
     }
@@ -271,7 +292,7 @@ void HistoryWindow::DrawPlot(HDC dc, int index) {
     int legend_x = r.left;
     std::string title = plot.title;
     if (temps) title += Fahrenheit(form_.settings) ? " (\260F)" : " (\260C)";
-    Text(dc, legend_x, r.top - 15, title, RGB(0, 0, 0));
+    Text(dc, legend_x, r.top - line_ - 1, title, RGB(0, 0, 0));
     SIZE size{};
     GetTextExtentPoint32A(dc, title.c_str(), static_cast<int>(title.size()), &size);
     legend_x += size.cx + 12;
@@ -345,7 +366,7 @@ void HistoryWindow::DrawPlot(HDC dc, int index) {
         }
         const std::string& name = names[k].name;
         GetTextExtentPoint32A(dc, name.c_str(), static_cast<int>(name.size()), &size);
-        if (legend_x + size.cx < r.right) Text(dc, legend_x, r.top - 15, name, color);
+        if (legend_x + size.cx < r.right) Text(dc, legend_x, r.top - line_ - 1, name, color);
         legend_x += size.cx + 10;
     }
     OwnedPen frame(CreatePen(PS_SOLID, 1, RGB(150, 150, 150)));
@@ -387,7 +408,7 @@ void HistoryWindow::DrawTimeAxis(HDC dc) {
                            : " up to " + history::AxisTime(data_.end, offset, Span::Days7)) +
         ".   Left/Right: scroll   End: now   +/-: span";
     if (history_.unwritable()) status += "   The data folder cannot be written.";
-    Text(dc, axis_.left, axis_.top + 20, status, RGB(60, 60, 60));
+    Text(dc, axis_.left, axis_.top + 6 + line_, status, RGB(60, 60, 60));
 }
 
 void HistoryWindow::DrawCrosshair(HDC dc) {
@@ -425,7 +446,7 @@ void HistoryWindow::DrawCrosshair(HDC dc) {
         GetTextExtentPoint32A(dc, l.c_str(), static_cast<int>(l.size()), &size);
         w = std::max<int>(w, size.cx);
     }
-    const int line_h = 14, h = static_cast<int>(lines.size()) * line_h + 8;
+    const int line_h = line_, h = static_cast<int>(lines.size()) * line_h + 8;
     RECT client{};
     GetClientRect(hwnd_, &client);
     int x = mouse_x_ + 14, y = mouse_y_ + 14;

@@ -64,6 +64,7 @@ class HistoryWindow {
     HFONT font_ = nullptr;  // the stock GUI font, not owned
     std::array<RECT, 3> plots_{};
     RECT axis_{};
+    int line_ = 14;  // a text line's height in font_, the unit of the legends and the axis
     int mouse_x_ = -1, mouse_y_ = -1;
     int depth_ = 0;
     std::function<void()> idle_;

@@ -157,8 +157,11 @@ void MainView::SyncWindow() {
     }
     const RECT rect{ToPixelsX(w.left), ToPixelsY(w.top), ToPixelsX(w.width), ToPixelsY(w.height)};
     if (!EqualRect(&rect, &shown_rect_)) {
-        SetWindowPos(hwnd_, nullptr, rect.left, rect.top, rect.right, rect.bottom,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        // Wherever the settings or large fonts would put it, the whole window stays in view.
+        const RECT wanted{rect.left, rect.top, rect.left + rect.right, rect.top + rect.bottom};
+        const RECT shown = FitInside(wanted, WorkAreaOf(wanted));
+        SetWindowPos(hwnd_, nullptr, shown.left, shown.top, shown.right - shown.left,
+                     shown.bottom - shown.top, SWP_NOZORDER | SWP_NOACTIVATE);
         shown_rect_ = rect;
     }
     if (w.back_color != shown_back_ || w.picture != shown_picture_) {

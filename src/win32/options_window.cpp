@@ -61,6 +61,9 @@ OptionsWindow::OptionsWindow(HINSTANCE instance, Form1& form, OptionsShared& sha
                              std::function<void()> on_unload)
     : instance_(instance), dialog_(form, shared, *this), on_unload_(std::move(on_unload)) {
     RegisterOptionsClass(instance_, &OptionsWindow::Proc);
+    const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    scale_ = scale_.FittedTo(dialog_.width, dialog_.height, WorkAreaOf(screen));
+    font_.reset(MakeDialogFont(scale_));
     // Topmost from the start (Form_Load asks for it again): made topmost only after the
     // sliders' value tips exist, the dialog would be placed under its own tips instead.
     hwnd_ = CreateWindowExA(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | WS_EX_TOPMOST,
@@ -69,6 +72,7 @@ OptionsWindow::OptionsWindow(HINSTANCE instance, Form1& form, OptionsShared& sha
                             nullptr, nullptr, instance_, nullptr);
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     CreateControls();
+    if (font_) SetFontOfControls(hwnd_, font_.get());
     const std::int32_t screen_width = GetSystemMetrics(SM_CXSCREEN) * scale_.x;
     const std::int32_t screen_height = GetSystemMetrics(SM_CYSCREEN) * scale_.y;
     Dispatch([&] { dialog_.Form_Load(screen_width, screen_height); });
@@ -359,8 +363,11 @@ void OptionsWindow::SyncWindow() {
     if (d.caption != WindowText(hwnd_)) SetWindowTextA(hwnd_, d.caption.c_str());
     const RECT r = scale_.ToPixels(d.left, d.top, d.width, d.height);
     if (!EqualRect(&r, &shown_rect_)) {
-        SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right, r.bottom,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        // Wherever the settings or large fonts would put it, the whole window stays in view.
+        const RECT wanted{r.left, r.top, r.left + r.right, r.top + r.bottom};
+        const RECT shown = FitInside(wanted, WorkAreaOf(wanted));
+        SetWindowPos(hwnd_, nullptr, shown.left, shown.top, shown.right - shown.left,
+                     shown.bottom - shown.top, SWP_NOZORDER | SWP_NOACTIVATE);
         shown_rect_ = r;
     }
 }

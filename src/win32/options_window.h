@@ -13,6 +13,7 @@
 
 #include "options/form2.h"
 #include "win32/dialog_kit.h"
+#include "win32/handles.h"
 
 namespace kelvane::win32 {
 
@@ -99,6 +100,7 @@ class OptionsWindow final : public Form2Host {
     Form2 dialog_;
     std::function<void()> on_unload_;
     TwipsScale scale_ = TwipsScale::OfScreen();
+    OwnedFont font_;  // only while the dialog is drawn smaller than the screen's scale
     HWND hwnd_ = nullptr;
     HWND tabs_ = nullptr;
     std::vector<std::unique_ptr<Binding>> bindings_;

@@ -20,4 +20,21 @@ bool GreyCloseItem(HWND window);
 // Topmost or not, neither moved nor sized; `activate` false keeps the keyboard where it is.
 void PlaceInTopmostBand(HWND window, bool topmost, bool activate);
 
+// Kelvane declares no DPI awareness, and Wine (unlike Windows) does not scale such a program:
+// at large fonts the text grows while the pixel layouts stay. These keep both in view.
+
+// The work area of the monitor nearest the window (or the rectangle, before a window exists).
+RECT WorkAreaOf(HWND window);
+RECT WorkAreaOf(const RECT& rect);
+
+// The rectangle moved, and cut to the area's size where it is larger, to lie inside `area`.
+RECT FitInside(const RECT& rect, const RECT& area);
+
+// Moves the window, shrinking it only where it is larger, into its monitor's work area.
+void KeepInWorkArea(HWND window);
+
+// The size a push button needs to show its caption whole in its own font, never below
+// `least`.
+SIZE ButtonSize(HWND button, SIZE least);
+
 }  // namespace kelvane::win32

@@ -8,6 +8,10 @@ import time
 from harness import (MAIN_TITLE, SHOTS, check, open_tray_menu, trace_ops, ticks, wait_exit,
                      xdotool)
 from imaging import crop
+from test_options import OPTION_LABEL
+from test_shell import ABOUT_TITLE, OPTIONS_TITLE, WARNING_TITLE
+
+ABOUT_LABEL = 1012
 
 INI = "C:\\Program Files\\Kelvane\\kelvane.ini"
 HISTORY_TITLE = "History (Kelvane Ver 5.07)"
@@ -144,6 +148,58 @@ def test_history_hot_episode_incident_and_window(k):
                                                         len(per_tick)))
 
 
+def fit_facts(k, title):
+    """The probe's fit report: the window's facts and one dict per push button."""
+    facts, buttons = {}, []
+    for line in k.probe("fit", title).stdout.splitlines():
+        if line.startswith("button "):
+            fields, _, text = line[len("button "):].partition(" text=")
+            buttons.append(dict(f.split("=", 1) for f in fields.split()) | {"text": text})
+        elif "=" in line:
+            key, value = line.split("=", 1)
+            facts[key] = value
+    return facts, buttons
+
+
+def test_large_fonts_keep_windows_and_captions_in_view(k):
+    # Kelvane declares no DPI awareness; Wine draws its text larger and leaves the pixels.
+    k.describe_board(HOT_BOARD)
+    k.write(INI, "[Option]\r\nSoundWarnning=0\r\n")
+    for dpi in (144, 96):
+        k.stop()
+        k.run_windows("reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t",
+                      "REG_DWORD", "/d", str(dpi), "/f", check=True)
+        k.stop()
+        proc = k.start()
+        check(k.wait_window(timeout=40), "main window did not appear at %d dpi" % dpi)
+        k.probe("click", MAIN_TITLE, 1201)
+        check(wait_visible(k, HISTORY_TITLE, True), "no History window at %d dpi" % dpi)
+        k.probe("click", MAIN_TITLE, OPTION_LABEL)
+        check(k.wait_window(OPTIONS_TITLE, timeout=15), "no Options at %d dpi" % dpi)
+        k.probe("click", MAIN_TITLE, ABOUT_LABEL)
+        check(k.wait_window(ABOUT_TITLE, timeout=15), "no About at %d dpi" % dpi)
+        k.screenshot("large-fonts-%d.png" % dpi)
+        facts = {title: fit_facts(k, title)
+                 for title in (MAIN_TITLE, HISTORY_TITLE, OPTIONS_TITLE, ABOUT_TITLE)}
+        # Hiding all loads the warning window hidden, where it would show.
+        k.key("ctrl+alt+shift+F12")
+        check(wait_visible(k, MAIN_TITLE, False), "F12 did not hide at %d dpi" % dpi)
+        facts[WARNING_TITLE] = fit_facts(k, WARNING_TITLE)
+        pushed, faults = 0, []
+        for title, (window, buttons) in facts.items():
+            if window.get("dpi") != str(dpi):
+                faults.append("%s: the prefix is at %s dpi" % (title, window.get("dpi")))
+            if window.get("inside") != "1":
+                faults.append("%s leaves the work area: %s" % (title, window))
+            faults += ["%s cuts a button's caption: %s" % (title, b)
+                       for b in buttons if b["fits"] != "1"]
+            pushed += len(buttons)
+        check(not faults, "at %d dpi:\n%s" % (dpi, "\n".join(faults)))
+        # History's five spans, Save and Open folder; Options' four; About's two; the warning's OK.
+        check(pushed >= 14, "only %d push buttons measured at %d dpi" % (pushed, dpi))
+        proc.kill()
+
+
 def os_name_ok(name):
     stamp = name[:15]
     return len(stamp) == 15 and stamp[8] == "-" and stamp.replace("-", "").isdigit()
@@ -151,4 +207,5 @@ def os_name_ok(name):
 
 CASES = [
     test_history_hot_episode_incident_and_window,
+    test_large_fonts_keep_windows_and_captions_in_view,
 ]

@@ -182,6 +182,69 @@ int Resources(HWND window) {
     return 0;
 }
 
+// The size a button says it needs for its caption in its own font (BCM_GETIDEALSIZE). The
+// font lives in the other process, so the button measures itself there, into a SIZE that
+// lives there for the call. {-1, -1} when the button cannot tell.
+SIZE IdealSize(HWND button) {
+    SIZE size{-1, -1};
+    DWORD pid = 0;
+    GetWindowThreadProcessId(button, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
+                                 FALSE, pid);
+    if (!process) return size;
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(SIZE), MEM_COMMIT | MEM_RESERVE,
+                                  PAGE_READWRITE);
+    if (remote) {
+        SIZE asked{0, 0}, got{};
+        SIZE_T done = 0;
+        if (WriteProcessMemory(process, remote, &asked, sizeof asked, &done) &&
+            SendMessageA(button, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(remote)) &&
+            ReadProcessMemory(process, remote, &got, sizeof got, &done))
+            size = got;
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return size;
+}
+
+// Whether a window lies inside the work area of its monitor, and whether each push button's
+// caption fits the button: the size the button needs for it against the size it has.
+BOOL CALLBACK PrintButtonFit(HWND child, LPARAM) {
+    const LONG style = GetWindowLongA(child, GWL_STYLE);
+    const LONG type = style & BS_TYPEMASK;
+    const bool push = type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || (style & BS_PUSHLIKE);
+    if (ClassOf(child) != "Button" || !push || !(style & WS_VISIBLE)) return TRUE;
+    RECT r{};
+    GetWindowRect(child, &r);
+    const SIZE need = IdealSize(child);
+    const bool fits = need.cx > 0 && need.cx <= r.right - r.left && need.cy <= r.bottom - r.top;
+    std::printf("button id=%d need_width=%ld need_height=%ld width=%ld height=%ld fits=%d "
+                "text=%s\n",
+                GetDlgCtrlID(child), need.cx, need.cy, r.right - r.left, r.bottom - r.top,
+                fits ? 1 : 0, Text(child).c_str());
+    return TRUE;
+}
+
+int PrintFit(HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    GetMonitorInfoA(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &info);
+    const RECT& a = info.rcWork;
+    HDC dc = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    const bool inside =
+        r.left >= a.left && r.top >= a.top && r.right <= a.right && r.bottom <= a.bottom;
+    std::printf(
+        "dpi=%d\nleft=%ld\ntop=%ld\nright=%ld\nbottom=%ld\nwork_left=%ld\nwork_top=%ld\n"
+        "work_right=%ld\nwork_bottom=%ld\ninside=%d\n",
+        dpi, r.left, r.top, r.right, r.bottom, a.left, a.top, a.right, a.bottom, inside ? 1 : 0);
+    EnumChildWindows(hwnd, PrintButtonFit, 0);
+    return 0;
+}
+
 int Usage() {
     std::fputs(
         "probe list | tooltips | count TITLE | window TITLE | wait TITLE MS | gone TITLE MS | children TITLE\n"
@@ -190,7 +253,7 @@ int Usage() {
         "      pixel TITLE ID X Y | button TITLE ID | listbox TITLE ID | focus TITLE ID\n"
         "      key TITLE ID VK | type TITLE ID TEXT\n"
         "      class CLASS | trayicon TITLE ID [UID] | above TITLE OTHER | lock PATH SECONDS\n"
-        "      resources TITLE | roundtrip TITLE MS | post TITLE MESSAGE WPARAM LPARAM\n"
+        "      fit TITLE | resources TITLE | roundtrip TITLE MS | post TITLE MESSAGE WPARAM LPARAM\n"
         "      postwhen FILE TITLE MESSAGE WPARAM LPARAM\n",
         stderr);
     return 2;
@@ -467,6 +530,7 @@ int main(int argc, char** argv) {
                     samples.back());
         return 0;
     }
+    if (verb == "fit") return PrintFit(hwnd);
     if (verb == "children") {
         EnumChildWindows(hwnd, PrintEach, reinterpret_cast<LPARAM>(hwnd));
         return 0;

@@ -19,6 +19,7 @@
 #include "win32/history_window.h"
 #include "win32/options_window.h"
 #include "win32/other_windows.h"
+#include "win32/window_basics.h"
 
 namespace kelvane::win32 {
 namespace {
@@ -459,6 +460,43 @@ TEST(WindowSet, ExitDuringTheHistorySaveDialogUnloadsTheWindowOnceItsHandlerRetu
     EXPECT_EQ(t.s.windows.history_window(), nullptr);
     EXPECT_FALSE(IsWindow(window));
     ExitDuringSave::running = nullptr;
+}
+
+TEST(WindowPlacement, LargeFontsNeitherPushWindowsOffTheWorkAreaNorCutButtonCaptions) {
+    const RECT area{0, 0, 1024, 740};
+    const auto same = [](const RECT& a, const RECT& b) { return EqualRect(&a, &b) != 0; };
+    EXPECT_TRUE(same(FitInside({100, 50, 600, 400}, area), {100, 50, 600, 400}));
+    // The dialog centred on a 768-pixel screen at 144 dpi: moved down, then cut to the area.
+    EXPECT_TRUE(same(FitInside({134, -18, 890, 764}, area), {134, 0, 890, 740}));
+    EXPECT_TRUE(same(FitInside({900, 700, 1200, 800}, area), {724, 640, 1024, 740}));
+    EXPECT_TRUE(same(FitInside({-50, 10, 2000, 100}, area), {0, 10, 1024, 100}));
+
+    // Options is 8040 twips tall: 804 pixels at 144 dpi, 731 at the next coarser scale.
+    const TwipsScale large{10, 10};
+    const TwipsScale fitted = large.FittedTo(7560, 8040, area);
+    EXPECT_EQ(fitted.y, 11);
+    EXPECT_EQ(fitted.x, 11);
+    EXPECT_EQ(large.FittedTo(7560, 7000, area).y, 10);
+    EXPECT_EQ(large.FittedTo(7560, 80000, area).y, 15);  // never below the 96 dpi size
+    OwnedFont smaller(MakeDialogFont(TwipsScale::OfScreen()));
+    EXPECT_EQ(smaller, nullptr);  // the screen's own scale keeps the stock font
+
+    // A button as wide as its caption needs, never narrower than asked.
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 400, 100, nullptr, nullptr,
+                                  nullptr, nullptr);
+    HWND wide = CreateControl(nullptr, parent, "BUTTON", "A caption far wider than the least",
+                              BS_PUSHBUTTON, 0, 1);
+    HWND narrow = CreateControl(nullptr, parent, "BUTTON", "OK", BS_PUSHBUTTON, 0, 2);
+    HDC dc = GetDC(wide);
+    HGDIOBJ old = SelectObject(dc, DialogFont());
+    SIZE text{};
+    GetTextExtentPoint32A(dc, "A caption far wider than the least", 34, &text);
+    SelectObject(dc, old);
+    ReleaseDC(wide, dc);
+    EXPECT_GT(ButtonSize(wide, {60, 24}).cx, text.cx);
+    EXPECT_EQ(ButtonSize(narrow, {60, 24}).cx, 60);
+    EXPECT_EQ(ButtonSize(narrow, {60, 24}).cy, 24);
+    DestroyWindow(parent);
 }
 
 }  // namespace
