@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "board/board.h"
+#include "failsafe/reprogram.h"
 #include "support/fakes.h"
 
 namespace kelvane {
@@ -102,9 +105,38 @@ TEST(PortProgram, EmptyOrEndFirstTouchesNoPort) {
     EXPECT_TRUE(Program({0x00, 0x80, 0x61, 0x00, 0x01}).accesses().empty());
 }
 
+// Counts the calls that reach the board while no thread holds the driver's lock: a tune's
+// thread could put its own between them.
+struct LockWitness : Board {
+    std::recursive_timed_mutex* lock = nullptr;
+    int unlocked = 0;
+    void Witness() {
+        if (lock == nullptr) return;
+        const bool free = std::async(std::launch::async, [this] {
+                              const bool got = lock->try_lock();
+                              if (got) lock->unlock();
+                              return got;
+                          }).get();
+        if (free) ++unlocked;
+    }
+    std::uint8_t Inb(std::uint16_t port) override { return Witness(), Board::Inb(port); }
+    void Outb(std::uint16_t port, std::uint8_t value) override {
+        Witness();
+        Board::Outb(port, value);
+    }
+    std::uint8_t ReadReg(std::uint16_t index, std::uint8_t reg) override {
+        return Witness(), Board::ReadReg(index, reg);
+    }
+    void WriteReg(std::uint16_t index, std::uint8_t reg, std::uint8_t value) override {
+        Witness();
+        Board::WriteReg(index, reg, value);
+    }
+};
+
 TEST(PortProgram, RunsTheProgramFileAndCreatesNoneWhenMissing) {
-    Board board;
+    LockWitness board;
     testing::Rig rig(board);
+    board.lock = &rig.form.chip.driver_lock();
     const std::string dat = rig.form.ProgramFile("kelvane.dat");
     RunPortProgram(rig.form.sys.files, rig.form.chip, rig.form.ProgramFile("kelvane.dat"));
     EXPECT_TRUE(board.accesses().empty());
@@ -115,6 +147,13 @@ TEST(PortProgram, RunsTheProgramFileAndCreatesNoneWhenMissing) {
     RunPortProgram(rig.form.sys.files, rig.form.chip, rig.form.ProgramFile("kelvane.dat"));
     ASSERT_EQ(board.accesses().size(), 1u);
     ExpectOut(board.accesses()[0], 0x80, 0x42);
+
+    // A restore runs it again, as every driver call, under the driver's lock.
+    rig.files.files[dat] = Bytes({0x81, 0x61, 0x00, 0x82, 0x03, 0x86, 0x61, 0x00, 0x87, 0x95,
+                                  0x02, 0x14, 0x44, 0x88, 0x2E, 0x00, 0x20, 0x00});
+    ReprogramChip(rig.form);
+    EXPECT_EQ(board.accesses().size(), 5u);
+    EXPECT_EQ(board.unlocked, 0);
 }
 
 TEST(PortProgram, DriverFailureIsARunTimeError) {
