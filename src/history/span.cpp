@@ -208,10 +208,10 @@ std::size_t DayCache::HeldBytes() const {
 }
 
 std::string RingSpanCsv(const Ring& ring, std::int64_t begin, std::int64_t end, int offset_minutes,
-                        const VoltsOf& volts) {
+                        const VoltsOf& volts, const ColumnNames& names) {
     std::vector<std::size_t> shown;
     EachShown(ring, begin, end, [&](std::size_t i, bool) { shown.push_back(i); });
-    std::string text = SampleHeader();
+    std::string text = SampleHeader(names);
     for (auto it = shown.rbegin(); it != shown.rend(); ++it)
         text += SampleRow(ring.at(*it), offset_minutes, volts);
     return text;

@@ -72,7 +72,7 @@ class DayCache {
 
 // The shown span as a file to attach: one-second rows from the ring, minute rows otherwise.
 std::string RingSpanCsv(const Ring& ring, std::int64_t begin, std::int64_t end, int offset_minutes,
-                        const VoltsOf& volts);
+                        const VoltsOf& volts, const ColumnNames& names);
 std::string MinuteSpanCsv(const std::vector<MinuteRow>& rows, std::int64_t begin, std::int64_t end);
 
 }  // namespace kelvane::history

@@ -12,6 +12,7 @@
 #include "chip/led_display.h"
 #include "export/metrics_text.h"
 #include "history/civil_time.h"
+#include "state/channels.h"
 #include "win32/fleet_services.h"
 #include "win32/handles.h"
 #include "win32/window_basics.h"
@@ -469,8 +470,8 @@ void HistoryWindow::Save() {
     if (!GetSaveFileNameA(&ofn)) return;
     std::string text;
     if (history::FromRing(view_.span())) {
-        text =
-            history::RingSpanCsv(history_.ring(), data_.begin, data_.end, offset, history_.volts());
+        text = history::RingSpanCsv(history_.ring(), data_.begin, data_.end, offset,
+                                    history_.volts(), history_.names());
     } else {
         const auto& rows =
             days_.Rows(files_, history_.folder(), history::LocalDay(data_.begin, offset),

@@ -79,8 +79,11 @@ def test_history_hot_episode_incident_and_window(k):
     incident = found[0]
     check(os_name_ok(os.path.basename(incident)), "incident name: %s" % incident)
     written_at_once = rows_of(incident)
-    check(written_at_once[0][:5] == ["time", "status", "lasting", "critical", "reachable"],
-          "header: %s" % written_at_once[0])
+    # Named by the main window's headings, with units, so that it reads without the README.
+    header = written_at_once[0]
+    check(header[:9] == ["time", "status", "status_text", "lasting", "critical", "reachable",
+                         "System (C)", "CPU (C)", "Panel (C)"]
+          and header[-2:] == ["System limit (C)", "CPU limit (C)"], "header: %s" % header)
     check(len(written_at_once) >= 20, "the ring's seconds were not written at once: %d rows"
           % len(written_at_once))
 
@@ -124,12 +127,15 @@ def test_history_hot_episode_incident_and_window(k):
     hot = 0
     for i, (row, tick_ops) in enumerate(zip(rows, per_tick)):
         want = tick_temperatures(tick_ops)
-        got = [int(v) for v in row[5:8]]
+        check(len(row) == len(header), "row %d: %d cells for %d names" % (i, len(row), len(header)))
+        got = [int(v) for v in row[6:9]]
         check(got == want, "row %d: temperatures %s, the board gave %s" % (i, got, want))
-        check(row[4] == "1", "row %d not reachable: %s" % (i, row))
+        check(row[5] == "1", "row %d not reachable: %s" % (i, row))
+        check(row[-2:] == ["70", "70"], "row %d: limits %s" % (i, row[-2:]))
         hot += 1 if want[1] > 70 else 0
         if i >= 6 and want[1] > 70:
-            check(row[1] == "1", "row %d: status %s at %d C" % (i, row[1], want[1]))
+            check(row[1:3] == ["1", "CPU Temperature Over..."],
+                  "row %d: status %s at %d C" % (i, row[1:3], want[1]))
     check(hot >= 10 and len(set(tuple(tick_temperatures(t)) for t in per_tick)) >= 8,
           "the board did not move: %d hot ticks" % hot)
     check(rows[0][0][19] in "+-" and rows[0][0][10] == "T", "time: %s" % rows[0][0])

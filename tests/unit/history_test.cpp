@@ -214,9 +214,16 @@ TEST(HistoryIncidents, FifteenMinutesBeforeTheSecondsOfTheEpisodeAndFiveMinutesA
     ASSERT_EQ(m.files.files.count(path), 1u);
     std::vector<std::string> lines = Lines(m.files.files[path]);
     ASSERT_EQ(lines.size(), 901u);  // written at once: the header and 15 minutes of seconds
-    EXPECT_EQ(lines[0], Lines(SampleHeader())[0]);
+    // Nameless channels and inputs are told apart by their numbers; the limits close the row.
+    EXPECT_EQ(lines[0],
+              "time,status,status_text,lasting,critical,reachable,Channel 0 (C),Channel 1 (C),"
+              "Channel 2 (C),Channel 0 fan (rpm),Channel 1 fan (rpm),Channel 2 fan (rpm),"
+              "Input 0 (V),Input 1 (V),Input 2 (V),Input 3 (V),Input 4 (V),Input 5 (V),"
+              "Input 6 (V),Input 7 (V),Input 8 (V),Channel 0 limit (C),Channel 1 limit (C)");
     EXPECT_EQ(lines[1].substr(0, 25), IsoText(began - 899, 120));
-    EXPECT_EQ(lines[900], "2026-06-12T12:05:00+02:00,1,1,0,1,90,40,30,5000,4500,3750,3.20,,,,,,,,");
+    EXPECT_EQ(lines[900],
+              "2026-06-12T12:05:00+02:00,1,CPU Temperature Over...,1,0,1,90,40,30,5000,4500,3750,"
+              "3.20,,,,,,,,,70,70");
 
     // Its seconds go out once a minute; then back to normal, it ends five minutes later.
     for (; t < began + 100; ++t) m.Record(Tick(t, 90, 1, true));
@@ -249,8 +256,8 @@ TEST(HistoryIncidents, FifteenMinutesBeforeTheSecondsOfTheEpisodeAndFiveMinutesA
     const auto rows = Lines(
         away.files.files[away.history.folder().incidents() + "\\20260612-114500-unreachable.csv"]);
     ASSERT_EQ(rows.size(), 5u);
-    EXPECT_EQ(rows[1], "2026-06-12T11:45:00+02:00,0,0,0,0,,,,,,,,,,,,,,,");
-    EXPECT_EQ(rows[3].substr(26, 3), "4,1");
+    EXPECT_EQ(rows[1], "2026-06-12T11:45:00+02:00,0,Normal...,0,0,0,,,,,,,,,,,,,,,,,");
+    EXPECT_EQ(rows[3].substr(26, 35), "4,The System Fan is out of order.,1");
     EXPECT_EQ(rows[4], "# Kelvane ended during the episode");
     EXPECT_EQ(away.files.ListFiles(away.history.folder().incidents()).size(), 1u);
 }
@@ -317,10 +324,11 @@ TEST(HistoryIncidents, ASetClockNeitherFillsNorStretchesTheFile) {
         return true;
     });
     ring.Push(Tick(kStart, 90, 1, true));
-    ASSERT_TRUE(recorder.Record(ring.newest(), "C:\\i", 120, &PinVolts));
+    ASSERT_TRUE(recorder.Record(ring.newest(), "C:\\i", 120, &PinVolts, {}));
     EXPECT_GT(file.size(), kIncidentCap / 2 - 200);
     EXPECT_LE(file.size(), kIncidentCap / 2);
-    EXPECT_EQ(Lines(file).back().substr(26, 3), "1,1");  // the newest rows are the ones kept
+    EXPECT_EQ(Lines(file).back().substr(26, 27),
+              "1,CPU Temperature Over...,1");  // the newest rows are the ones kept
 }
 
 TEST(HistoryFolder, AFolderThatCannotBeWrittenIsToldOnceAndTheRingGoesOn) {
@@ -357,7 +365,7 @@ TEST(HistoryFolder, AFolderThatCannotBeWrittenIsToldOnceAndTheRingGoesOn) {
     const auto incident =
         Lines(m.files.files.at("D:\\kept\\incidents\\20260612-114641-cpu-over.csv"));
     ASSERT_EQ(incident.size(), 1u + 361);  // from the ring's first second to the last flush
-    EXPECT_EQ(incident[0], Lines(SampleHeader())[0]);
+    EXPECT_EQ(incident[0], Lines(SampleHeader({}))[0]);
     for (std::size_t i = 1; i < incident.size(); ++i)
         ASSERT_EQ(ParseIso(incident[i].substr(0, 25)), kStart + std::int64_t(i) - 1) << i;
     for (std::size_t i = 1; i < day.size(); ++i)
@@ -403,10 +411,10 @@ TEST(HistorySpans, PlotColumnsFromTheRingAndTheDayFiles) {
     for (int c = 0; c < 30; ++c)
         EXPECT_EQ(b.columns[static_cast<std::size_t>(c)].jump, c == 20 || c == 29) << c;
     const std::vector<std::string> once =
-        Lines(RingSpanCsv(set, kStart, kStart + 30, 120, &PinVolts));
+        Lines(RingSpanCsv(set, kStart, kStart + 30, 120, &PinVolts, {}));
     ASSERT_EQ(once.size(), 1u + 26);
     EXPECT_EQ(once[21].substr(0, 25), IsoText(kStart + 20, 120));
-    EXPECT_EQ(once[21].substr(34, 2), "60");
+    EXPECT_EQ(once[21].substr(44, 2), "60");
     EXPECT_EQ(once[26].substr(0, 25), IsoText(kStart + 29, 120));
 
     // The same hour from its minute rows; a day span reads each file once.
@@ -464,7 +472,7 @@ TEST(HistorySpans, PlotColumnsFromTheRingAndTheDayFiles) {
             << first << ".." << last;
         EXPECT_TRUE(std::is_sorted(want.begin(), want.end()));
     }
-    EXPECT_EQ(Lines(RingSpanCsv(m.history.ring(), kStart, kStart + 10, 120, &PinVolts)).size(),
+    EXPECT_EQ(Lines(RingSpanCsv(m.history.ring(), kStart, kStart + 10, 120, &PinVolts, {})).size(),
               11u);
 }
 
@@ -524,6 +532,11 @@ TEST(HistoryListener, KeepsWhatTheTickReadAndNamesTheIncidentForTheEvents) {
     f.settings.factors.P5VRa = 68;
     f.settings.factors.P5VRb = 100;
     f.window.TempLabel[8].visible = false;
+    f.window.KelvaneLabel[0].caption = "System";
+    f.window.KelvaneLabel[1].caption = "CPU";
+    f.window.KelvaneLabel[2].caption = "Panel";
+    f.window.KelvaneLabel[3].caption = "VCORE";
+    f.window.KelvaneLabel[4].caption = "+5V, \"standby\"";
     f.settings.g_HistoryFolder = "E:\\hist";
     InitFanDivisors(f);
     board.set_reg(0x21, 190);
@@ -549,7 +562,7 @@ TEST(HistoryListener, KeepsWhatTheTickReadAndNamesTheIncidentForTheEvents) {
     EXPECT_TRUE(w.reachable() && !w.has_reading());
     EXPECT_EQ(history.incident_path(), "");
     EXPECT_EQ(SampleRow(w, 120, history.volts()),
-              "2026-06-12T11:45:41+02:00,0,0,0,1,,,,,,,,,,,,,,,\r\n");
+              "2026-06-12T11:45:41+02:00,0,Normal...,0,0,1,,,,,,,,,,,,,,,,,\r\n");
     const SpanData d = RingSpan(history.ring(), w.time - 10, w.time + 1, 11, history.volts());
     EXPECT_TRUE(!d.columns[0].gap && d.columns[10].gap && !d.columns[10].stat[0].present);
     f.chip.WithholdMonitor(false);
@@ -558,6 +571,14 @@ TEST(HistoryListener, KeepsWhatTheTickReadAndNamesTheIncidentForTheEvents) {
     Form1_Timer1_Timer(f);
     EXPECT_FALSE(history.ring().newest().reachable());
     EXPECT_EQ(history.incident_path(), "E:\\hist\\incidents\\20260612-114541-unreachable.csv");
+    // Its columns are named by the main window's headings and input captions, with units.
+    const std::string header = Lines(rig.files.files.at(history.incident_path()))[0];
+    EXPECT_EQ(
+        header,
+        "time,status,status_text,lasting,critical,reachable,System (C),CPU (C),Panel (C),"
+        "System fan (rpm),CPU fan (rpm),Panel fan (rpm),VCORE (V),\"+5V, \"\"standby\"\" (V)\","
+        "VIN2 (V),VIN3 (V),VIN4 (V),VIN5 (V),VIN6 (V),VIN7 (V),VIN8 (V),System limit (C),"
+        "CPU limit (C)");
 }
 
 }  // namespace
