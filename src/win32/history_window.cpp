@@ -112,6 +112,11 @@ HistoryWindow::~HistoryWindow() {
 }
 
 void HistoryWindow::Show() {
+    // A window already open keeps the span the user chose in it.
+    if (!IsWindowVisible(hwnd_)) {
+        view_.OpenAt(history_.ring(), Now());
+        ShowSpan();
+    }
     Rebuild();
     ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
     SetForegroundWindow(hwnd_);
@@ -575,8 +580,7 @@ LRESULT HistoryWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         }
         case WM_CLOSE:
-            // Closing only hides: the window keeps its span for the next opening, not the
-            // month of rows it may have read.
+            // Closing only hides, and lets go of the month of rows it may have read.
             Hide();
             KillTimer(hwnd_, kRefreshTimer);
             days_.Clear();

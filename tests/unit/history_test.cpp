@@ -493,6 +493,38 @@ TEST(HistoryView, KeysMoveTheSpanAndTheCrosshairReadsEveryValue) {
     for (int i = 0; i < 9; ++i) v.Zoom(-1, now);
     EXPECT_EQ(v.span(), Span::Minutes10);
 
+    // Opening frames the last fault episode in the ring: a month ago scrolled and zoomed out,
+    // an episode of 20 minutes five hours ago opens an hour centred on it; two runs of lasting
+    // seconds four minutes apart are one episode, ten minutes apart are two.
+    Ring day(8 * 3600);
+    const std::int64_t t0 = kStart;
+    for (int i = 0; i < 8 * 3600; ++i) {
+        const bool lasting =
+            (i >= 600 && i < 700) || (i >= 3600 && i < 4200) || (i >= 4440 && i < 4800);
+        day.Push(Tick(t0 + i, 50, lasting ? 1 : 0, lasting));
+    }
+    const std::int64_t later = t0 + 8 * 3600;
+    ViewState opened;
+    for (int i = 0; i < 9; ++i) opened.Zoom(1, later);
+    opened.Scroll(-1, later);
+    opened.OpenAt(day, later);
+    EXPECT_EQ(opened.span(), Span::Hour1);
+    EXPECT_FALSE(opened.following());
+    EXPECT_EQ(opened.End(later), t0 + 3600 + (1200 + 3600) / 2);
+    // An episode still going on, or just over, is seen up to now; none at all opens 10 minutes.
+    Ring young(1000);
+    for (int i = 0; i < 300; ++i) young.Push(Tick(t0 + i, 50, i >= 200 ? 1 : 0, i >= 200));
+    opened.OpenAt(young, t0 + 300);
+    EXPECT_EQ(opened.span(), Span::Minutes10);
+    EXPECT_TRUE(opened.following());
+    Ring calm(1000);
+    for (int i = 0; i < 300; ++i) calm.Push(Tick(t0 + i, 50));
+    opened.Zoom(1, t0 + 300);
+    opened.Scroll(-1, t0 + 300);
+    opened.OpenAt(calm, t0 + 300);
+    EXPECT_EQ(opened.span(), Span::Minutes10);
+    EXPECT_TRUE(opened.following());
+
     Ring ring(100);
     for (int i = 0; i < 60; ++i) {
         Sample s = Tick(kStart + i, 40 + i % 2, 1, i >= 30);
