@@ -115,6 +115,7 @@ std::vector<std::string> CrosshairLines(const SpanData& d, int column,
     }
     if (c.gap) lines.push_back("not reached or not recorded");
     if (c.lasting) lines.push_back("lasting fault");
+    if (c.minutes) lines.push_back("minute average from the day file");
     return lines;
 }
 

@@ -159,13 +159,27 @@ void HistoryWindow::Rebuild() {
         plots_[0].right - plots_[0].left, 1, history::SpanSeconds(view_.span()) / unit));
     if (history::FromRing(view_.span())) {
         data_ = history::RingSpan(history_.ring(), begin, end, columns, history_.volts());
+        const std::int64_t ring_start = history::RingStart(history_.ring(), begin, end);
+        if (ring_start > begin) history::FillBeforeRing(data_, DayRows(begin, end), ring_start);
     } else {
-        const int offset = history_.OffsetAt(now);
-        const auto& rows =
-            days_.Rows(files_, history_.folder(), history::LocalDay(begin, offset),
-                       history::LocalDay(end, offset), history::LocalDay(now, offset));
-        data_ = history::MinuteSpan(rows, begin, end, columns);
+        data_ = history::MinuteSpan(DayRows(begin, end), begin, end, columns);
     }
+}
+
+const std::vector<history::MinuteRow>& HistoryWindow::DayRows(std::int64_t begin,
+                                                              std::int64_t end) {
+    const std::int64_t now = Now();
+    const int offset = history_.OffsetAt(now);
+    const std::array<std::int64_t, 3> read = {history::LocalDay(begin, offset),
+                                              history::LocalDay(end, offset), now / 60};
+    // Today's file grows once a minute: a short span redrawn every second reads it no more
+    // often than that.
+    if (!day_rows_ || read != day_rows_read_) {
+        day_rows_ = &days_.Rows(files_, history_.folder(), read[0], read[1],
+                                history::LocalDay(now, offset));
+        day_rows_read_ = read;
+    }
+    return *day_rows_;
 }
 
 std::array<history::Named, kReadings> HistoryWindow::Names() const {
@@ -392,6 +406,9 @@ void HistoryWindow::DrawTimeAxis(HDC dc) {
         (view_.following() ? " up to now"
                            : " up to " + history::AxisTime(data_.end, offset, Span::Days7)) +
         ".   Left/Right: scroll   End: now   +/-: span";
+    if (data_.minutes_until)
+        status += "   Before " + history::AxisTime(data_.minutes_until, offset, Span::Hour1) +
+                  ": minute averages from the day files.";
     if (history_.unwritable()) status += "   The data folder cannot be written.";
     Text(dc, axis_.left, axis_.top + 20, status, RGB(60, 60, 60));
 }
@@ -478,10 +495,7 @@ void HistoryWindow::Save() {
         text = history::RingSpanCsv(history_.ring(), data_.begin, data_.end, offset,
                                     history_.volts(), history_.names());
     } else {
-        const auto& rows =
-            days_.Rows(files_, history_.folder(), history::LocalDay(data_.begin, offset),
-                       history::LocalDay(data_.end, offset), history::LocalDay(now, offset));
-        text = history::MinuteSpanCsv(rows, data_.begin, data_.end);
+        text = history::MinuteSpanCsv(DayRows(data_.begin, data_.end), data_.begin, data_.end);
     }
     AtomicFileReplacer writer;
     if (!writer.Replace(path, text))
@@ -584,6 +598,7 @@ LRESULT HistoryWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             Hide();
             KillTimer(hwnd_, kRefreshTimer);
             days_.Clear();
+            day_rows_ = nullptr;
             data_ = {};
             return 0;
         default:

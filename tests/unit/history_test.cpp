@@ -437,6 +437,44 @@ TEST(HistorySpans, PlotColumnsFromTheRingAndTheDayFiles) {
     cache.Clear();
     EXPECT_EQ(cache.HeldBytes(), 0u);
 
+    // After a restart the ring starts empty: before its first tick the short spans draw the
+    // day file's minutes, marked as averages, each minute over every column it covers; the
+    // five minutes the machine was down stay a gap.
+    Machine before;
+    for (int i = 0; i < 1800; ++i)
+        before.Record(Tick(kStart + i, 40 + i / 600, 0, i >= 600 && i < 660));
+    before.history.Close();
+    Machine after;
+    after.files.files = before.files.files;
+    const std::int64_t up = kStart + 1800 + 300;
+    for (int i = 0; i < 60; ++i) after.Record(Tick(up + i, 55));
+    const Ring& fresh = after.history.ring();
+    EXPECT_EQ(RingStart(fresh, up - 3540, up + 60), up);
+    EXPECT_EQ(RingStart(fresh, up + 10, up + 60), up + 10);
+    EXPECT_EQ(RingStart(Ring(5), up, up + 60), up + 60);
+    DayCache restart_days;
+    const auto& kept =
+        restart_days.Rows(after.files, after.history.folder(), today - 1, today, today);
+    SpanData hour = RingSpan(fresh, up - 3540, up + 60, 60, &PinVolts);
+    FillBeforeRing(hour, kept, up);
+    EXPECT_EQ(hour.minutes_until, up);
+    for (int c = 0; c < 60; ++c) {
+        const Column& col = hour.columns[static_cast<std::size_t>(c)];
+        EXPECT_EQ(col.minutes, c >= 24 && c < 54) << c;
+        EXPECT_EQ(col.gap, c < 24 || (c >= 54 && c < 59)) << c;
+        EXPECT_EQ(col.lasting, c == 34) << c;
+    }
+    EXPECT_DOUBLE_EQ(hour.columns[24].stat[0].mean, 40);
+    EXPECT_DOUBLE_EQ(hour.columns[53].stat[0].mean, 42);
+    EXPECT_DOUBLE_EQ(hour.columns[53].stat[kFirstVolt].mean, 3.2);
+    EXPECT_DOUBLE_EQ(hour.columns[59].stat[0].mean, 55);
+    SpanData ten = RingSpan(fresh, kStart + 1500, kStart + 2100, 600, &PinVolts);
+    FillBeforeRing(ten, kept, up);
+    for (int c = 0; c < 600; ++c)
+        ASSERT_EQ(ten.columns[static_cast<std::size_t>(c)].stat[0].present, c < 300) << c;
+    EXPECT_EQ(CrosshairLines(ten, 299, {}, {true}, [](double c) { return c; }).back(),
+              "minute average from the day file");
+
     // Moving the days read keeps the days it still needs and reads what a fresh read gives;
     // a day last read while it was today is read again once it is over.
     DayCache moving;
