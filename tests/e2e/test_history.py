@@ -105,13 +105,18 @@ def test_history_hot_episode_incident_and_window(k):
     crop(os.path.join(k.dir, "history-screen.png"), left, top, width, height,
          os.path.join(SHOTS, "history.png"))
 
-    # Closing only hides it; a click on a temperature display brings it back.
+    # Closing only hides it; a click on a temperature display brings it back, on the span that
+    # frames the episode going on (10 minutes), not the 31 days last chosen.
+    k.probe("command", HISTORY_TITLE, 10 + 4)
+    check(k.wait_for(lambda: span_checked(k, 4), timeout=5), "31 days was not chosen")
     k.key("alt+F4")
     check(wait_visible(k, HISTORY_TITLE, False), "the History window did not close")
     started = time.time()
     k.probe("click", MAIN_TITLE, 1201)
     check(wait_visible(k, HISTORY_TITLE, True), "a click on the CPU display did not open History")
     print("History window shown again %.0f ms after the click" % (1000 * (time.time() - started)))
+    check(span_checked(k, 0) and not span_checked(k, 4),
+          "the window reopened on another span than 10 minutes")
 
     # The tray menu's Exit: the episode's buffered seconds and the open minute go out.
     k.key("alt+F4")
@@ -148,6 +153,11 @@ def test_history_hot_episode_incident_and_window(k):
     check(sum(int(m[1]) for m in minutes[1:]) == len(per_tick),
           "the minutes count %s ticks, the trace %d" % ([m[1] for m in minutes[1:]],
                                                         len(per_tick)))
+
+
+def span_checked(k, span):
+    """Whether the History window's button of span 0 (10 minutes) .. 4 (31 days) is pressed."""
+    return "checked=1" in k.probe("button", HISTORY_TITLE, 10 + span).stdout
 
 
 def os_name_ok(name):
