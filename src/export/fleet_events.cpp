@@ -4,6 +4,7 @@
 
 #include "export/metrics_text.h"
 #include "setup/setup_problem.h"
+#include "state/channels.h"
 
 namespace kelvane {
 namespace {

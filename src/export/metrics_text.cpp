@@ -96,11 +96,6 @@ std::string EscapeLabelValue(const std::string& value) {
     return out;
 }
 
-const std::string& ChannelName(const Form1& f, int n) {
-    const std::optional<int> k = ChannelRecord(f, n);
-    return f.window.KelvaneLabel[static_cast<std::size_t>(k.value_or(n))].caption;
-}
-
 const char* LayoutName(const Form1& f) {
     if (!f.findings.chip_identified) return "unknown";
     if (!IsTrue(f.KelvaneFanFlag)) return "older";

@@ -17,9 +17,6 @@ inline constexpr const char* kKelvaneVersion = "5.07";
 // escaped; bytes outside printable ASCII become '?'.
 std::string EscapeLabelValue(const std::string& value);
 
-// The name of temperature channel n: the caption of the heading its display is paired with.
-const std::string& ChannelName(const Form1& f, int n);
-
 // "older", "newer" or "newer-delta": the fan-control register layout identification chose;
 // "unknown" while the chip is not identified.
 const char* LayoutName(const Form1& f);

@@ -5,6 +5,7 @@
 
 #include "base/number_text.h"
 #include "history/civil_time.h"
+#include "state/status_line.h"
 
 namespace kelvane::history {
 namespace {
@@ -77,6 +78,22 @@ void AppendCell(std::string& out, double value, int decimals) {
     AppendFixed(out, value, decimals);
 }
 
+// A header cell as a spreadsheet reads it back: quoted when it holds a comma or a quote.
+std::string Cell(const std::string& name) {
+    if (name.find_first_of(",\"\r\n") == std::string::npos) return name;
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '\r' || c == '\n') c = ' ';
+        out += c;
+        if (c == '"') out += '"';
+    }
+    return out + "\"";
+}
+
+std::string Named(const std::string& name, const char* fallback, int number) {
+    return name.empty() ? fallback + std::to_string(number) : name;
+}
+
 }  // namespace
 
 std::string FixedText(double value, int decimals) {
@@ -85,9 +102,17 @@ std::string FixedText(double value, int decimals) {
     return s;
 }
 
-std::string SampleHeader() {
-    std::string s = "time,status,lasting,critical,reachable";
-    for (const char* name : kNames) s += std::string(",") + name;
+std::string SampleHeader(const ColumnNames& names) {
+    std::string s = "time,status,status_text,lasting,critical,reachable";
+    std::array<std::string, kChannels> channel;
+    for (int n = 0; n < kChannels; ++n)
+        channel[static_cast<std::size_t>(n)] =
+            Named(names.channels[static_cast<std::size_t>(n)], "Channel ", n);
+    for (const std::string& c : channel) s += "," + Cell(c + " (C)");
+    for (const std::string& c : channel) s += "," + Cell(c + " fan (rpm)");
+    for (int v = 0; v < kInputs; ++v)
+        s += "," + Cell(Named(names.inputs[static_cast<std::size_t>(v)], "Input ", v) + " (V)");
+    for (std::size_t n = 0; n < 2; ++n) s += "," + Cell(channel[n] + " limit (C)");
     return s + kEol;
 }
 
@@ -95,6 +120,8 @@ std::string SampleRow(const Sample& s, int offset_minutes, const VoltsOf& volts)
     std::string row = IsoText(s.time, offset_minutes);
     row += ',';
     row += std::to_string(s.status);
+    row += ',';
+    if (s.status < kStatusTexts.size()) row += kStatusTexts[s.status].message;
     row += s.lasting() ? ",1" : ",0";
     row += s.critical() ? ",1" : ",0";
     row += s.reachable() ? ",1" : ",0";
@@ -111,6 +138,10 @@ std::string SampleRow(const Sample& s, int offset_minutes, const VoltsOf& volts)
         row += ',';
         if (s.has_reading() && s.shown(v))
             AppendCell(row, volts(v, s.volt[static_cast<std::size_t>(v)]), 2);
+    }
+    for (std::uint8_t limit : s.limit) {
+        row += ',';
+        if (s.has_reading()) AppendInteger(row, limit);
     }
     return row + kEol;
 }

@@ -38,8 +38,17 @@ struct MinuteRow {
 // Fixed decimals, always with a dot whatever the locale.
 std::string FixedText(double value, int decimals);
 
-// The one-second rows of incidents and of a saved ring span.
-std::string SampleHeader();
+// What the one-second columns are named after: the main window's headings of the channels and
+// the captions of the voltage inputs, so that a file read without the README says what each
+// column is. An empty name falls back to the channel's or input's number.
+struct ColumnNames {
+    std::array<std::string, kChannels> channels;
+    std::array<std::string, kInputs> inputs;
+};
+
+// The one-second rows of incidents and of a saved ring span: the status code with its words,
+// and the limits the tick compared the temperatures with.
+std::string SampleHeader(const ColumnNames& names);
 std::string SampleRow(const Sample& s, int offset_minutes, const VoltsOf& volts);
 
 // The once-a-minute rows of the day files and of a saved long span.

@@ -5,6 +5,7 @@
 #include "base/runtime_error.h"
 #include "history/civil_time.h"
 #include "history/csv.h"
+#include "state/channels.h"
 
 namespace kelvane::history {
 
@@ -53,7 +54,19 @@ void History::BeforeTell(Form1& f) {
 
 void History::AfterTick(const Form1& f) {
     Configure(f.settings.g_HistoryFolder, f.settings.g_HistoryDays);
+    TakeNames(f);
     Record(SampleOf(f, clock_.UnixSeconds()));
+}
+
+void History::TakeNames(const Form1& f) {
+    // Compared every tick, copied only when a caption changed.
+    const auto take = [](std::string& kept, const std::string& now) {
+        if (kept != now) kept = now;
+    };
+    for (int n = 0; n < kChannels; ++n)
+        take(names_.channels[static_cast<std::size_t>(n)], ChannelName(f, n));
+    for (std::size_t v = 0; v < kInputs; ++v)
+        take(names_.inputs[v], f.window.KelvaneLabel[3 + v].caption);
 }
 
 void History::BeforeUnload(const Form1&) { Close(); }
@@ -162,7 +175,7 @@ void History::Record(const Sample& s) {
     }
     minute_.Add(s);
 
-    if (incident_.Record(s, incidents_folder_, offset_, volts_)) Tidy(today_);
+    if (incident_.Record(s, incidents_folder_, offset_, volts_, names_)) Tidy(today_);
 }
 
 void History::Close() {

@@ -41,6 +41,7 @@ class History : public TickListener {
     // The core of AfterTick: the folder and the days to keep, then one sample.
     void Configure(const std::string& folder, int days);
     void Record(const Sample& s);
+    void TakeNames(const Form1& f);
     void Close();
 
     // Told once, the first time the data folder cannot be written.
@@ -54,6 +55,8 @@ class History : public TickListener {
     std::string incident_path() const { return incident_.active() ? incident_.path() : ""; }
     bool unwritable() const { return unwritable_; }
     const VoltsOf& volts() const { return volts_; }
+    // The headings and input captions of the latest tick, for the one-second files.
+    const ColumnNames& names() const { return names_; }
     int OffsetAt(std::int64_t t) { return clock_.UtcOffsetMinutes(t); }
     std::int64_t Now() { return clock_.UnixSeconds(); }
 
@@ -82,6 +85,7 @@ class History : public TickListener {
     std::int64_t minute_start_ = 0;
     int minute_offset_ = 0;
     IncidentRecorder incident_;
+    ColumnNames names_;
     bool folders_made_ = false;
     std::string header_written_;  // the day file known to have its header
     // Day-file rows a failed write left, per file in time order, written before the next

@@ -51,10 +51,10 @@ const char* IncidentWhat(const Sample& s) {
 }
 
 bool IncidentRecorder::Record(const Sample& s, const std::string& folder, int offset_minutes,
-                              const VoltsOf& volts) {
+                              const VoltsOf& volts, const ColumnNames& names) {
     if (!active_) {
         if (!s.lasting() && s.reachable()) return false;
-        Begin(s, folder, offset_minutes, volts);
+        Begin(s, folder, offset_minutes, volts, names);
         return true;
     }
     elapsed_ += Step(last_, s.time);
@@ -85,7 +85,7 @@ bool IncidentRecorder::Record(const Sample& s, const std::string& folder, int of
 }
 
 void IncidentRecorder::Begin(const Sample& s, const std::string& folder, int offset_minutes,
-                             const VoltsOf& volts) {
+                             const VoltsOf& volts, const ColumnNames& names) {
     active_ = true;
     last_ = s.time;
     elapsed_ = 0;
@@ -94,7 +94,7 @@ void IncidentRecorder::Begin(const Sample& s, const std::string& folder, int off
     path_ = folder + "\\" + StampText(s.time, offset_minutes) + "-" + IncidentWhat(s) + ".csv";
     // The quarter hour before, taken from the newest samples back: after the clock was set
     // back, what came before that is out of time order and not part of it.
-    std::string text = SampleHeader();
+    std::string text = SampleHeader(names);
     std::size_t taken = 0;
     text += NewestRows(ring_, ring_.FirstAtOrAfter(s.time - kIncidentBefore + 1),
                        kIncidentCap / 2 - text.size(), offset_minutes, volts, taken);

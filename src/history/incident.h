@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "history/csv.h"
 #include "history/ring.h"
 #include "history/sample.h"
 
@@ -28,7 +29,7 @@ class IncidentRecorder {
 
     // After `s` went into the ring. True when an episode began with it.
     bool Record(const Sample& s, const std::string& folder, int offset_minutes,
-                const VoltsOf& volts);
+                const VoltsOf& volts, const ColumnNames& names);
     // The program ends: what is buffered goes out, with a line that says why it stops.
     void Close(int offset_minutes, const VoltsOf& volts);
 
@@ -36,8 +37,8 @@ class IncidentRecorder {
     const std::string& path() const { return path_; }  // the latest episode's file
 
   private:
-    void Begin(const Sample& s, const std::string& folder, int offset_minutes,
-               const VoltsOf& volts);
+    void Begin(const Sample& s, const std::string& folder, int offset_minutes, const VoltsOf& volts,
+               const ColumnNames& names);
     void Flush();
     void Finish(int offset_minutes, const VoltsOf& volts, const char* line);
 

@@ -25,15 +25,33 @@ SpanData Shape(std::int64_t begin, std::int64_t end, int columns) {
     return d;
 }
 
+void PublishColumn(Column& col, const ColumnSums& sums, const VoltsOf& volts) {
+    col.lasting = sums.lasting;
+    col.gap = !sums.reached;
+    col.limit = sums.limit;
+    for (int i = 0; i < kReadings; ++i)
+        col.stat[static_cast<std::size_t>(i)] =
+            sums.sums[static_cast<std::size_t>(i)].ToStat(i, volts);
+}
+
 void Publish(SpanData& d, const std::vector<ColumnSums>& sums, const VoltsOf& volts) {
-    for (std::size_t c = 0; c < sums.size(); ++c) {
-        Column& col = d.columns[c];
-        col.lasting = sums[c].lasting;
-        col.gap = !sums[c].reached;
-        col.limit = sums[c].limit;
-        for (int i = 0; i < kReadings; ++i)
-            col.stat[static_cast<std::size_t>(i)] =
-                sums[c].sums[static_cast<std::size_t>(i)].ToStat(i, volts);
+    for (std::size_t c = 0; c < sums.size(); ++c) PublishColumn(d.columns[c], sums[c], volts);
+}
+
+// Minute rows hold volts already.
+double AsVolts(int, double v) { return v; }
+
+void AddRow(ColumnSums& cs, const MinuteRow& r) {
+    cs.seen = true;
+    cs.lasting = cs.lasting || r.lasting_s > 0;
+    const int reached = r.samples - r.unreachable_s;
+    // A minute that read no temperature held no reading, outage or not.
+    if (reached <= 0 || !r.stat[0].present) return;
+    cs.reached = true;
+    cs.limit = r.limit;
+    for (std::size_t i = 0; i < kReadings; ++i) {
+        const Stat& s = r.stat[i];
+        if (s.present) cs.sums[i].Add(s.min, s.max, s.mean * reached, reached);
     }
 }
 
@@ -128,22 +146,37 @@ SpanData MinuteSpan(const std::vector<MinuteRow>& rows, std::int64_t begin, std:
     // by day, and a month is a few ten thousand rows.
     for (const MinuteRow& r : rows) {
         const int c = d.ColumnAt(r.time);
-        if (c < 0) continue;
-        ColumnSums& cs = sums[static_cast<std::size_t>(c)];
-        cs.lasting = cs.lasting || r.lasting_s > 0;
-        const int reached = r.samples - r.unreachable_s;
-        // A minute that read no temperature held no reading, outage or not.
-        if (reached <= 0 || !r.stat[0].present) continue;
-        cs.reached = true;
-        cs.limit = r.limit;
-        for (std::size_t i = 0; i < kReadings; ++i) {
-            const Stat& s = r.stat[i];
-            if (s.present) cs.sums[i].Add(s.min, s.max, s.mean * reached, reached);
-        }
+        if (c >= 0) AddRow(sums[static_cast<std::size_t>(c)], r);
     }
-    // Minute rows hold volts already.
-    Publish(d, sums, [](int, double v) { return v; });
+    Publish(d, sums, &AsVolts);
     return d;
+}
+
+std::int64_t RingStart(const Ring& ring, std::int64_t begin, std::int64_t end) {
+    if (ring.size() == 0) return end;
+    // Only the program's first sample can begin the seconds late: before a set-back clock
+    // there are older ones.
+    if (ring.FirstAtOrAfter(begin) > 0) return begin;
+    return std::clamp(ring.at(0).time, begin, end);
+}
+
+void FillBeforeRing(SpanData& d, const std::vector<MinuteRow>& rows, std::int64_t ring_start) {
+    const std::int64_t until = std::min(ring_start, d.end);
+    if (until <= d.begin) return;
+    std::vector<ColumnSums> sums(d.columns.size());
+    for (const MinuteRow& r : rows) {
+        const std::int64_t from = std::max(r.time, d.begin), to = std::min(r.time + 60, until);
+        if (from >= to) continue;
+        for (int c = d.ColumnAt(from), e = d.ColumnAt(to - 1); c <= e; ++c)
+            AddRow(sums[static_cast<std::size_t>(c)], r);
+    }
+    for (std::size_t c = 0; c < sums.size(); ++c) {
+        Column& col = d.columns[c];
+        if (!sums[c].seen || !col.gap || col.lasting) continue;
+        PublishColumn(col, sums[c], &AsVolts);
+        col.minutes = true;
+        d.minutes_until = until;
+    }
 }
 
 const std::vector<MinuteRow>& DayCache::Rows(FileSystem& files, const DataFolder& folder,
@@ -208,10 +241,10 @@ std::size_t DayCache::HeldBytes() const {
 }
 
 std::string RingSpanCsv(const Ring& ring, std::int64_t begin, std::int64_t end, int offset_minutes,
-                        const VoltsOf& volts) {
+                        const VoltsOf& volts, const ColumnNames& names) {
     std::vector<std::size_t> shown;
     EachShown(ring, begin, end, [&](std::size_t i, bool) { shown.push_back(i); });
-    std::string text = SampleHeader();
+    std::string text = SampleHeader(names);
     for (auto it = shown.rbegin(); it != shown.rend(); ++it)
         text += SampleRow(ring.at(*it), offset_minutes, volts);
     return text;

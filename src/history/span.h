@@ -26,12 +26,15 @@ struct Column {
     std::array<int, 2> limit{};  // temperature limits of channels 0 and 1
     bool lasting = false;
     bool gap = true;
-    bool jump = false;  // the wall clock was set here: no line leads into this column
+    bool jump = false;     // the wall clock was set here: no line leads into this column
+    bool minutes = false;  // a day file's minute averages, for want of the ring's seconds
 };
 
 struct SpanData {
     std::int64_t begin = 0, end = 0;  // [begin, end)
     std::vector<Column> columns;
+    // Columns before this moment show minute averages (0: none do).
+    std::int64_t minutes_until = 0;
     // The column a moment falls in, or -1 outside the span.
     int ColumnAt(std::int64_t t) const;
     std::int64_t ColumnStart(int c) const;
@@ -40,6 +43,12 @@ struct SpanData {
 // After the clock was set back, a moment recorded twice shows its newer recording.
 SpanData RingSpan(const Ring& ring, std::int64_t begin, std::int64_t end, int columns,
                   const VoltsOf& volts);
+// Where the ring's seconds of [begin, end) begin: `begin` when the ring reaches back that far,
+// else its first sample (the program started later), `end` when it is empty.
+std::int64_t RingStart(const Ring& ring, std::int64_t begin, std::int64_t end);
+// After a restart the columns before `ring_start` that the ring left without a reading show
+// the minute rows of the day files, each row in every column its minute overlaps.
+void FillBeforeRing(SpanData& d, const std::vector<MinuteRow>& rows, std::int64_t ring_start);
 SpanData MinuteSpan(const std::vector<MinuteRow>& rows, std::int64_t begin, std::int64_t end,
                     int columns);
 
@@ -72,7 +81,7 @@ class DayCache {
 
 // The shown span as a file to attach: one-second rows from the ring, minute rows otherwise.
 std::string RingSpanCsv(const Ring& ring, std::int64_t begin, std::int64_t end, int offset_minutes,
-                        const VoltsOf& volts);
+                        const VoltsOf& volts, const ColumnNames& names);
 std::string MinuteSpanCsv(const std::vector<MinuteRow>& rows, std::int64_t begin, std::int64_t end);
 
 }  // namespace kelvane::history

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "history/civil_time.h"
+#include "history/incident.h"
 
 namespace kelvane::history {
 
@@ -18,6 +19,40 @@ void ViewState::Zoom(int direction, std::int64_t now) {
     const int s = std::clamp(static_cast<int>(span_) + direction, 0, kSpans - 1);
     end_ = End(now);
     span_ = static_cast<Span>(s);
+}
+
+namespace {
+
+// First and last second of the newest run of lasting samples, runs less than an incident's
+// normal tail apart counting as one; false when the ring holds no lasting sample.
+bool LastEpisode(const Ring& ring, std::int64_t& first, std::int64_t& last) {
+    std::size_t i = ring.size();
+    while (i > 0 && !ring.at(i - 1).lasting()) --i;
+    if (i == 0) return false;
+    last = first = ring.at(--i).time;
+    for (; i > 0; --i) {
+        const Sample& s = ring.at(i - 1);
+        // What came before the clock was set back is on another time line.
+        if (s.time > ring.at(i).time || first - s.time > kIncidentAfter) break;
+        if (s.lasting()) first = s.time;
+    }
+    return true;
+}
+
+}  // namespace
+
+void ViewState::OpenAt(const Ring& ring, std::int64_t now) {
+    following_ = true;
+    span_ = Span::Minutes10;
+    std::int64_t first = 0, last = 0;
+    if (!LastEpisode(ring, first, last)) return;
+    // A quarter of the span or more around it, so that its begin and end both show.
+    const std::int64_t lasted = last - first + 1;
+    while (span_ < Span::Hours24 && SpanSeconds(span_) < lasted * 3 / 2 + 60)
+        span_ = static_cast<Span>(static_cast<int>(span_) + 1);
+    const std::int64_t end = first + (lasted + SpanSeconds(span_)) / 2;
+    following_ = end >= now;
+    end_ = following_ ? now : end;
 }
 
 Scale ScaleFor(const SpanData& d, int first, int count, const std::vector<double>& extra,
@@ -80,6 +115,7 @@ std::vector<std::string> CrosshairLines(const SpanData& d, int column,
     }
     if (c.gap) lines.push_back("not reached or not recorded");
     if (c.lasting) lines.push_back("lasting fault");
+    if (c.minutes) lines.push_back("minute average from the day file");
     return lines;
 }
 

@@ -24,6 +24,10 @@ class ViewState {
     void Choose(Span s) { span_ = s; }
     // End: back to now, however far scrolling went.
     void FollowNow() { following_ = true; }
+    // The window opens on what the user came to see: the shortest span that holds the last
+    // fault episode in the ring with some time around it, centred on it unless that would
+    // reach past now; 10 minutes up to now when the ring holds none.
+    void OpenAt(const Ring& ring, std::int64_t now);
 
   private:
     Span span_ = Span::Hour1;

@@ -34,7 +34,8 @@ constexpr std::size_t kColumnHead = 1 + 8 + 2;
 constexpr std::size_t kSpanHead = 8 + 8 + 4 + 4 + 4;
 
 void PutColumn(WireWriter& w, const history::Column& c) {
-    w.U8(static_cast<std::uint8_t>((c.lasting ? 1 : 0) | (c.gap ? 2 : 0) | (c.jump ? 4 : 0)));
+    w.U8(static_cast<std::uint8_t>((c.lasting ? 1 : 0) | (c.gap ? 2 : 0) | (c.jump ? 4 : 0) |
+                                   (c.minutes ? 8 : 0)));
     w.I32(c.limit[0]);
     w.I32(c.limit[1]);
     std::uint16_t mask = 0;
@@ -51,10 +52,11 @@ void PutColumn(WireWriter& w, const history::Column& c) {
 
 void GetColumn(WireReader& r, history::Column& c) {
     const std::uint8_t flags = r.U8();
-    if (flags > 7) r.Fail();
+    if (flags > 15) r.Fail();
     c.lasting = (flags & 1) != 0;
     c.gap = (flags & 2) != 0;
     c.jump = (flags & 4) != 0;
+    c.minutes = (flags & 8) != 0;
     c.limit[0] = r.I32();
     c.limit[1] = r.I32();
     const std::uint16_t mask = r.U16();

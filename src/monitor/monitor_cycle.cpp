@@ -19,23 +19,11 @@
 namespace kelvane {
 namespace {
 
-constexpr const char* kNormal = "Normal...";
+constexpr const char* kNormal = kNormalText;
 constexpr std::uint32_t kRed = 0x0000FF;  // a voltage out of tolerance
 
 // Positions of the limit registers in g_RegSnapshot.
 enum Limit { R60, R61, R62, R63, R64, R68, R69, R6A, R6B, R6C };
-
-struct StatusText {
-    const char* message;  // logs and the error window
-    const char* label;    // the main window
-};
-constexpr std::array<StatusText, 5> kStatus = {{
-    {kNormal, kNormal},
-    {"CPU Temperature Over...", "CPU Temperature Over..."},
-    {"The CPU Fan is out of order.", "The CPU fan is out of order."},
-    {"SYSTEM Temperature Over...", "SYSTEM Temperature Over..."},
-    {"The System Fan is out of order.", "The System fan is out of order."},
-}};
 
 long long R(const Form1& f, Limit l) { return f.g_RegSnapshot[l]; }
 
@@ -127,10 +115,10 @@ void ForceFullSpeed(Form1& f, int control_register, int first_speed_register) {
 
 void EpisodeSteps(Form1& f, int code, std::int32_t& count, bool& sound) {
     MonitorState& m = f.monitor;
-    m.g_ErrorMsg = kStatus[code].message;
+    m.g_ErrorMsg = kStatusTexts[code].message;
     const long long base = f.ConstTime;
     if (count > base + 5) {
-        SetStatusLine(f, StatusLine::Fault, kStatusRed, kStatus[code].label);
+        SetStatusLine(f, StatusLine::Fault, kStatusRed, kStatusTexts[code].label);
         m.alarm_lasting = true;
         // The user's sound setting is only read here: the alarm plays the chosen style.
         if (f.settings.g_SoundWarnning != 0) sound = true;

@@ -20,6 +20,11 @@ std::optional<int> ChannelRecord(const Form1& f, int n) {
     return record;
 }
 
+const std::string& ChannelName(const Form1& f, int n) {
+    const std::optional<int> k = ChannelRecord(f, n);
+    return f.window.KelvaneLabel[static_cast<std::size_t>(k.value_or(n))].caption;
+}
+
 const std::string* ChannelExpression(const Form1& f, int n) {
     const std::optional<int> r = ChannelRecord(f, n);
     if (!r) return nullptr;

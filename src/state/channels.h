@@ -12,6 +12,9 @@ namespace kelvane {
 // nothing when the tag is not a record number 0..2.
 std::optional<int> ChannelRecord(const Form1& f, int n);
 
+// The name of temperature channel n: the caption of the heading its display is paired with.
+const std::string& ChannelName(const Form1& f, int n);
+
 // The non-empty expression of channel n's record, or nullptr.
 const std::string* ChannelExpression(const Form1& f, int n);
 

@@ -12,6 +12,7 @@
 #include "chip/led_display.h"
 #include "export/metrics_text.h"
 #include "history/civil_time.h"
+#include "state/channels.h"
 #include "win32/fleet_services.h"
 #include "win32/handles.h"
 #include "win32/window_basics.h"
@@ -112,6 +113,11 @@ HistoryWindow::~HistoryWindow() {
 }
 
 void HistoryWindow::Show() {
+    // A window already open keeps the span the user chose in it.
+    if (!IsWindowVisible(hwnd_)) {
+        view_.OpenAt(history_.ring(), Now());
+        ShowSpan();
+    }
     Rebuild();
     ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
     SetForegroundWindow(hwnd_);
@@ -173,13 +179,27 @@ void HistoryWindow::Rebuild() {
         plots_[0].right - plots_[0].left, 1, history::SpanSeconds(view_.span()) / unit));
     if (history::FromRing(view_.span())) {
         data_ = history::RingSpan(history_.ring(), begin, end, columns, history_.volts());
+        const std::int64_t ring_start = history::RingStart(history_.ring(), begin, end);
+        if (ring_start > begin) history::FillBeforeRing(data_, DayRows(begin, end), ring_start);
     } else {
-        const int offset = history_.OffsetAt(now);
-        const auto& rows =
-            days_.Rows(files_, history_.folder(), history::LocalDay(begin, offset),
-                       history::LocalDay(end, offset), history::LocalDay(now, offset));
-        data_ = history::MinuteSpan(rows, begin, end, columns);
+        data_ = history::MinuteSpan(DayRows(begin, end), begin, end, columns);
     }
+}
+
+const std::vector<history::MinuteRow>& HistoryWindow::DayRows(std::int64_t begin,
+                                                              std::int64_t end) {
+    const std::int64_t now = Now();
+    const int offset = history_.OffsetAt(now);
+    const std::array<std::int64_t, 3> read = {history::LocalDay(begin, offset),
+                                              history::LocalDay(end, offset), now / 60};
+    // Today's file grows once a minute: a short span redrawn every second reads it no more
+    // often than that.
+    if (!day_rows_ || read != day_rows_read_) {
+        day_rows_ = &days_.Rows(files_, history_.folder(), read[0], read[1],
+                                history::LocalDay(now, offset));
+        day_rows_read_ = read;
+    }
+    return *day_rows_;
 }
 
 std::array<history::Named, kReadings> HistoryWindow::Names() const {
@@ -407,6 +427,9 @@ void HistoryWindow::DrawTimeAxis(HDC dc) {
         (view_.following() ? " up to now"
                            : " up to " + history::AxisTime(data_.end, offset, Span::Days7)) +
         ".   Left/Right: scroll   End: now   +/-: span";
+    if (data_.minutes_until)
+        status += "   Before " + history::AxisTime(data_.minutes_until, offset, Span::Hour1) +
+                  ": minute averages from the day files.";
     if (history_.unwritable()) status += "   The data folder cannot be written.";
     Text(dc, axis_.left, axis_.top + 6 + line_, status, RGB(60, 60, 60));
 }
@@ -490,13 +513,10 @@ void HistoryWindow::Save() {
     if (!GetSaveFileNameA(&ofn)) return;
     std::string text;
     if (history::FromRing(view_.span())) {
-        text =
-            history::RingSpanCsv(history_.ring(), data_.begin, data_.end, offset, history_.volts());
+        text = history::RingSpanCsv(history_.ring(), data_.begin, data_.end, offset,
+                                    history_.volts(), history_.names());
     } else {
-        const auto& rows =
-            days_.Rows(files_, history_.folder(), history::LocalDay(data_.begin, offset),
-                       history::LocalDay(data_.end, offset), history::LocalDay(now, offset));
-        text = history::MinuteSpanCsv(rows, data_.begin, data_.end);
+        text = history::MinuteSpanCsv(DayRows(data_.begin, data_.end), data_.begin, data_.end);
     }
     AtomicFileReplacer writer;
     if (!writer.Replace(path, text))
@@ -595,11 +615,11 @@ LRESULT HistoryWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         }
         case WM_CLOSE:
-            // Closing only hides: the window keeps its span for the next opening, not the
-            // month of rows it may have read.
+            // Closing only hides, and lets go of the month of rows it may have read.
             Hide();
             KillTimer(hwnd_, kRefreshTimer);
             days_.Clear();
+            day_rows_ = nullptr;
             data_ = {};
             return 0;
         default:

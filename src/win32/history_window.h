@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "history/history.h"
 #include "history/span.h"
@@ -49,6 +50,8 @@ class HistoryWindow {
     void Save();
     void OpenFolder();
     std::int64_t Now();
+    // The day files' rows of the days [begin, end) touches, read again once a minute.
+    const std::vector<history::MinuteRow>& DayRows(std::int64_t begin, std::int64_t end);
     std::array<history::Named, history::kReadings> Names() const;
     std::array<bool, history::kReadings> Wanted() const;
 
@@ -58,6 +61,8 @@ class HistoryWindow {
     history::ViewState view_;
     history::SpanData data_;
     history::DayCache days_;
+    const std::vector<history::MinuteRow>* day_rows_ = nullptr;  // held by days_
+    std::array<std::int64_t, 3> day_rows_read_{};                // first day, last day, minute
     HWND hwnd_ = nullptr;
     std::array<HWND, history::kSpans> span_buttons_{};
     HWND save_ = nullptr, folder_ = nullptr;

@@ -83,8 +83,11 @@ def test_history_hot_episode_incident_and_window(k):
     incident = found[0]
     check(os_name_ok(os.path.basename(incident)), "incident name: %s" % incident)
     written_at_once = rows_of(incident)
-    check(written_at_once[0][:5] == ["time", "status", "lasting", "critical", "reachable"],
-          "header: %s" % written_at_once[0])
+    # Named by the main window's headings, with units, so that it reads without the README.
+    header = written_at_once[0]
+    check(header[:9] == ["time", "status", "status_text", "lasting", "critical", "reachable",
+                         "System (C)", "CPU (C)", "Panel (C)"]
+          and header[-2:] == ["System limit (C)", "CPU limit (C)"], "header: %s" % header)
     check(len(written_at_once) >= 20, "the ring's seconds were not written at once: %d rows"
           % len(written_at_once))
 
@@ -106,13 +109,18 @@ def test_history_hot_episode_incident_and_window(k):
     crop(os.path.join(k.dir, "history-screen.png"), left, top, width, height,
          os.path.join(SHOTS, "history.png"))
 
-    # Closing only hides it; a click on a temperature display brings it back.
+    # Closing only hides it; a click on a temperature display brings it back, on the span that
+    # frames the episode going on (10 minutes), not the 31 days last chosen.
+    k.probe("command", HISTORY_TITLE, 10 + 4)
+    check(k.wait_for(lambda: span_checked(k, 4), timeout=5), "31 days was not chosen")
     k.key("alt+F4")
     check(wait_visible(k, HISTORY_TITLE, False), "the History window did not close")
     started = time.time()
     k.probe("click", MAIN_TITLE, 1201)
     check(wait_visible(k, HISTORY_TITLE, True), "a click on the CPU display did not open History")
     print("History window shown again %.0f ms after the click" % (1000 * (time.time() - started)))
+    check(span_checked(k, 0) and not span_checked(k, 4),
+          "the window reopened on another span than 10 minutes")
 
     # The tray menu's Exit: the episode's buffered seconds and the open minute go out.
     k.key("alt+F4")
@@ -128,12 +136,15 @@ def test_history_hot_episode_incident_and_window(k):
     hot = 0
     for i, (row, tick_ops) in enumerate(zip(rows, per_tick)):
         want = tick_temperatures(tick_ops)
-        got = [int(v) for v in row[5:8]]
+        check(len(row) == len(header), "row %d: %d cells for %d names" % (i, len(row), len(header)))
+        got = [int(v) for v in row[6:9]]
         check(got == want, "row %d: temperatures %s, the board gave %s" % (i, got, want))
-        check(row[4] == "1", "row %d not reachable: %s" % (i, row))
+        check(row[5] == "1", "row %d not reachable: %s" % (i, row))
+        check(row[-2:] == ["70", "70"], "row %d: limits %s" % (i, row[-2:]))
         hot += 1 if want[1] > 70 else 0
         if i >= 6 and want[1] > 70:
-            check(row[1] == "1", "row %d: status %s at %d C" % (i, row[1], want[1]))
+            check(row[1:3] == ["1", "CPU Temperature Over..."],
+                  "row %d: status %s at %d C" % (i, row[1:3], want[1]))
     check(hot >= 10 and len(set(tuple(tick_temperatures(t)) for t in per_tick)) >= 8,
           "the board did not move: %d hot ticks" % hot)
     check(rows[0][0][19] in "+-" and rows[0][0][10] == "T", "time: %s" % rows[0][0])
@@ -146,6 +157,11 @@ def test_history_hot_episode_incident_and_window(k):
     check(sum(int(m[1]) for m in minutes[1:]) == len(per_tick),
           "the minutes count %s ticks, the trace %d" % ([m[1] for m in minutes[1:]],
                                                         len(per_tick)))
+
+
+def span_checked(k, span):
+    """Whether the History window's button of span 0 (10 minutes) .. 4 (31 days) is pressed."""
+    return "checked=1" in k.probe("button", HISTORY_TITLE, 10 + span).stdout
 
 
 def fit_facts(k, title):

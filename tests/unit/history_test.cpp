@@ -214,9 +214,16 @@ TEST(HistoryIncidents, FifteenMinutesBeforeTheSecondsOfTheEpisodeAndFiveMinutesA
     ASSERT_EQ(m.files.files.count(path), 1u);
     std::vector<std::string> lines = Lines(m.files.files[path]);
     ASSERT_EQ(lines.size(), 901u);  // written at once: the header and 15 minutes of seconds
-    EXPECT_EQ(lines[0], Lines(SampleHeader())[0]);
+    // Nameless channels and inputs are told apart by their numbers; the limits close the row.
+    EXPECT_EQ(lines[0],
+              "time,status,status_text,lasting,critical,reachable,Channel 0 (C),Channel 1 (C),"
+              "Channel 2 (C),Channel 0 fan (rpm),Channel 1 fan (rpm),Channel 2 fan (rpm),"
+              "Input 0 (V),Input 1 (V),Input 2 (V),Input 3 (V),Input 4 (V),Input 5 (V),"
+              "Input 6 (V),Input 7 (V),Input 8 (V),Channel 0 limit (C),Channel 1 limit (C)");
     EXPECT_EQ(lines[1].substr(0, 25), IsoText(began - 899, 120));
-    EXPECT_EQ(lines[900], "2026-06-12T12:05:00+02:00,1,1,0,1,90,40,30,5000,4500,3750,3.20,,,,,,,,");
+    EXPECT_EQ(lines[900],
+              "2026-06-12T12:05:00+02:00,1,CPU Temperature Over...,1,0,1,90,40,30,5000,4500,3750,"
+              "3.20,,,,,,,,,70,70");
 
     // Its seconds go out once a minute; then back to normal, it ends five minutes later.
     for (; t < began + 100; ++t) m.Record(Tick(t, 90, 1, true));
@@ -249,8 +256,8 @@ TEST(HistoryIncidents, FifteenMinutesBeforeTheSecondsOfTheEpisodeAndFiveMinutesA
     const auto rows = Lines(
         away.files.files[away.history.folder().incidents() + "\\20260612-114500-unreachable.csv"]);
     ASSERT_EQ(rows.size(), 5u);
-    EXPECT_EQ(rows[1], "2026-06-12T11:45:00+02:00,0,0,0,0,,,,,,,,,,,,,,,");
-    EXPECT_EQ(rows[3].substr(26, 3), "4,1");
+    EXPECT_EQ(rows[1], "2026-06-12T11:45:00+02:00,0,Normal...,0,0,0,,,,,,,,,,,,,,,,,");
+    EXPECT_EQ(rows[3].substr(26, 35), "4,The System Fan is out of order.,1");
     EXPECT_EQ(rows[4], "# Kelvane ended during the episode");
     EXPECT_EQ(away.files.ListFiles(away.history.folder().incidents()).size(), 1u);
 }
@@ -317,10 +324,11 @@ TEST(HistoryIncidents, ASetClockNeitherFillsNorStretchesTheFile) {
         return true;
     });
     ring.Push(Tick(kStart, 90, 1, true));
-    ASSERT_TRUE(recorder.Record(ring.newest(), "C:\\i", 120, &PinVolts));
+    ASSERT_TRUE(recorder.Record(ring.newest(), "C:\\i", 120, &PinVolts, {}));
     EXPECT_GT(file.size(), kIncidentCap / 2 - 200);
     EXPECT_LE(file.size(), kIncidentCap / 2);
-    EXPECT_EQ(Lines(file).back().substr(26, 3), "1,1");  // the newest rows are the ones kept
+    EXPECT_EQ(Lines(file).back().substr(26, 27),
+              "1,CPU Temperature Over...,1");  // the newest rows are the ones kept
 }
 
 TEST(HistoryFolder, AFolderThatCannotBeWrittenIsToldOnceAndTheRingGoesOn) {
@@ -357,7 +365,7 @@ TEST(HistoryFolder, AFolderThatCannotBeWrittenIsToldOnceAndTheRingGoesOn) {
     const auto incident =
         Lines(m.files.files.at("D:\\kept\\incidents\\20260612-114641-cpu-over.csv"));
     ASSERT_EQ(incident.size(), 1u + 361);  // from the ring's first second to the last flush
-    EXPECT_EQ(incident[0], Lines(SampleHeader())[0]);
+    EXPECT_EQ(incident[0], Lines(SampleHeader({}))[0]);
     for (std::size_t i = 1; i < incident.size(); ++i)
         ASSERT_EQ(ParseIso(incident[i].substr(0, 25)), kStart + std::int64_t(i) - 1) << i;
     for (std::size_t i = 1; i < day.size(); ++i)
@@ -403,10 +411,10 @@ TEST(HistorySpans, PlotColumnsFromTheRingAndTheDayFiles) {
     for (int c = 0; c < 30; ++c)
         EXPECT_EQ(b.columns[static_cast<std::size_t>(c)].jump, c == 20 || c == 29) << c;
     const std::vector<std::string> once =
-        Lines(RingSpanCsv(set, kStart, kStart + 30, 120, &PinVolts));
+        Lines(RingSpanCsv(set, kStart, kStart + 30, 120, &PinVolts, {}));
     ASSERT_EQ(once.size(), 1u + 26);
     EXPECT_EQ(once[21].substr(0, 25), IsoText(kStart + 20, 120));
-    EXPECT_EQ(once[21].substr(34, 2), "60");
+    EXPECT_EQ(once[21].substr(44, 2), "60");
     EXPECT_EQ(once[26].substr(0, 25), IsoText(kStart + 29, 120));
 
     // The same hour from its minute rows; a day span reads each file once.
@@ -428,6 +436,44 @@ TEST(HistorySpans, PlotColumnsFromTheRingAndTheDayFiles) {
     const MinuteRow last_row = rows.back();
     cache.Clear();
     EXPECT_EQ(cache.HeldBytes(), 0u);
+
+    // After a restart the ring starts empty: before its first tick the short spans draw the
+    // day file's minutes, marked as averages, each minute over every column it covers; the
+    // five minutes the machine was down stay a gap.
+    Machine before;
+    for (int i = 0; i < 1800; ++i)
+        before.Record(Tick(kStart + i, 40 + i / 600, 0, i >= 600 && i < 660));
+    before.history.Close();
+    Machine after;
+    after.files.files = before.files.files;
+    const std::int64_t up = kStart + 1800 + 300;
+    for (int i = 0; i < 60; ++i) after.Record(Tick(up + i, 55));
+    const Ring& fresh = after.history.ring();
+    EXPECT_EQ(RingStart(fresh, up - 3540, up + 60), up);
+    EXPECT_EQ(RingStart(fresh, up + 10, up + 60), up + 10);
+    EXPECT_EQ(RingStart(Ring(5), up, up + 60), up + 60);
+    DayCache restart_days;
+    const auto& kept =
+        restart_days.Rows(after.files, after.history.folder(), today - 1, today, today);
+    SpanData hour = RingSpan(fresh, up - 3540, up + 60, 60, &PinVolts);
+    FillBeforeRing(hour, kept, up);
+    EXPECT_EQ(hour.minutes_until, up);
+    for (int c = 0; c < 60; ++c) {
+        const Column& col = hour.columns[static_cast<std::size_t>(c)];
+        EXPECT_EQ(col.minutes, c >= 24 && c < 54) << c;
+        EXPECT_EQ(col.gap, c < 24 || (c >= 54 && c < 59)) << c;
+        EXPECT_EQ(col.lasting, c == 34) << c;
+    }
+    EXPECT_DOUBLE_EQ(hour.columns[24].stat[0].mean, 40);
+    EXPECT_DOUBLE_EQ(hour.columns[53].stat[0].mean, 42);
+    EXPECT_DOUBLE_EQ(hour.columns[53].stat[kFirstVolt].mean, 3.2);
+    EXPECT_DOUBLE_EQ(hour.columns[59].stat[0].mean, 55);
+    SpanData ten = RingSpan(fresh, kStart + 1500, kStart + 2100, 600, &PinVolts);
+    FillBeforeRing(ten, kept, up);
+    for (int c = 0; c < 600; ++c)
+        ASSERT_EQ(ten.columns[static_cast<std::size_t>(c)].stat[0].present, c < 300) << c;
+    EXPECT_EQ(CrosshairLines(ten, 299, {}, {true}, [](double c) { return c; }).back(),
+              "minute average from the day file");
 
     // Moving the days read keeps the days it still needs and reads what a fresh read gives;
     // a day last read while it was today is read again once it is over.
@@ -464,7 +510,7 @@ TEST(HistorySpans, PlotColumnsFromTheRingAndTheDayFiles) {
             << first << ".." << last;
         EXPECT_TRUE(std::is_sorted(want.begin(), want.end()));
     }
-    EXPECT_EQ(Lines(RingSpanCsv(m.history.ring(), kStart, kStart + 10, 120, &PinVolts)).size(),
+    EXPECT_EQ(Lines(RingSpanCsv(m.history.ring(), kStart, kStart + 10, 120, &PinVolts, {})).size(),
               11u);
 }
 
@@ -484,6 +530,38 @@ TEST(HistoryView, KeysMoveTheSpanAndTheCrosshairReadsEveryValue) {
     EXPECT_EQ(v.span(), Span::Days31);
     for (int i = 0; i < 9; ++i) v.Zoom(-1, now);
     EXPECT_EQ(v.span(), Span::Minutes10);
+
+    // Opening frames the last fault episode in the ring: a month ago scrolled and zoomed out,
+    // an episode of 20 minutes five hours ago opens an hour centred on it; two runs of lasting
+    // seconds four minutes apart are one episode, ten minutes apart are two.
+    Ring day(8 * 3600);
+    const std::int64_t t0 = kStart;
+    for (int i = 0; i < 8 * 3600; ++i) {
+        const bool lasting =
+            (i >= 600 && i < 700) || (i >= 3600 && i < 4200) || (i >= 4440 && i < 4800);
+        day.Push(Tick(t0 + i, 50, lasting ? 1 : 0, lasting));
+    }
+    const std::int64_t later = t0 + 8 * 3600;
+    ViewState opened;
+    for (int i = 0; i < 9; ++i) opened.Zoom(1, later);
+    opened.Scroll(-1, later);
+    opened.OpenAt(day, later);
+    EXPECT_EQ(opened.span(), Span::Hour1);
+    EXPECT_FALSE(opened.following());
+    EXPECT_EQ(opened.End(later), t0 + 3600 + (1200 + 3600) / 2);
+    // An episode still going on, or just over, is seen up to now; none at all opens 10 minutes.
+    Ring young(1000);
+    for (int i = 0; i < 300; ++i) young.Push(Tick(t0 + i, 50, i >= 200 ? 1 : 0, i >= 200));
+    opened.OpenAt(young, t0 + 300);
+    EXPECT_EQ(opened.span(), Span::Minutes10);
+    EXPECT_TRUE(opened.following());
+    Ring calm(1000);
+    for (int i = 0; i < 300; ++i) calm.Push(Tick(t0 + i, 50));
+    opened.Zoom(1, t0 + 300);
+    opened.Scroll(-1, t0 + 300);
+    opened.OpenAt(calm, t0 + 300);
+    EXPECT_EQ(opened.span(), Span::Minutes10);
+    EXPECT_TRUE(opened.following());
 
     Ring ring(100);
     for (int i = 0; i < 60; ++i) {
@@ -524,6 +602,11 @@ TEST(HistoryListener, KeepsWhatTheTickReadAndNamesTheIncidentForTheEvents) {
     f.settings.factors.P5VRa = 68;
     f.settings.factors.P5VRb = 100;
     f.window.TempLabel[8].visible = false;
+    f.window.KelvaneLabel[0].caption = "System";
+    f.window.KelvaneLabel[1].caption = "CPU";
+    f.window.KelvaneLabel[2].caption = "Panel";
+    f.window.KelvaneLabel[3].caption = "VCORE";
+    f.window.KelvaneLabel[4].caption = "+5V, \"standby\"";
     f.settings.g_HistoryFolder = "E:\\hist";
     InitFanDivisors(f);
     board.set_reg(0x21, 190);
@@ -549,7 +632,7 @@ TEST(HistoryListener, KeepsWhatTheTickReadAndNamesTheIncidentForTheEvents) {
     EXPECT_TRUE(w.reachable() && !w.has_reading());
     EXPECT_EQ(history.incident_path(), "");
     EXPECT_EQ(SampleRow(w, 120, history.volts()),
-              "2026-06-12T11:45:41+02:00,0,0,0,1,,,,,,,,,,,,,,,\r\n");
+              "2026-06-12T11:45:41+02:00,0,Normal...,0,0,1,,,,,,,,,,,,,,,,,\r\n");
     const SpanData d = RingSpan(history.ring(), w.time - 10, w.time + 1, 11, history.volts());
     EXPECT_TRUE(!d.columns[0].gap && d.columns[10].gap && !d.columns[10].stat[0].present);
     f.chip.WithholdMonitor(false);
@@ -558,6 +641,14 @@ TEST(HistoryListener, KeepsWhatTheTickReadAndNamesTheIncidentForTheEvents) {
     Form1_Timer1_Timer(f);
     EXPECT_FALSE(history.ring().newest().reachable());
     EXPECT_EQ(history.incident_path(), "E:\\hist\\incidents\\20260612-114541-unreachable.csv");
+    // Its columns are named by the main window's headings and input captions, with units.
+    const std::string header = Lines(rig.files.files.at(history.incident_path()))[0];
+    EXPECT_EQ(
+        header,
+        "time,status,status_text,lasting,critical,reachable,System (C),CPU (C),Panel (C),"
+        "System fan (rpm),CPU fan (rpm),Panel fan (rpm),VCORE (V),\"+5V, \"\"standby\"\" (V)\","
+        "VIN2 (V),VIN3 (V),VIN4 (V),VIN5 (V),VIN6 (V),VIN7 (V),VIN8 (V),System limit (C),"
+        "CPU limit (C)");
 }
 
 }  // namespace

@@ -224,6 +224,7 @@ TEST(LinkMessages, RequestsAndRepliesRoundTripAndRefuseNonsense) {
         history::Column& col = span.columns[c];
         col.gap = c % 7 == 0;
         col.lasting = c % 5 == 0;
+        col.minutes = c % 3 == 0;
         col.limit = {70, static_cast<int>(c)};
         if (!col.gap)
             for (history::Stat& st : col.stat)
@@ -245,6 +246,7 @@ TEST(LinkMessages, RequestsAndRepliesRoundTripAndRefuseNonsense) {
         const history::Column &a = span.columns[c], &b = assembler.span().columns[c];
         EXPECT_EQ(b.gap, a.gap);
         EXPECT_EQ(b.lasting, a.lasting);
+        EXPECT_EQ(b.minutes, a.minutes);
         EXPECT_EQ(b.limit, a.limit);
         EXPECT_EQ(b.stat[14].present, a.stat[14].present);
         EXPECT_EQ(b.stat[14].mean, a.stat[14].mean);
