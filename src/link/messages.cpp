@@ -218,7 +218,7 @@ std::string EncodeSpanReply(const history::SpanData& d) {
             PutColumn(one, d.columns[first + count]);
             if (kHeaderBytes + kSpanHead + cols.bytes().size() + one.bytes().size() > kMaxFrame)
                 break;
-            for (char c : one.bytes()) cols.U8(static_cast<std::uint8_t>(c));
+            cols.Raw(one.bytes());
         }
         WireWriter w;
         w.I64(d.begin);
@@ -227,7 +227,7 @@ std::string EncodeSpanReply(const history::SpanData& d) {
         w.U32(static_cast<std::uint32_t>(first));
         w.U32(static_cast<std::uint32_t>(count));
         frames += EncodeFrame(static_cast<std::uint16_t>(MessageType::SpanReply),
-                              w.bytes() + cols.bytes());
+                              std::string(w.bytes()) + std::string(cols.bytes()));
         first += count;
     } while (first < d.columns.size());
     return frames;

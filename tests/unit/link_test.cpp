@@ -9,6 +9,7 @@
 #include "link/framing.h"
 #include "link/messages.h"
 #include "link/published_state.h"
+#include "link/state_publisher.h"
 #include "monitor/monitor_cycle.h"
 #include "monitor/readout.h"
 #include "support/fakes.h"
@@ -89,7 +90,16 @@ struct OwnerAndView {
         InitFanDivisors(f);
         for (int i = 0; i < 8; ++i) Form1_Timer1_Timer(f);
     }
-    std::string Published() { return EncodeState(StateOf(f)); }
+    // The owner's publisher, kept over the ticks as the owner keeps it, frames what a fresh
+    // state of the same form frames.
+    std::string Published() {
+        publisher.AfterTick(f);
+        const std::string fresh = EncodeState(StateOf(f));
+        EXPECT_EQ(sent, fresh);
+        return fresh;
+    }
+    std::string sent;
+    link::StatePublisher publisher{[this](std::string_view frame) { sent = frame; }};
     void Deliver(const std::string& frame) {
         FrameReader reader;
         reader.Feed(frame);
@@ -171,6 +181,30 @@ TEST(LinkState, ViewShowsWhatTheOwnerShowsWithinTheSizeBound) {
     const PublishedState big = StateOf(t.f);
     EXPECT_GE(big.setup_problems.size(), 2u);
     EXPECT_LE(EncodeState(big).size(), kMaxStateBytes);
+    t.Published();
+
+    // Back to short texts and fewer problems, and each input of the tray tip on its own.
+    t.board.set_failing(false);
+    t.f.findings.settings_unreadable = false;
+    t.f.window.Label1.caption = "Normal";
+    for (Control& c : t.f.window.TempLabel) c.caption = "1.00 V";
+    Form1_Timer1_Timer(t.f);
+    t.Published();
+    t.f.window.KelvaneLabel[0].caption = "Kasse";
+    t.Published();
+    t.f.window.KelvaneLabel[0].caption.clear();  // the heading falls back to "System"
+    t.Published();
+    t.f.settings.g_DisplayScale = 1;
+    t.Published();
+    t.f.monitor.volt_checked[2] = true;
+    t.f.monitor.volt_in_tolerance[2] = false;
+    t.Published();
+    t.f.window.KelvaneLabel[5].caption = "VIN2 Kasse";
+    t.Published();
+    t.f.SystemTemp += 1;
+    t.Published();
+    t.f.monitor.alarm_lasting = true;
+    t.Published();
 
     // A truncated or stretched state is refused, never half applied.
     const std::string payload = Only(EncodeState(big)).payload;
