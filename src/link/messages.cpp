@@ -257,6 +257,19 @@ SpanAssembler::Result SpanAssembler::Take(std::string_view payload) {
     return Result::Done;
 }
 
+bool IsViewRequest(std::uint16_t type, std::string_view payload) {
+    switch (static_cast<MessageType>(type)) {
+        case MessageType::SettingsChangeRequest:
+            return DecodeSettingsChange(payload).has_value();
+        case MessageType::SpanRequest:
+            return DecodeSpanRequest(payload).has_value();
+        case MessageType::DataFolderRequest:
+            return payload.empty();
+        default:
+            return false;
+    }
+}
+
 std::string EncodeDataFolderRequest() {
     return Framed(MessageType::DataFolderRequest, WireWriter());
 }

@@ -252,6 +252,19 @@ TEST(LinkMessages, RequestsAndRepliesRoundTripAndRefuseNonsense) {
         DecodeSpanRequest(Only(Encode(SpanRequest{100, 700, kMaxSpanColumns + 1})).payload));
     EXPECT_FALSE(DecodeSpanRequest(Only(Encode(SpanRequest{700, 700, 10})).payload));
 
+    // What a view may send: its own types, decodable; an owner's type or a bad payload is not.
+    const auto request = [](const std::string& frame) {
+        const Frame f = Only(frame);
+        return IsViewRequest(f.type, f.payload);
+    };
+    EXPECT_TRUE(request(Encode(change)));
+    EXPECT_TRUE(request(Encode(SpanRequest{100, 700, 600})));
+    EXPECT_TRUE(request(EncodeDataFolderRequest()));
+    EXPECT_FALSE(request(Encode(SpanRequest{700, 700, 10})));
+    EXPECT_FALSE(request(EncodeFrame(103, "x")));
+    EXPECT_FALSE(request(Encode(AboutMessage{"x", {}})));
+    EXPECT_FALSE(request(EncodeFrame(999, "")));
+
     // A wide span of full columns takes several frames and comes back whole.
     history::SpanData span{1000, 1000 + 31 * 86400, std::vector<history::Column>(kMaxSpanColumns)};
     for (std::size_t c = 0; c < span.columns.size(); ++c) {
