@@ -123,7 +123,7 @@ BENCHMARK(BM_TickNormalWithHistory);
 void BM_TickNormalWithPublisher(benchmark::State& state) {
     TickRig r(false);
     std::size_t bytes = 0;
-    link::StatePublisher publisher([&bytes](const std::string& frame) { bytes = frame.size(); });
+    link::StatePublisher publisher([&bytes](std::string_view frame) { bytes = frame.size(); });
     r.f.tick_listeners.push_back(&publisher);
     Form1_Timer1_Timer(r.f);
     for (auto _ : state) MeasuredTick(r);

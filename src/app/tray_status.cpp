@@ -21,12 +21,18 @@ std::optional<int> VoltageOut(const Form1& f) {
     return std::nullopt;
 }
 
-// The heading the user sees above channel n's display, as the settings paired them.
-std::string Heading(const Form1& f, int n, const char* fallback) {
+// The heading the user sees above channel n's display, as the settings paired them; none
+// when the fallback is shown.
+const std::string* HeadingCaption(const Form1& f, int n) {
     const std::optional<int> h = ChannelRecord(f, n);
-    if (!h) return fallback;
+    if (!h) return nullptr;
     const std::string& caption = f.window.KelvaneLabel[static_cast<std::size_t>(*h)].caption;
-    return caption.empty() ? fallback : caption;
+    return caption.empty() ? nullptr : &caption;
+}
+
+std::string Heading(const Form1& f, int n, const char* fallback) {
+    const std::string* caption = HeadingCaption(f, n);
+    return caption ? *caption : fallback;
 }
 
 std::string Reading(const Form1& f, int n, std::int32_t celsius, const char* fallback) {
@@ -41,13 +47,26 @@ std::string Reading(const Form1& f, int n, std::int32_t celsius, const char* fal
     return Heading(f, n, fallback) + " " + value;
 }
 
+// The voltage input's caption when the tip names it instead of the status line.
+const std::string* VoltageOutCaption(const Form1& f, TrayState state) {
+    if (state != TrayState::VoltageOut || !StatusLineFree(f)) return nullptr;
+    const int v = VoltageOut(f).value_or(0);
+    return &f.window.KelvaneLabel[static_cast<std::size_t>(3 + v)].caption;
+}
+
 std::string StatusText(const Form1& f, TrayState state) {
-    const std::string& label = f.window.Label1.caption;
-    if (state == TrayState::VoltageOut && StatusLineFree(f)) {
-        const int v = VoltageOut(f).value_or(0);
-        return f.window.KelvaneLabel[static_cast<std::size_t>(3 + v)].caption + " out of tolerance";
-    }
-    return label;
+    if (const std::string* voltage = VoltageOutCaption(f, state))
+        return *voltage + " out of tolerance";
+    return f.window.Label1.caption;
+}
+
+void AssignOrReset(std::optional<std::string>& to, const std::string* from) {
+    if (!from)
+        to.reset();
+    else if (to)
+        *to = *from;  // into the buffer it has
+    else
+        to.emplace(*from);
 }
 
 }  // namespace
@@ -71,6 +90,37 @@ std::string TrayTip(const Form1& f, std::size_t field_size) {
     const std::size_t room = field_size > 0 ? field_size - 1 : 0;
     if (tip.size() > room) tip = room > 3 ? tip.substr(0, room - 3) + "..." : tip.substr(0, room);
     return tip;
+}
+
+bool TrayTipCache::Inputs::Take(const Form1& f, std::size_t field_size) {
+    const TrayState now = TrayStateOf(f);
+    const bool same = reading == HasReading(f) && system == f.SystemTemp && cpu == f.CPUTemp &&
+                      fahrenheit == Fahrenheit(f.settings) && state == now && field == field_size &&
+                      Same(heading0, HeadingCaption(f, 0)) &&
+                      Same(heading1, HeadingCaption(f, 1)) &&
+                      Same(voltage, VoltageOutCaption(f, now)) && label == f.window.Label1.caption;
+    if (same) return false;
+    reading = HasReading(f);
+    system = f.SystemTemp;
+    cpu = f.CPUTemp;
+    fahrenheit = Fahrenheit(f.settings);
+    state = now;
+    field = field_size;
+    AssignOrReset(heading0, HeadingCaption(f, 0));
+    AssignOrReset(heading1, HeadingCaption(f, 1));
+    AssignOrReset(voltage, VoltageOutCaption(f, now));
+    label = f.window.Label1.caption;
+    return true;
+}
+
+bool TrayTipCache::Inputs::Same(const std::optional<std::string>& kept, const std::string* now) {
+    return now ? kept && *kept == *now : !kept;
+}
+
+const std::string& TrayTipCache::Of(const Form1& f, std::size_t field_size) {
+    if (inputs_.Take(f, field_size) || !built_) tip_ = TrayTip(f, field_size);
+    built_ = true;
+    return tip_;
 }
 
 void TrayStatus::AfterTick(const Form1& f) {

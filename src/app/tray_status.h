@@ -3,6 +3,8 @@
 // states, a tip with the live readings and the status, and one balloon when a lasting fault
 // begins while the window is hidden.
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "state/form1.h"
@@ -29,6 +31,32 @@ TrayState TrayStateOf(const Form1& f);
 // "CPU 38°C System 42°C · Normal..." in the ANSI code page, cut to fit a field of
 // `field_size` characters including its terminating NUL.
 std::string TrayTip(const Form1& f, std::size_t field_size);
+
+// TrayTip, built again only when what it reads has changed since the last call: the owner
+// publishes the tip every tick, and it seldom changes.
+class TrayTipCache {
+  public:
+    const std::string& Of(const Form1& f, std::size_t field_size);
+
+  private:
+    // What TrayTip reads; no caption stands for a heading's fallback or no voltage named.
+    struct Inputs {
+        bool reading = false;
+        std::int32_t system = 0;
+        std::int32_t cpu = 0;
+        bool fahrenheit = false;
+        TrayState state = TrayState::Normal;
+        std::size_t field = 0;
+        std::optional<std::string> heading0, heading1, voltage;
+        std::string label;
+        // True when something changed; the inputs are then the form's.
+        bool Take(const Form1& f, std::size_t field_size);
+        static bool Same(const std::optional<std::string>& kept, const std::string* now);
+    };
+    Inputs inputs_;
+    std::string tip_;
+    bool built_ = false;
+};
 
 class TrayStatus final : public TickListener {
   public:

@@ -239,6 +239,12 @@ void MetricsFile::Layout(const Form1& f) {
              "counter");
     w.Sample("kelvane_fan_settings_restored_total");
     number(Slot::Restored, 0);
+    w.Family("kelvane_view_clients_dropped_total",
+             "Views the owner disconnected for a malformed or oversized message, or for not "
+             "reading.",
+             "counter");
+    w.Sample("kelvane_view_clients_dropped_total");
+    number(Slot::ViewsDropped, 0);
     w.Family("kelvane_info", "Version, chip and fan-control register layout of this terminal.");
     w.Sample("kelvane_info")
         .Label("version", kKelvaneVersion)
@@ -258,7 +264,7 @@ void MetricsFile::Layout(const Form1& f) {
 }
 
 std::size_t MetricsFile::Fill(const Form1& f, double unix_seconds, std::string& buffer,
-                              long restored) {
+                              const MetricsCounts& counts) {
     const MonitorState& m = f.monitor;
     if (buffer.size() < room_) buffer.resize(room_);
     char* const start = buffer.data();
@@ -302,7 +308,10 @@ std::size_t MetricsFile::Fill(const Form1& f, double unix_seconds, std::string& 
                 out = PutInteger(out, static_cast<long long>(std::floor(unix_seconds)));
                 break;
             case Slot::Restored:
-                out = PutInteger(out, restored);
+                out = PutInteger(out, counts.restored);
+                break;
+            case Slot::ViewsDropped:
+                out = PutInteger(out, static_cast<long long>(counts.views_dropped));
                 break;
         }
     }
@@ -312,7 +321,7 @@ std::size_t MetricsFile::Fill(const Form1& f, double unix_seconds, std::string& 
 }
 
 std::size_t MetricsFile::Build(const Form1& f, double unix_seconds, std::string& buffer,
-                               long restored) {
+                               const MetricsCounts& counts) {
     if (&f.sys.driver != driver_) {
         driver_ = &f.sys.driver;
         facts_ = LibraryFactsOf(f.sys.driver);
@@ -321,11 +330,12 @@ std::size_t MetricsFile::Build(const Form1& f, double unix_seconds, std::string&
         TakeShape(f);
         Layout(f);
     }
-    return Fill(f, unix_seconds, buffer, restored);
+    return Fill(f, unix_seconds, buffer, counts);
 }
 
-std::string_view MetricsFile::Text(const Form1& f, double unix_seconds, long restored) {
-    const std::size_t size = Build(f, unix_seconds, text_, restored);
+std::string_view MetricsFile::Text(const Form1& f, double unix_seconds,
+                                   const MetricsCounts& counts) {
+    const std::size_t size = Build(f, unix_seconds, text_, counts);
     return {text_.data(), size};
 }
 

@@ -21,17 +21,23 @@ std::string EscapeLabelValue(const std::string& value);
 // "unknown" while the chip is not identified.
 const char* LayoutName(const Form1& f);
 
+// The counters the file shows that are kept outside the program state.
+struct MetricsCounts {
+    long restored = 0;  // times the chip was programmed again since start
+    std::uint64_t views_dropped = 0;
+};
+
 // Builds the file after each tick. Everything but the numbers (help lines, names, labels)
 // only changes with the captions, the shown inputs or the chip, so it is laid out once and
 // then only the numbers are filled in: the file costs the tick little.
 class MetricsFile {
   public:
-    // The whole file; valid until the next call. restored: how often the chip was programmed
-    // again since start.
-    std::string_view Text(const Form1& f, double unix_seconds, long restored = 0);
+    // The whole file; valid until the next call.
+    std::string_view Text(const Form1& f, double unix_seconds, const MetricsCounts& counts = {});
     // The whole file in the first bytes of `buffer`, which grows only when it is too short
     // for the layout; returns the file's length.
-    std::size_t Build(const Form1& f, double unix_seconds, std::string& buffer, long restored = 0);
+    std::size_t Build(const Form1& f, double unix_seconds, std::string& buffer,
+                      const MetricsCounts& counts = {});
 
   private:
     enum class Slot : std::uint8_t {
@@ -46,7 +52,8 @@ class MetricsFile {
         Reachable,
         SetupProblem,
         Timestamp,
-        Restored
+        Restored,
+        ViewsDropped
     };
     struct Piece {
         std::string before;  // constant text up to the number
@@ -69,7 +76,8 @@ class MetricsFile {
     bool SameShape(const Form1& f) const;
     void TakeShape(const Form1& f);
     void Layout(const Form1& f);
-    std::size_t Fill(const Form1& f, double unix_seconds, std::string& buffer, long restored);
+    std::size_t Fill(const Form1& f, double unix_seconds, std::string& buffer,
+                     const MetricsCounts& counts);
 
     const PortDriver* driver_ = nullptr;  // whose library facts_ describes
     const DriverLibraryFacts* facts_ = nullptr;

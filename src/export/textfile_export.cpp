@@ -5,7 +5,8 @@ namespace kelvane {
 void TextFileExport::AfterTick(const Form1& f) {
     const std::string& path = f.settings.g_ExportTextFile;
     if (path.empty()) return;
-    writer_.HandOver(path, file_.Build(f, clock_.UnixSeconds(), writer_.Buffer(), restored_));
+    const MetricsCounts counts{restored_, dropped_ ? dropped_->value() : 0};
+    writer_.HandOver(path, file_.Build(f, clock_.UnixSeconds(), writer_.Buffer(), counts));
 }
 
 void TextFileExport::AddDetails(const Form1& f, std::vector<std::string>& lines) const {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <string>
 
+#include "base/shared_counter.h"
 #include "export/export_services.h"
 #include "export/metrics_text.h"
 #include "export/textfile_writer.h"
@@ -20,6 +21,8 @@ class TextFileExport : public TickListener, public FanWatchEvents {
     TextFileExport(FileReplacer& files, WallClock& clock) : writer_(files), clock_(clock) {}
 
     void AfterTick(const Form1& f) override;
+    // The owner's count of the views it dropped, for the file's counter; none in a view.
+    void CountDroppedViews(const SharedCounter& dropped) { dropped_ = &dropped; }
     void AddDetails(const Form1& f, std::vector<std::string>& lines) const override;
 
     void SettingsRestored(const Form1&, RestoreReason) override { ++restored_; }
@@ -39,6 +42,7 @@ class TextFileExport : public TickListener, public FanWatchEvents {
     WallClock& clock_;
     MetricsFile file_;
     long restored_ = 0;
+    const SharedCounter* dropped_ = nullptr;
 };
 
 }  // namespace kelvane

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/shared_counter.h"
+
 namespace kelvane::link {
 
 // Twice a month-long History reply at its widest, and some minutes of state.
@@ -36,13 +38,15 @@ class ClientQueue {
 // Why the owner let a view go; every drop counts towards kelvane_view_clients_dropped_total.
 enum class DropReason { Malformed, Oversized, OtherVersion, NotReading };
 
+// Raised on the pipe's thread, read by the tick's metrics file.
 class DropCounter {
   public:
-    void Count(DropReason) { ++total_; }
-    std::uint64_t total() const { return total_; }
+    void Count(DropReason) { total_.Add(); }
+    std::uint64_t total() const { return total_.value(); }
+    const SharedCounter& shared() const { return total_; }
 
   private:
-    std::uint64_t total_ = 0;
+    SharedCounter total_;
 };
 
 }  // namespace kelvane::link

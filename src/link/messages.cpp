@@ -220,7 +220,7 @@ std::string EncodeSpanReply(const history::SpanData& d) {
             PutColumn(one, d.columns[first + count]);
             if (kHeaderBytes + kSpanHead + cols.bytes().size() + one.bytes().size() > kMaxFrame)
                 break;
-            for (char c : one.bytes()) cols.U8(static_cast<std::uint8_t>(c));
+            cols.Raw(one.bytes());
         }
         WireWriter w;
         w.I64(d.begin);
@@ -229,7 +229,7 @@ std::string EncodeSpanReply(const history::SpanData& d) {
         w.U32(static_cast<std::uint32_t>(first));
         w.U32(static_cast<std::uint32_t>(count));
         frames += EncodeFrame(static_cast<std::uint16_t>(MessageType::SpanReply),
-                              w.bytes() + cols.bytes());
+                              std::string(w.bytes()) + std::string(cols.bytes()));
         first += count;
     } while (first < d.columns.size());
     return frames;
@@ -257,6 +257,19 @@ SpanAssembler::Result SpanAssembler::Take(std::string_view payload) {
     if (span_.columns.size() < expected_) return Result::More;
     started_ = false;
     return Result::Done;
+}
+
+bool IsViewRequest(std::uint16_t type, std::string_view payload) {
+    switch (static_cast<MessageType>(type)) {
+        case MessageType::SettingsChangeRequest:
+            return DecodeSettingsChange(payload).has_value();
+        case MessageType::SpanRequest:
+            return DecodeSpanRequest(payload).has_value();
+        case MessageType::DataFolderRequest:
+            return payload.empty();
+        default:
+            return false;
+    }
 }
 
 std::string EncodeDataFolderRequest() {

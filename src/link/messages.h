@@ -107,6 +107,10 @@ class SpanAssembler {
     bool started_ = false;
 };
 
+// A frame a view may send the owner: one of the view's types with a payload that decodes.
+// Anything else is malformed, and its sender is dropped.
+bool IsViewRequest(std::uint16_t type, std::string_view payload);
+
 std::string EncodeDataFolderRequest();
 std::string EncodeDataFolderReply(const std::string& folder);
 std::optional<std::string> DecodeDataFolderReply(std::string_view payload);

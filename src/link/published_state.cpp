@@ -11,42 +11,60 @@
 namespace kelvane::link {
 namespace {
 
-std::string Cut(const std::string& s) {
-    return s.size() <= kMaxStateText ? s : s.substr(0, kMaxStateText);
+// Into the text the state already holds, whose buffer is reused from tick to tick.
+void CutInto(const std::string& from, std::string& to) {
+    to.assign(from, 0, std::min(from.size(), kMaxStateText));
 }
 
 }  // namespace
 
-PublishedState StateOf(const Form1& f) {
+void StateInto(const Form1& f, PublishedState& s, TrayTipCache& tips) {
     const MonitorState& m = f.monitor;
-    PublishedState s;
     s.has_reading = HasReading(f);
     s.unreachable = m.hardware_unreachable;
     s.alarm_lasting = m.alarm_lasting;
     s.critical = m.g_Critical != 0;
     s.error_code = m.g_ErrorCode;
     s.status_line = m.status_line;
-    s.status_text = Cut(f.window.Label1.caption);
+    CutInto(f.window.Label1.caption, s.status_text);
     s.status_color = f.window.Label1.fore_color;
-    s.error_code_text = Cut(f.window.Label3.caption);
+    CutInto(f.window.Label3.caption, s.error_code_text);
     for (std::size_t n = 0; n < s.displays.size(); ++n)
         s.displays[n] = {m.temps[n], m.fan_speeds[n], m.alerts[n]};
     s.temp_limits = m.temp_limits;
     for (std::size_t v = 0; v < s.voltages.size(); ++v) {
         const Control& label = f.window.TempLabel[v];
-        s.voltages[v] = {Cut(label.caption), label.fore_color,  label.visible,
-                         m.volts[v],         m.volt_checked[v], m.volt_in_tolerance[v]};
+        VoltageShown& shown = s.voltages[v];
+        CutInto(label.caption, shown.text);
+        shown.color = label.fore_color;
+        shown.visible = label.visible;
+        shown.volts = m.volts[v];
+        shown.checked = m.volt_checked[v];
+        shown.in_tolerance = m.volt_in_tolerance[v];
     }
-    for (SetupReason reason : SetupProblems(f))
-        s.setup_problems.push_back(Cut(SetupShortText(f, reason)));
+    // SetupProblems' order, without its list: most ticks have none, and a tick with one
+    // keeps the texts' buffers.
+    std::size_t problems = 0;
+    for (const SetupReason reason : kSetupReasons) {
+        if (!HasSetupProblem(f, reason)) continue;
+        if (problems == s.setup_problems.size()) s.setup_problems.emplace_back();
+        CutInto(SetupShortText(f, reason), s.setup_problems[problems++]);
+    }
+    s.setup_problems.resize(problems);
     s.tray_state = static_cast<std::uint8_t>(TrayStateOf(f));
-    s.tray_tip = TrayTip(f, kTrayTipField);
+    s.tray_tip = tips.Of(f, kTrayTipField);
+}
+
+PublishedState StateOf(const Form1& f) {
+    PublishedState s;
+    TrayTipCache tips;
+    StateInto(f, s, tips);
     return s;
 }
 
-std::string EncodeState(const PublishedState& s) {
+void EncodeStateInto(const PublishedState& s, WireWriter& w) {
     // Framed in place: the state is built every tick, so it is not copied into a frame.
-    WireWriter w(1024);
+    w.Clear();
     w.U32(0);
     w.U16(kProtocolVersion);
     w.U16(static_cast<std::uint16_t>(MessageType::State));
@@ -78,6 +96,11 @@ std::string EncodeState(const PublishedState& s) {
     w.U8(s.tray_state);
     w.Text(s.tray_tip);
     w.PatchU32(0, static_cast<std::uint32_t>(w.bytes().size() - 4));
+}
+
+std::string EncodeState(const PublishedState& s) {
+    WireWriter w(1024);
+    EncodeStateInto(s, w);
     return w.Take();
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/tray_status.h"
+#include "link/wire.h"
 #include "state/form1.h"
 
 namespace kelvane::link {
@@ -51,7 +53,10 @@ struct PublishedState {
 };
 
 PublishedState StateOf(const Form1& f);
+// The same into a state kept from the last tick, so that its texts keep their buffers.
+void StateInto(const Form1& f, PublishedState& s, TrayTipCache& tips);
 std::string EncodeState(const PublishedState& s);  // the whole frame
+void EncodeStateInto(const PublishedState& s, WireWriter& w);
 std::optional<PublishedState> DecodeState(std::string_view payload);
 
 // Into a view's Form1: the monitor's numbers and the window's captions and colours, and the

@@ -1,9 +1,11 @@
 #include "link/state_publisher.h"
 
-#include "link/published_state.h"
-
 namespace kelvane::link {
 
-void StatePublisher::AfterTick(const Form1& f) { send_(EncodeState(StateOf(f))); }
+void StatePublisher::AfterTick(const Form1& f) {
+    StateInto(f, state_, tips_);
+    EncodeStateInto(state_, frame_);
+    send_(frame_.bytes());
+}
 
 }  // namespace kelvane::link

@@ -2,37 +2,21 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 namespace kelvane::link {
 
-void WireWriter::U16(std::uint16_t v) {
-    const char b[2] = {static_cast<char>(v), static_cast<char>(v >> 8)};
-    out_.append(b, 2);
-}
+void WireWriter::Grow(std::size_t n) { out_.resize(std::max(used_ + n, 2 * out_.size() + 64)); }
 
-void WireWriter::U32(std::uint32_t v) {
-    const char b[4] = {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-                       static_cast<char>(v >> 24)};
-    out_.append(b, 4);
+std::string WireWriter::Take() {
+    out_.resize(used_);
+    used_ = 0;
+    return std::move(out_);
 }
 
 void WireWriter::PatchU32(std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i)
         out_[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
-}
-
-void WireWriter::I64(std::int64_t v) {
-    const auto u = static_cast<std::uint64_t>(v);
-    U32(static_cast<std::uint32_t>(u));
-    U32(static_cast<std::uint32_t>(u >> 32));
-}
-
-void WireWriter::F64(double v) { I64(std::bit_cast<std::int64_t>(v)); }
-
-void WireWriter::Text(std::string_view s) {
-    const std::size_t n = std::min<std::size_t>(s.size(), 0xFFFF);
-    U16(static_cast<std::uint16_t>(n));
-    out_.append(s.substr(0, n));
 }
 
 bool WireReader::Take(std::size_t n) {

@@ -56,6 +56,7 @@ int RunKelvane(HINSTANCE instance) {
         OleUninitialize();
         return 1;
     }
+    if (owner.owned()) program.Publish("this window program");
     kelvane::ShowStartupWindow(form);
     view.StartMonitorTimer();
     view.AfterEvent();

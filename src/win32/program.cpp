@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "app/about_details.h"
+#include "link/messages.h"
 #include "monitor/readout.h"
 
 namespace kelvane::win32 {
@@ -61,6 +63,15 @@ LoadResult Program::Load(AppShell& shell) {
     const LoadResult loaded = Form1_Form_Load(form_, shell, &fan_watch_);
     fleet_events_.AfterLoad(form_, loaded.keep_running, loaded.fatal_message);
     return loaded;
+}
+
+void Program::Publish(const std::string& owner) {
+    pipe_.emplace(link::Encode(link::LayoutMessage{form_.window, form_.settings}) +
+                      link::Encode(link::AboutMessage{owner, AboutDetails(form_)}),
+                  views_dropped_);
+    // Last: the views see the tick as the window and the exports left it.
+    form_.tick_listeners.push_back(&publisher_);
+    textfile_.CountDroppedViews(views_dropped_.shared());
 }
 
 }  // namespace kelvane::win32

@@ -5,7 +5,9 @@
 // program through; nothing of the wiring is written twice, so the hosts cannot drift apart.
 #include <windows.h>
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/chip_steps.h"
 #include "app/startup.h"
@@ -15,11 +17,14 @@
 #include "failsafe/fan_watch.h"
 #include "failsafe/power_on_file.h"
 #include "history/history.h"
+#include "link/client_queue.h"
+#include "link/state_publisher.h"
 #include "setup/setup_problem.h"
 #include "state/form1.h"
 #include "win32/crash_hand_back.h"
 #include "win32/driver_library.h"
 #include "win32/fleet_services.h"
+#include "win32/pipe_server.h"
 #include "win32/services.h"
 
 namespace kelvane::win32 {
@@ -39,6 +44,10 @@ class Program {
 
     // The load sequence with its start event; the crash hand-back is in place from the start.
     LoadResult Load(AppShell& shell);
+
+    // For the process that drives the chip, after Load: serves the views on the pipe, each
+    // greeted with `owner` as who drives the chip, and publishes every tick's state to them.
+    void Publish(const std::string& owner);
 
     Form1& form() { return form_; }
     FanWatch& fan_watch() { return fan_watch_; }
@@ -69,6 +78,9 @@ class Program {
     PowerOnStore power_on_;
     LateChipSteps late_chip_steps_{&fan_watch_};
     CrashHandBack crash_hand_back_{fan_watch_};
+    link::DropCounter views_dropped_;
+    std::optional<PipeServer> pipe_;
+    link::StatePublisher publisher_{[this](std::string_view frame) { pipe_->Publish(frame); }};
 };
 
 }  // namespace kelvane::win32

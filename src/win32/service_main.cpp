@@ -79,6 +79,16 @@ void AskToBeRestartedOnFailure() {
     ChangeServiceConfig2A(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS, &failure);
 }
 
+// Who drives the chip, as a view's About tells it.
+std::string RunningSince() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    char text[64];
+    wsprintfA(text, "Kelvane service, running since %04u-%02u-%02u %02u:%02u:%02u", t.wYear,
+              t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    return text;
+}
+
 // Ticks once a second until a stop; a resume runs the fan watch's check at once.
 void Monitor(const ServiceRun& run, kelvane::win32::Program& program) {
     const HANDLE waits[] = {run.stop.get(), run.resume.get()};
@@ -126,6 +136,7 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
         run.Report(SERVICE_STOPPED, loaded.fatal_message.empty() ? NO_ERROR : 1);
         return;
     }
+    program.Publish(RunningSince());
     run.Report(SERVICE_RUNNING);
     Monitor(run, program);
     // In the unload order: the cycle has stopped, the tune stops, the fans go back, event 2.

@@ -3,19 +3,49 @@ nobody logged on. Wine runs services without sessions, resume or shutdown contro
 on failure, and ends them with the last ordinary Wine process unless wineserver -p keeps it up;
 the service is started and stopped with sc here, and the rest is shown by unit tests."""
 import os
+import re
 import subprocess
 import time
 
-from harness import MAIN_TITLE, check, tick_count, trace_fields, windows_path
+from harness import (MAIN_TITLE, check, is_tick_start, tick_count, trace_fields,
+                     windows_path)
 from test_failsafe import NEWER_WATCHED, QUIET, handed_back_as_applied
 
 INI = "C:\\Program Files\\Kelvane\\kelvane.ini"
 SERVICE = "C:\\Program Files\\Kelvane\\kelvane-service.exe"
+PROBE = "C:\\probe.exe"
 METRICS = "C:\\metrics\\kelvane.prom"
 
 
 def sc(k, *args):
     return k.run_windows("sc", *args, timeout=60)
+
+
+def tick_times(k):
+    """The trace time of each tick's start, in ms."""
+    return [ms for ms, _, op in map(trace_fields, k.trace_lines()) if is_tick_start(op)][::3]
+
+
+def views_served_and_dropped_without_delaying_ticks(k, metrics):
+    with open(metrics) as f:
+        shown = re.search(r'kelvane_temperature_celsius\{channel="0",[^}]*\} (\d+)', f.read())
+    read = k.probe("pipe-read", 2000)
+    check(read.returncode == 0, "no state from the pipe within 2 s: %s" % read.stdout)
+    check("status=Normal" in read.stdout and "before=2 3 " in read.stdout,
+          "the pipe's first frames: %s" % read.stdout)
+    check(shown and "temperature=%s\n" % shown.group(1) in read.stdout,
+          "the pipe and the metrics file disagree: %s" % read.stdout)
+
+    ticks_before = len(tick_times(k))
+    k.start(PROBE, "pipe-hold", "60000")
+    garbage = k.probe("pipe-garbage", 5000)
+    check("dropped=1" in garbage.stdout, "garbage was not dropped: %s" % garbage.stdout)
+    counted = lambda: "kelvane_view_clients_dropped_total 2\n" in open(metrics).read()
+    check(k.wait_for(counted, timeout=45), "the metrics file does not count both drops")
+    times = tick_times(k)[ticks_before - 1:]
+    check(len(times) > 10, "too few ticks while the clients acted: %s" % times)
+    gaps = [b - a for a, b in zip(times, times[1:])]
+    check(max(gaps) <= 1500, "a tick waited for a client: %s" % gaps)
 
 
 def test_service_protects_with_no_window_and_hands_back_at_stop(k):
@@ -51,6 +81,7 @@ def test_service_protects_with_no_window_and_hands_back_at_stop(k):
         text = f.read()
     check("kelvane_status_code 0" in text and "kelvane_temperature_celsius{" in text,
           "the metrics file lacks the state: %s" % text[:300])
+    views_served_and_dropped_without_delaying_ticks(k, metrics)
 
     check(sc(k, "stop", "Kelvane").returncode == 0, "sc stop failed")
     stopped = k.wait_for(lambda: "STOPPED" in sc(k, "query", "Kelvane").stdout, timeout=20)

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "pipe_client.h"
+
 namespace {
 
 struct Found {
@@ -254,7 +256,8 @@ int Usage() {
         "      key TITLE ID VK | type TITLE ID TEXT\n"
         "      class CLASS | trayicon TITLE ID [UID] | above TITLE OTHER | lock PATH SECONDS\n"
         "      fit TITLE | resources TITLE | roundtrip TITLE MS | post TITLE MESSAGE WPARAM LPARAM\n"
-        "      postwhen FILE TITLE MESSAGE WPARAM LPARAM\n",
+        "      postwhen FILE TITLE MESSAGE WPARAM LPARAM\n"
+        "      pipe-read MS | pipe-garbage MS | pipe-hold MS\n",
         stderr);
     return 2;
 }
@@ -352,6 +355,7 @@ BOOL CALLBACK ListTips(HWND hwnd, LPARAM) {
 
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
+    if (const auto pipe = PipeVerb(argc, argv)) return *pipe;
     const std::string verb = argv[1];
     if (verb == "list") {
         EnumWindows(ListTop, 0);

@@ -126,7 +126,11 @@ TEST(FleetExport, MetricsFileShowsTheTicksReadingsStatusAndChip) {
     EXPECT_TRUE(Has(text, "kelvane_last_tick_timestamp_seconds 1765000000"));
     EXPECT_TRUE(Has(text, "# TYPE kelvane_fan_settings_restored_total counter"));
     EXPECT_TRUE(Has(text, "kelvane_fan_settings_restored_total 0"));
-    EXPECT_TRUE(Has(MetricsFile().Text(t.f, 0, 3).data(), "kelvane_fan_settings_restored_total 3"));
+    const std::string counted(MetricsFile().Text(t.f, 0, {3, 7}));
+    EXPECT_TRUE(Has(counted, "kelvane_fan_settings_restored_total 3"));
+    EXPECT_TRUE(Has(text, "# TYPE kelvane_view_clients_dropped_total counter"));
+    EXPECT_TRUE(Has(text, "kelvane_view_clients_dropped_total 0"));
+    EXPECT_TRUE(Has(counted, "kelvane_view_clients_dropped_total 7"));
     EXPECT_TRUE(Has(text,
                     "kelvane_info{version=\"5.07\",chip_id=\"0x12\",revision=\"8\","
                     "layout=\"newer\",driver=\"simulated\"} 1"));

@@ -9,6 +9,7 @@
 #include "link/framing.h"
 #include "link/messages.h"
 #include "link/published_state.h"
+#include "link/state_publisher.h"
 #include "monitor/monitor_cycle.h"
 #include "monitor/readout.h"
 #include "support/fakes.h"
@@ -89,7 +90,16 @@ struct OwnerAndView {
         InitFanDivisors(f);
         for (int i = 0; i < 8; ++i) Form1_Timer1_Timer(f);
     }
-    std::string Published() { return EncodeState(StateOf(f)); }
+    // The owner's publisher, kept over the ticks as the owner keeps it, frames what a fresh
+    // state of the same form frames.
+    std::string Published() {
+        publisher.AfterTick(f);
+        const std::string fresh = EncodeState(StateOf(f));
+        EXPECT_EQ(sent, fresh);
+        return fresh;
+    }
+    std::string sent;
+    link::StatePublisher publisher{[this](std::string_view frame) { sent = frame; }};
     void Deliver(const std::string& frame) {
         FrameReader reader;
         reader.Feed(frame);
@@ -171,6 +181,30 @@ TEST(LinkState, ViewShowsWhatTheOwnerShowsWithinTheSizeBound) {
     const PublishedState big = StateOf(t.f);
     EXPECT_GE(big.setup_problems.size(), 2u);
     EXPECT_LE(EncodeState(big).size(), kMaxStateBytes);
+    t.Published();
+
+    // Back to short texts and fewer problems, and each input of the tray tip on its own.
+    t.board.set_failing(false);
+    t.f.findings.settings_unreadable = false;
+    t.f.window.Label1.caption = "Normal";
+    for (Control& c : t.f.window.TempLabel) c.caption = "1.00 V";
+    Form1_Timer1_Timer(t.f);
+    t.Published();
+    t.f.window.KelvaneLabel[0].caption = "Kasse";
+    t.Published();
+    t.f.window.KelvaneLabel[0].caption.clear();  // the heading falls back to "System"
+    t.Published();
+    t.f.settings.g_DisplayScale = 1;
+    t.Published();
+    t.f.monitor.volt_checked[2] = true;
+    t.f.monitor.volt_in_tolerance[2] = false;
+    t.Published();
+    t.f.window.KelvaneLabel[5].caption = "VIN2 Kasse";
+    t.Published();
+    t.f.SystemTemp += 1;
+    t.Published();
+    t.f.monitor.alarm_lasting = true;
+    t.Published();
 
     // A truncated or stretched state is refused, never half applied.
     const std::string payload = Only(EncodeState(big)).payload;
@@ -217,6 +251,19 @@ TEST(LinkMessages, RequestsAndRepliesRoundTripAndRefuseNonsense) {
     EXPECT_FALSE(
         DecodeSpanRequest(Only(Encode(SpanRequest{100, 700, kMaxSpanColumns + 1})).payload));
     EXPECT_FALSE(DecodeSpanRequest(Only(Encode(SpanRequest{700, 700, 10})).payload));
+
+    // What a view may send: its own types, decodable; an owner's type or a bad payload is not.
+    const auto request = [](const std::string& frame) {
+        const Frame f = Only(frame);
+        return IsViewRequest(f.type, f.payload);
+    };
+    EXPECT_TRUE(request(Encode(change)));
+    EXPECT_TRUE(request(Encode(SpanRequest{100, 700, 600})));
+    EXPECT_TRUE(request(EncodeDataFolderRequest()));
+    EXPECT_FALSE(request(Encode(SpanRequest{700, 700, 10})));
+    EXPECT_FALSE(request(EncodeFrame(103, "x")));
+    EXPECT_FALSE(request(Encode(AboutMessage{"x", {}})));
+    EXPECT_FALSE(request(EncodeFrame(999, "")));
 
     // A wide span of full columns takes several frames and comes back whole.
     history::SpanData span{1000, 1000 + 31 * 86400, std::vector<history::Column>(kMaxSpanColumns)};
