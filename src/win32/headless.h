@@ -27,6 +27,8 @@ class Headless final : public WindowHost, public Surfaces, public OtherWindows, 
     int TwipsPerPixelX() override { return 15; }
     int TwipsPerPixelY() override { return 15; }
     bool LoadPicture(const std::string&) override { return false; }
+    std::uintptr_t ForeignForegroundWindow() override { return 0; }
+    void GiveFrontBack(std::uintptr_t) override {}
 
     // Surfaces
     Surface& LedPic(int n) override { return *led_pic_.at(static_cast<std::size_t>(n)); }
@@ -41,6 +43,8 @@ class Headless final : public WindowHost, public Surfaces, public OtherWindows, 
     void ShowHistory() override {}
     void LoadAndHideAll() override {}
     void UnloadAll() override {}
+    void RaiseUsersWindows() override {}
+    void LowerErrorWindow() override {}
 
     // AppShell: the one owner of the chip was decided before the program was built.
     bool PreviousInstanceRunning() override { return false; }

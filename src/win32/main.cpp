@@ -39,6 +39,8 @@ int RunKelvane(HINSTANCE instance) {
         void ShowHistory() override { target->ShowHistory(); }
         void LoadAndHideAll() override { target->LoadAndHideAll(); }
         void UnloadAll() override { target->UnloadAll(); }
+        void RaiseUsersWindows() override { target->RaiseUsersWindows(); }
+        void LowerErrorWindow() override { target->LowerErrorWindow(); }
     } windows;
     kelvane::win32::Program program({view, view, windows});
     kelvane::Form1& form = program.form();
