@@ -49,14 +49,14 @@ class WindowHost : public TopmostWindow {
 class OtherWindows {
   public:
     virtual ~OtherWindows() = default;
-    virtual void ShowErrorWindow() = 0;  // Form4, modeless
-    virtual void ShowOptions() = 0;      // Form2, modeless; brings an open one to the front
-    virtual void ShowAbout() = 0;        // Dialog, modeless
-    virtual void ShowHistory() = 0;      // the History window, modeless
-    virtual void LoadAndHideAll() = 0;   // Form2, Form4, About: loaded if needed, then hidden
-    virtual void UnloadAll() = 0;        // most recently loaded first
-    virtual void RaiseUsersWindows() = 0;   // the shown Options and About over the main window
-    virtual void LowerErrorWindow() = 0;    // Form4 out of the topmost band, still shown
+    virtual void ShowErrorWindow() = 0;    // Form4, modeless
+    virtual void ShowOptions() = 0;        // Form2, modeless; brings an open one to the front
+    virtual void ShowAbout() = 0;          // Dialog, modeless
+    virtual void ShowHistory() = 0;        // the History window, modeless
+    virtual void LoadAndHideAll() = 0;     // Form2, Form4, About: loaded if needed, then hidden
+    virtual void UnloadAll() = 0;          // most recently loaded first
+    virtual void RaiseUsersWindows() = 0;  // the shown Options and About over the main window
+    virtual void LowerErrorWindow() = 0;   // Form4 out of the topmost band, still shown
 };
 
 struct Services {

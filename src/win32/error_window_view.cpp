@@ -141,9 +141,17 @@ void ErrorWindowView::KeepAboveOwner() {
     if (!owner || !IsWindowVisible(hwnd_)) return;
     for (HWND above = GetWindow(hwnd_, GW_HWNDPREV); above; above = GetWindow(above, GW_HWNDPREV)) {
         if (above != owner) continue;
-        PlaceInTopmostBand(hwnd_, true, false);
+        // Just over the owner: not over a dialog the user opened, nor, once the alarm is
+        // over, over another program.
+        if (IsTopmost(owner)) PlaceInTopmostBand(hwnd_, true, false);
+        HWND over_owner = GetWindow(owner, GW_HWNDPREV);
+        if (over_owner != hwnd_) PlaceUnder(hwnd_, over_owner ? over_owner : HWND_TOP);
         return;
     }
+}
+
+void ErrorWindowView::LeaveTopmostBand() {
+    if (IsWindowVisible(hwnd_)) PlaceInTopmostBand(hwnd_, false, false);
 }
 
 void ErrorWindowView::Hide() { ShowWindow(hwnd_, SW_HIDE); }

@@ -6,11 +6,13 @@
 
 #include <string>
 
+#include "state/open_window.h"
 #include "win32/handles.h"
 #include "win32/main_window.h"
 #include "win32/other_windows.h"
 #include "win32/owner_lock.h"
 #include "win32/program.h"
+#include "win32/window_basics.h"
 
 namespace {
 
@@ -64,6 +66,7 @@ int RunKelvane(HINSTANCE instance) {
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (kelvane::win32::IsUserInput(msg)) kelvane::NoteUserAction(form);
         if (others.PreTranslate(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);

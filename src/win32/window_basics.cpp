@@ -27,4 +27,25 @@ void PlaceInTopmostBand(HWND window, bool topmost, bool activate) {
                  SWP_NOMOVE | SWP_NOSIZE | (activate ? 0u : SWP_NOACTIVATE));
 }
 
+void PlaceUnder(HWND window, HWND above) {
+    SetWindowPos(window, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+bool IsTopmost(HWND window) { return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
+bool IsUserInput(const MSG& msg) {
+    switch (msg.message) {
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_NCLBUTTONDOWN:
+        case WM_NCRBUTTONDOWN:
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace kelvane::win32

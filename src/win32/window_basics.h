@@ -20,4 +20,12 @@ bool GreyCloseItem(HWND window);
 // Topmost or not, neither moved nor sized; `activate` false keeps the keyboard where it is.
 void PlaceInTopmostBand(HWND window, bool topmost, bool activate);
 
+// Directly under `above` in the z-order, neither moved, sized nor activated.
+void PlaceUnder(HWND window, HWND above);
+
+bool IsTopmost(HWND window);
+
+// A click or key press of the user's, as the message loop sees it.
+bool IsUserInput(const MSG& msg);
+
 }  // namespace kelvane::win32

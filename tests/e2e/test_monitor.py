@@ -290,8 +290,9 @@ def test_critical_alarm_hands_the_front_back_after_cooling(k):
     check(k.wait_window(timeout=40), "main window did not appear")
     k.start("notepad")
     check(k.wait_window(NOTEPAD_TITLE, timeout=30), "notepad did not open")
-    check(k.wait_for(lambda: k.window(NOTEPAD_TITLE).get("foreground") == "1", timeout=10),
-          "notepad is not in front before the alarm")
+    check(k.wait_for(lambda: k.window(NOTEPAD_TITLE).get("foreground") == "1", timeout=20),
+          "notepad is not in front before the alarm: %s, tick %d"
+          % (k.window(NOTEPAD_TITLE), tick_count(k)))
     check(tick_count(k) < 20 and above(k, NOTEPAD_TITLE, MAIN_TITLE),
           "the alarm began before notepad was in front (tick %d)" % tick_count(k))
 

@@ -88,7 +88,7 @@ class FakeHost : public WindowHost {
     int TwipsPerPixelX() override { return 15; }
     int TwipsPerPixelY() override { return 15; }
     bool LoadPicture(const std::string& path) override;
-    std::uintptr_t foreground = 0;            // another program's window in front, 0 for none
+    std::uintptr_t foreground = 0;  // another program's window in front, 0 for none
     std::vector<std::uintptr_t> fronts_given;
     std::uintptr_t ForeignForegroundWindow() override { return foreground; }
     void GiveFrontBack(std::uintptr_t window) override { fronts_given.push_back(window); }

@@ -356,9 +356,8 @@ TEST(MonitorCycle, CriticalEpisodeRestoresTheWindowAndOpensTheErrorWindowOnce) {
         m.Tick(2);
         EXPECT_EQ(m.rig.host.topmost_calls,
                   user == User::Opens ? std::vector<bool>{} : std::vector<bool>{true});
-        EXPECT_EQ(m.rig.host.fronts_given,
-                  user == User::Away ? std::vector<std::uintptr_t>{0x1234}
-                                     : std::vector<std::uintptr_t>{});
+        EXPECT_EQ(m.rig.host.fronts_given, user == User::Away ? std::vector<std::uintptr_t>{0x1234}
+                                                              : std::vector<std::uintptr_t>{});
         EXPECT_EQ(m.rig.windows.calls, user == User::Opens
                                            ? std::vector<std::string>{}
                                            : std::vector<std::string>{"LowerErrorWindow"});
