@@ -2,6 +2,7 @@
 
 #include "app/startup.h"
 #include "app/tray_status.h"
+#include "state/open_window.h"
 
 namespace kelvane {
 namespace {
@@ -33,6 +34,7 @@ void HotKeyPressed(Form1& f, std::uint8_t id) {
 void Form1_KelvaneLabel_Click(Form1& f, int index) {
     switch (index) {
         case 12:
+            NoteUserAction(f);
             f.sys.windows.ShowAbout();
             break;
         case 13:
@@ -47,6 +49,7 @@ void Form1_KelvaneLabel_Click(Form1& f, int index) {
             f.sys.host.SetTopmost(false);
             break;
         case 15:
+            NoteUserAction(f);
             f.sys.windows.ShowOptions();
             break;
         default:
@@ -72,9 +75,15 @@ void Form1_Picture1_MouseMove(Form1& f, AppShell& shell, int /*button*/, int /*s
     }
 }
 
-void Form1_nmAbout_Click(Form1& f) { f.sys.windows.ShowAbout(); }
+void Form1_nmAbout_Click(Form1& f) {
+    NoteUserAction(f);
+    f.sys.windows.ShowAbout();
+}
 
-void Form1_nmHistory_Click(Form1& f) { f.sys.windows.ShowHistory(); }
+void Form1_nmHistory_Click(Form1& f) {
+    NoteUserAction(f);
+    f.sys.windows.ShowHistory();
+}
 
 void Form1_nmClos_Click(AppShell& shell) { shell.CloseMainWindow(); }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The error message window Form4: an always-on-top notice that the monitor cycle opens on
-// a lasting critical alarm. Its OK button dismisses it and restarts the temperature alarm
+// The error message window Form4: a notice that the monitor cycle opens on a lasting
+// critical alarm, on top while the alarm lasts and below the point-of-sale application after. Its OK button dismisses it and restarts the temperature alarm
 // counting, so a lasting over-temperature brings it back.
 #include <string>
 

@@ -39,18 +39,24 @@ class WindowHost : public TopmostWindow {
     virtual int TwipsPerPixelY() = 0;
     // Loads a skin picture (JPEG, ICO, BMP) for a control; false keeps the design picture.
     virtual bool LoadPicture(const std::string& path) = 0;
+    // The window in front when it is another program's, else 0: what an alarm is about to cover.
+    virtual std::uintptr_t ForeignForegroundWindow() = 0;
+    // That window in front again, over Kelvane's windows, when it is still shown.
+    virtual void GiveFrontBack(std::uintptr_t window) = 0;
 };
 
 // The other windows, loaded on first use.
 class OtherWindows {
   public:
     virtual ~OtherWindows() = default;
-    virtual void ShowErrorWindow() = 0;  // Form4, modeless
-    virtual void ShowOptions() = 0;      // Form2, modeless; brings an open one to the front
-    virtual void ShowAbout() = 0;        // Dialog, modeless
-    virtual void ShowHistory() = 0;      // the History window, modeless
-    virtual void LoadAndHideAll() = 0;   // Form2, Form4, About: loaded if needed, then hidden
-    virtual void UnloadAll() = 0;        // most recently loaded first
+    virtual void ShowErrorWindow() = 0;    // Form4, modeless
+    virtual void ShowOptions() = 0;        // Form2, modeless; brings an open one to the front
+    virtual void ShowAbout() = 0;          // Dialog, modeless
+    virtual void ShowHistory() = 0;        // the History window, modeless
+    virtual void LoadAndHideAll() = 0;     // Form2, Form4, About: loaded if needed, then hidden
+    virtual void UnloadAll() = 0;          // most recently loaded first
+    virtual void RaiseUsersWindows() = 0;  // the shown Options and About over the main window
+    virtual void LowerErrorWindow() = 0;   // Form4 out of the topmost band, still shown
 };
 
 struct Services {
@@ -163,6 +169,10 @@ struct Form1 {
     bool HotKeyHideRegistered = false;
     bool tray_icon_shown = false;  // the notification-area record is added
     bool opened_by_alarm = false;  // topmost by the alarm's Open, not by the user's
+    // While opened_by_alarm: the other program's window the alarm covered (0 for none), and
+    // whether the user has worked in Kelvane's windows since, which makes them the user's.
+    std::uintptr_t front_before_alarm = 0;
+    bool used_during_alarm = false;
 
     std::int32_t g_Cur_i = 0;
     std::int32_t CPUTemp = 0, SystemTemp = 0;

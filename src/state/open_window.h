@@ -12,7 +12,11 @@ void Form1_nmOpen_Click(Form1& f);
 void OpenForAlarm(Form1& f);
 
 // A normal tick: a window that only the alarm made topmost goes back to the user's
-// DisplayOnTop choice, so the point-of-sale application is in front again.
+// DisplayOnTop choice, the warning window stays open below the topmost band, and the window
+// the alarm covered gets the front back unless the user has taken to Kelvane's windows since.
 void EndAlarmOpen(Form1& f);
+
+// A click or key in one of Kelvane's windows, or a window of its own opened by the user.
+void NoteUserAction(Form1& f);
 
 }  // namespace kelvane

@@ -144,9 +144,27 @@ void ErrorWindowView::KeepAboveOwner() {
     if (!owner || !IsWindowVisible(hwnd_)) return;
     for (HWND above = GetWindow(hwnd_, GW_HWNDPREV); above; above = GetWindow(above, GW_HWNDPREV)) {
         if (above != owner) continue;
-        PlaceInTopmostBand(hwnd_, true, false);
+        // Just over the owner: not over a dialog the user opened, nor, once the alarm is
+        // over, over another program.
+        if (IsTopmost(owner)) PlaceInTopmostBand(hwnd_, true, false);
+        HWND over_owner = GetWindow(owner, GW_HWNDPREV);
+        if (over_owner == hwnd_) return;
+        // Under a topmost window it would join the band.
+        const bool joins_band = over_owner && IsTopmost(over_owner) && !IsTopmost(owner);
+        PlaceUnder(hwnd_, over_owner && !joins_band ? over_owner : HWND_TOP);
         return;
     }
+}
+
+void ErrorWindowView::LeaveTopmostBand() {
+    if (!IsWindowVisible(hwnd_)) return;
+    // Kept just over its owner, an owned window stays under the topmost window next to it,
+    // and so in the band: it leaves the band on its own, then gets its owner back.
+    HWND owner = GetWindow(hwnd_, GW_OWNER);
+    SetWindowLongPtrA(hwnd_, GWLP_HWNDPARENT, 0);
+    SetWindowPos(hwnd_, HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+    SetWindowLongPtrA(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
 }
 
 void ErrorWindowView::Hide() { ShowWindow(hwnd_, SW_HIDE); }

@@ -22,6 +22,8 @@ class ErrorWindowView final : public Form4Host {
     HWND hwnd() const { return hwnd_; }
     bool Busy() const { return depth_ > 0; }
     Form4& logic() { return form4_; }
+    // Out of the topmost band once the alarm is over, still shown with its text.
+    void LeaveTopmostBand();
 
     // Form4Host
     void GreyCloseItem() override;

@@ -28,6 +28,8 @@ class Headless final : public WindowHost, public Surfaces, public OtherWindows, 
     int TwipsPerPixelX() override { return 15; }
     int TwipsPerPixelY() override { return 15; }
     bool LoadPicture(const std::string&) override { return false; }
+    std::uintptr_t ForeignForegroundWindow() override { return 0; }
+    void GiveFrontBack(std::uintptr_t) override {}
 
     // Surfaces
     Surface& LedPic(int n) override { return *led_pic_.at(static_cast<std::size_t>(n)); }
@@ -42,6 +44,8 @@ class Headless final : public WindowHost, public Surfaces, public OtherWindows, 
     void ShowHistory() override {}
     void LoadAndHideAll() override {}
     void UnloadAll() override {}
+    void RaiseUsersWindows() override {}
+    void LowerErrorWindow() override {}
 
   private:
     std::array<std::unique_ptr<PixelSurface>, 3> led_pic_, fan_led_, led_font_;

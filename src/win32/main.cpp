@@ -6,11 +6,13 @@
 
 #include <string>
 
+#include "state/open_window.h"
 #include "win32/handles.h"
 #include "win32/main_window.h"
 #include "win32/other_windows.h"
 #include "win32/owner_lock.h"
 #include "win32/program.h"
+#include "win32/window_basics.h"
 
 namespace {
 
@@ -39,6 +41,8 @@ int RunKelvane(HINSTANCE instance) {
         void ShowHistory() override { target->ShowHistory(); }
         void LoadAndHideAll() override { target->LoadAndHideAll(); }
         void UnloadAll() override { target->UnloadAll(); }
+        void RaiseUsersWindows() override { target->RaiseUsersWindows(); }
+        void LowerErrorWindow() override { target->LowerErrorWindow(); }
     } windows;
     kelvane::win32::Program program({view, view, windows});
     kelvane::Form1& form = program.form();
@@ -63,6 +67,7 @@ int RunKelvane(HINSTANCE instance) {
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (kelvane::win32::IsUserInput(msg)) kelvane::NoteUserAction(form);
         if (others.PreTranslate(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);

@@ -1,6 +1,7 @@
 #include "win32/main_window.h"
 
 #include <cmath>
+#include <vector>
 
 #include "app/shell_actions.h"
 #include "app/startup.h"
@@ -482,6 +483,30 @@ void MainView::SetTopmost(bool topmost) {
     // Without activating: a critical alarm raises the window every second, and the cashier's
     // typing (or the options dialog being applied) must keep the keyboard.
     PlaceInTopmostBand(hwnd_, topmost, false);
+}
+
+std::uintptr_t MainView::ForeignForegroundWindow() {
+    HWND front = GetForegroundWindow();
+    DWORD process = 0;
+    if (!front || !GetWindowThreadProcessId(front, &process) || process == GetCurrentProcessId())
+        return 0;
+    return reinterpret_cast<std::uintptr_t>(front);
+}
+
+void MainView::GiveFrontBack(std::uintptr_t window) {
+    HWND front = reinterpret_cast<HWND>(window);
+    if (!IsWindow(front) || !IsWindowVisible(front)) return;  // the program went meanwhile
+    SetForegroundWindow(front);
+    // The foreground may be refused; the z-order is ours to give. Our windows that still
+    // cover it go under it in their order. A topmost one stays: DisplayOnTop is the user's.
+    std::vector<HWND> covering;
+    for (HWND h = GetTopWindow(nullptr); h && h != front; h = GetWindow(h, GW_HWNDNEXT)) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(h, &process);
+        if (process == GetCurrentProcessId() && IsWindowVisible(h) && !IsTopmost(h))
+            covering.push_back(h);
+    }
+    for (auto it = covering.rbegin(); it != covering.rend(); ++it) PlaceUnder(*it, front);
 }
 
 void MainView::DoEvents() {

@@ -54,6 +54,8 @@ class MainView final : public WindowHost, public Surfaces, public AppShell {
     int TwipsPerPixelX() override;
     int TwipsPerPixelY() override;
     bool LoadPicture(const std::string& path) override;
+    std::uintptr_t ForeignForegroundWindow() override;
+    void GiveFrontBack(std::uintptr_t window) override;
 
     // Surfaces
     Surface& LedPic(int n) override;

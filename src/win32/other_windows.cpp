@@ -206,6 +206,17 @@ void WindowSet::UnloadAll() {
     for (auto it = order.rbegin(); it != order.rend(); ++it) impl_->Unload(*it);
 }
 
+void WindowSet::RaiseUsersWindows() {
+    // Both are topmost by their own design; only their place in the band changes.
+    for (HWND h : {impl_->about ? impl_->about->hwnd() : nullptr,
+                   impl_->options ? impl_->options->hwnd() : nullptr})
+        if (h && IsWindowVisible(h)) PlaceInTopmostBand(h, true, false);
+}
+
+void WindowSet::LowerErrorWindow() {
+    if (impl_->error) impl_->error->LeaveTopmostBand();
+}
+
 bool WindowSet::PreTranslate(MSG& msg) {
     if (impl_->about && impl_->about->PreTranslate(msg)) return true;
     return impl_->options && impl_->options->PreTranslate(msg);

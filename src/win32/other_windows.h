@@ -28,6 +28,8 @@ class WindowSet final : public OtherWindows {
     void ShowHistory() override;  // nothing until a history is attached
     void LoadAndHideAll() override;
     void UnloadAll() override;
+    void RaiseUsersWindows() override;
+    void LowerErrorWindow() override;
 
     // The message loop offers every message here first: the options dialog's keyboard
     // belongs to the dialog manager. True when the message was taken.

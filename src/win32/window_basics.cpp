@@ -87,4 +87,25 @@ SIZE ButtonSize(HWND button, SIZE least) {
     return SIZE{std::max(least.cx, ideal.cx), std::max(least.cy, ideal.cy)};
 }
 
+void PlaceUnder(HWND window, HWND above) {
+    SetWindowPos(window, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+bool IsTopmost(HWND window) { return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
+bool IsUserInput(const MSG& msg) {
+    switch (msg.message) {
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_NCLBUTTONDOWN:
+        case WM_NCRBUTTONDOWN:
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace kelvane::win32

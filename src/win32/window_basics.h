@@ -37,4 +37,12 @@ void KeepInWorkArea(HWND window);
 // `least`.
 SIZE ButtonSize(HWND button, SIZE least);
 
+// Directly under `above` in the z-order, neither moved, sized nor activated.
+void PlaceUnder(HWND window, HWND above);
+
+bool IsTopmost(HWND window);
+
+// A click or key press of the user's, as the message loop sees it.
+bool IsUserInput(const MSG& msg);
+
 }  // namespace kelvane::win32

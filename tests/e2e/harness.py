@@ -356,6 +356,19 @@ def tray_icon_present(k):
     return "present=1" in out
 
 
+def top_window(k):
+    """The caption of the visible top-level window nearest the top of the z-order."""
+    for line in k.probe("list").stdout.splitlines():
+        if " visible=1 " in line and " title=" in line:
+            return line.split(" title=", 1)[1]
+    return None
+
+
+def above(k, title, other):
+    """Whether the window titled `title` is nearer the top of the z-order than `other`."""
+    return "above=1" in k.probe("above", title, other).stdout
+
+
 def children(k, title):
     """Each child of a window as a dict (id, class, visible, ..., text)."""
     result = []

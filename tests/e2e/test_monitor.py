@@ -5,12 +5,13 @@ import re
 import subprocess
 import time
 
-from harness import (CONVERT, MAIN_TITLE, check, children, client_origin, tick_count, ticks,
-                     trace_ops)
+from harness import (CONVERT, MAIN_TITLE, above, check, children, client_origin, tick_count,
+                     ticks, trace_ops)
 from imaging import close, pixel
 
 INI = "C:\\Program Files\\Kelvane\\kelvane.ini"
 WARNING_TITLE = "Warning Message Ver 5.07"
+NOTEPAD_TITLE = "Untitled - Notepad"  # stands in for the point-of-sale application
 OVER = "CPU Temperature Over..."
 TUNE_DIVISORS = [1329, 1184, 1491, 2983, 1992]
 TUNE_MS = [150, 150, 150, 150, 300]
@@ -282,6 +283,44 @@ def test_critical_cpu_over_temperature_older_controller(k):
     critical_cpu_over_temperature(k, 3)
 
 
+def test_critical_alarm_hands_the_front_back_after_cooling(k):
+    k.describe_board(HOT_CPU_BOARD % 8)
+    k.write("C:\\hwm.txt", b"")
+    k.start()
+    check(k.wait_window(timeout=40), "main window did not appear")
+    k.start("notepad")
+    check(k.wait_window(NOTEPAD_TITLE, timeout=30), "notepad did not open")
+    check(k.wait_for(lambda: k.window(NOTEPAD_TITLE).get("foreground") == "1", timeout=20),
+          "notepad is not in front before the alarm: %s, tick %d"
+          % (k.window(NOTEPAD_TITLE), tick_count(k)))
+    check(tick_count(k) < 20 and above(k, NOTEPAD_TITLE, MAIN_TITLE),
+          "the alarm began before notepad was in front (tick %d)" % tick_count(k))
+
+    check(k.wait_window(WARNING_TITLE, timeout=60), "the critical alarm opened no warning window")
+    wait_ticks(k, tick_count(k) + 1)
+    for title in (MAIN_TITLE, WARNING_TITLE):
+        check(above(k, title, NOTEPAD_TITLE), "the alarm left %r under notepad" % title)
+
+    # Cooled: notepad is in front again, over both windows, and stays there while the warning
+    # window says that the alarm is over.
+    k.describe_board((HOT_CPU_BOARD % 8).replace("2A=85", "2A=40"))
+    check(k.wait_for(lambda: k.child(1301).get("text") == "Normal...", timeout=15, step=0.1),
+          "the status did not return to normal: %s" % k.child(1301))
+    normal_at = tick_count(k)
+    check(k.wait_for(lambda: k.window(NOTEPAD_TITLE).get("foreground") == "1", timeout=5),
+          "notepad did not get the foreground back: %s" % k.window(NOTEPAD_TITLE))
+    wait_ticks(k, normal_at + 6)
+    texts = [c["text"] for c in children(k, WARNING_TITLE)]
+    check(any(t.startswith("Back to normal at ") for t in texts), "warning texts: %s" % texts)
+    warn = k.window(WARNING_TITLE)
+    check(warn.get("visible") == "1" and warn.get("topmost") == "0",
+          "the warning window closed or stayed topmost: %s" % warn)
+    check(k.window().get("topmost") == "0", "the main window stayed topmost: %s" % k.window())
+    for title in (MAIN_TITLE, WARNING_TITLE):
+        check(above(k, NOTEPAD_TITLE, title), "%r covers notepad after the alarm" % title)
+    check(k.window(NOTEPAD_TITLE).get("foreground") == "1", "notepad lost the foreground again")
+
+
 def test_over_temperature_without_hwm_txt_stays_quiet(k):
     k.describe_board(HOT_CPU_BOARD % 8)
     shipped_ini_with_sound(k)
@@ -342,6 +381,7 @@ CASES = [
     test_normal_board_steps_the_fans_after_warm_up,
     test_critical_cpu_over_temperature,
     test_critical_cpu_over_temperature_older_controller,
+    test_critical_alarm_hands_the_front_back_after_cooling,
     test_over_temperature_without_hwm_txt_stays_quiet,
     test_low_rail_shows_its_value_in_red,
 ]

@@ -4,7 +4,7 @@ kelvane.ini, on the board and in the registry."""
 import os
 import re
 
-from harness import MAIN_TITLE, check, children, tick_count, trace_ops
+from harness import MAIN_TITLE, check, children, tick_count, top_window, trace_ops
 
 OPTIONS_TITLE = "Option (Kelvane Ver 5.07)"
 INI = "C:\\Program Files\\Kelvane\\kelvane.ini"
@@ -223,6 +223,22 @@ def test_option_opens_topmost_with_its_five_tabs(k):
     check(tabs(k).get("selected") == "1", "clicking Option again reloaded the dialog")
 
 
+def test_option_opened_during_a_critical_alarm_stays_in_front(k):
+    # The CPU 15 degrees over its limit with the critical switch: the alarm raises the main
+    # window every tick and opens the warning window.
+    k.describe_board("[Chip]\nId=0x12\nRevision=8\n[Registers]\n2A=85\n")
+    k.write("C:\\hwm.txt", b"")
+    k.start()
+    check(k.wait_window(timeout=40), "main window did not appear")
+    check(k.wait_window("Warning Message Ver 5.07", timeout=60), "no warning window")
+    reopen(k)
+    opened = tick_count(k)
+    while tick_count(k) <= opened + 5:
+        check(top_window(k) == OPTIONS_TITLE, "tick %d: %r is in front of the dialog"
+              % (tick_count(k), top_window(k)))
+    check(k.window().get("topmost") == "1", "the alarm no longer raises the main window")
+
+
 def test_option_keyboard_slider_apply_writes_ini_and_board(k):
     open_options(k)
     # System fan: "Start" from 40 three pages down to 70 pushes "Full" (60) along to 70.
@@ -430,6 +446,7 @@ def test_option_apply_that_cannot_save_is_told(k):
 
 CASES = [
     test_option_opens_topmost_with_its_five_tabs,
+    test_option_opened_during_a_critical_alarm_stays_in_front,
     test_option_keyboard_slider_apply_writes_ini_and_board,
     test_option_advanced_scale_and_autostart,
     test_option_escape_after_edits_writes_nothing,

@@ -88,6 +88,10 @@ class FakeHost : public WindowHost {
     int TwipsPerPixelX() override { return 15; }
     int TwipsPerPixelY() override { return 15; }
     bool LoadPicture(const std::string& path) override;
+    std::uintptr_t foreground = 0;  // another program's window in front, 0 for none
+    std::vector<std::uintptr_t> fronts_given;
+    std::uintptr_t ForeignForegroundWindow() override { return foreground; }
+    void GiveFrontBack(std::uintptr_t window) override { fronts_given.push_back(window); }
 };
 
 class FakeWindows : public OtherWindows {
@@ -99,6 +103,8 @@ class FakeWindows : public OtherWindows {
     void ShowHistory() override { calls.push_back("ShowHistory"); }
     void LoadAndHideAll() override { calls.push_back("LoadAndHideAll"); }
     void UnloadAll() override { calls.push_back("UnloadAll"); }
+    void RaiseUsersWindows() override { calls.push_back("RaiseUsersWindows"); }
+    void LowerErrorWindow() override { calls.push_back("LowerErrorWindow"); }
 };
 
 class FakeSurfaces : public Surfaces {

@@ -334,18 +334,42 @@ TEST(MonitorCycle, CriticalEpisodeRestoresTheWindowAndOpensTheErrorWindowOnce) {
     EXPECT_EQ(m.rig.host.topmost_calls.size(), 36u);
     EXPECT_FALSE(m.rig.host.topmost_calls.back());
     // The user's own Open during an alarm is left alone at its end; DisplayOnTop=1 is kept.
+    // The window in front when the alarm first raised Kelvane gets the front back, unless
+    // the user has worked in Kelvane's windows since; the warning window leaves the top band.
     m.CreateHistory();
     m.f.settings.g_DisplayOnTop = -1;
-    for (const bool users_open : {true, false}) {
+    enum class User { Opens, Clicks, Away };
+    for (const User user : {User::Opens, User::Clicks, User::Away}) {
+        m.rig.host.foreground = 0x1234;
         m.Set(kCpuTemp, 81);
         m.Tick(17);
-        if (users_open) Form1_nmOpen_Click(m.f);
+        m.rig.host.foreground = 0x5678;  // raised by the alarm: no longer the one to give back
+        m.rig.windows.calls.clear();
+        m.Tick();
+        EXPECT_EQ(m.rig.windows.calls, std::vector<std::string>{"RaiseUsersWindows"});
+        if (user == User::Opens) Form1_nmOpen_Click(m.f);
+        if (user == User::Clicks) NoteUserAction(m.f);
         m.rig.host.topmost_calls.clear();
+        m.rig.host.fronts_given.clear();
+        m.rig.windows.calls.clear();
         m.Set(kCpuTemp, 42);
         m.Tick(2);
         EXPECT_EQ(m.rig.host.topmost_calls,
-                  users_open ? std::vector<bool>{} : std::vector<bool>{true});
+                  user == User::Opens ? std::vector<bool>{} : std::vector<bool>{true});
+        EXPECT_EQ(m.rig.host.fronts_given, user == User::Away ? std::vector<std::uintptr_t>{0x1234}
+                                                              : std::vector<std::uintptr_t>{});
+        EXPECT_EQ(m.rig.windows.calls, user == User::Opens
+                                           ? std::vector<std::string>{}
+                                           : std::vector<std::string>{"LowerErrorWindow"});
     }
+    // A click after the alarm is over does not hold back the next one's hand-back.
+    NoteUserAction(m.f);
+    m.Set(kCpuTemp, 81);
+    m.Tick(17);
+    m.rig.host.fronts_given.clear();
+    m.Set(kCpuTemp, 42);
+    m.Tick();
+    EXPECT_EQ(m.rig.host.fronts_given, std::vector<std::uintptr_t>{0x5678});
 
     // Exactly ten over the limit is not critical; the system channel can be critical too.
     Machine edge;

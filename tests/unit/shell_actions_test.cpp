@@ -69,6 +69,10 @@ TEST_F(ShellFixture, CommandLabels) {
     Form1_KelvaneLabel_Click(f, 12);
     Form1_KelvaneLabel_Click(f, 15);
     EXPECT_EQ(rig.windows.calls, (std::vector<std::string>{"ShowAbout", "ShowOptions"}));
+    f.opened_by_alarm = true;
+    Form1_KelvaneLabel_Click(f, 15);  // the user's own dialog: Kelvane is the user's now
+    EXPECT_TRUE(f.used_during_alarm);
+    f.opened_by_alarm = false;
 
     Form1_KelvaneLabel_Click(f, 13);  // Exit only hides
     EXPECT_FALSE(f.window.visible);
