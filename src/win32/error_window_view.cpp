@@ -146,7 +146,9 @@ void ErrorWindowView::KeepAboveOwner() {
         if (above != owner) continue;
         // Just over the owner: not over a dialog the user opened, nor, once the alarm is
         // over, over another program.
-        if (IsTopmost(owner)) PlaceInTopmostBand(hwnd_, true, false);
+        // Into the band only when not in it yet: a stop at its top would cover a dialog the
+        // user opened, if only until the next line moves it.
+        if (IsTopmost(owner) && !IsTopmost(hwnd_)) PlaceInTopmostBand(hwnd_, true, false);
         HWND over_owner = GetWindow(owner, GW_HWNDPREV);
         if (over_owner == hwnd_) return;
         // Under a topmost window it would join the band.
