@@ -19,6 +19,10 @@ class AppShell {
     virtual void PopupTrayMenu() = 0;     // TrayPopMen at the mouse position
     virtual void CloseMainWindow() = 0;   // unloads the main window, which ends the program
     virtual void StopMonitorTimer() = 0;  // no tick after this
+    // Whether start-up starts GetUser.exe, and quick.exe when the set-file gate fails: only in
+    // a user's session. A host in none (the service) only checks that GetUser.exe is there;
+    // its views start both (StartCompanions).
+    virtual bool StartsCompanions() { return true; }
 };
 
 // A shell with nothing to show: the only instance, no hot keys, no tray, no window. A host

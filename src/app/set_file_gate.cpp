@@ -3,8 +3,6 @@
 namespace kelvane {
 namespace {
 
-constexpr const char* kTool = "\\Vorlind\\Vorlind Fan control Tool\\";
-
 bool SafeFileName(const std::string& name) {
     if (name.empty()) return false;
     for (const unsigned char c : name)
@@ -22,19 +20,18 @@ std::string NamedSetFile(const std::string& content) {
     return head.substr(0, p + 3);
 }
 
-bool Fail(Form1& f) {
-    f.sys.processes.StartMinimized(f.g_ProgramRoot + kTool + "quick.exe");
-    return false;
-}
-
 }  // namespace
 
-bool FindSetFile(Form1& f, const std::string& path, const std::string& name, std::string& found,
-                 std::string& file_part) {
+std::string ToolProgram(const std::string& program_root, const std::string& exe) {
+    return program_root + kToolFolder + exe;
+}
+
+bool FindSetFile(FileSystem& files, const std::string& path, const std::string& name,
+                 std::string& found, std::string& file_part) {
     found.clear();
     file_part.clear();
     if (!SafeFileName(name)) return false;
-    const auto hit = f.sys.files.SearchPathIn(path, name, ".set");
+    const auto hit = files.SearchPathIn(path, name, ".set");
     if (!hit) return false;
     found = *hit;
     const size_t sep = found.find_last_of("\\/");
@@ -42,18 +39,25 @@ bool FindSetFile(Form1& f, const std::string& path, const std::string& name, std
     return true;
 }
 
-bool SetFileGatePasses(Form1& f) {
-    const auto content = f.sys.files.ReadFile(f.ProgramFile("auto.set"));
+bool SetFileReady(FileSystem& files, const std::string& program_folder,
+                  const std::string& program_root) {
+    const auto content = files.ReadFile(program_folder + "\\auto.set");
     if (!content) return true;
     const std::string name = NamedSetFile(*content);
     if (name.empty()) return true;
     const std::string base = name.substr(0, name.find('.'));
     std::string found, file_part;
-    if (!FindSetFile(f, f.g_ProgramRoot + kTool, base, found, file_part) || file_part.empty())
-        return Fail(f);
-    const auto set_file = f.sys.files.ReadFile(found);
-    if (set_file && !set_file->empty() && (*set_file)[0] == '0') return Fail(f);
-    return true;
+    if (!FindSetFile(files, program_root + kToolFolder, base, found, file_part) ||
+        file_part.empty())
+        return false;
+    const auto set_file = files.ReadFile(found);
+    return !(set_file && !set_file->empty() && (*set_file)[0] == '0');
+}
+
+bool SetFileGatePasses(Form1& f, bool start_quick) {
+    if (SetFileReady(f.sys.files, f.program_folder, f.g_ProgramRoot)) return true;
+    if (start_quick) f.sys.processes.StartMinimized(ToolProgram(f.g_ProgramRoot, "quick.exe"));
+    return false;
 }
 
 }  // namespace kelvane

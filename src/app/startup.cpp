@@ -44,12 +44,9 @@ void LoadSkin(Form1& f) {
 
 LoadResult Form1_Form_Load(Form1& f, AppShell& shell, FanWatch* watch) {
     // Steps 1 and 2 come before the skip policy: without them the installation is broken.
-    const auto root = f.sys.files.ReadFile(kProgTxt);
-    if (!root) return {false, "Cannot open c:\\prog.txt: Kelvane is not installed correctly."};
-    f.g_ProgramRoot = TrimBlanks(*root);
-    const std::string get_user = f.g_ProgramRoot + kToolFolder + "GetUser.exe";
-    if (!f.sys.processes.StartMinimized(get_user))
-        return {false, "Cannot start " + get_user + ": Kelvane is not installed correctly."};
+    const LoadResult first = CompanionSteps(
+        f.sys.files, shell.StartsCompanions() ? &f.sys.processes : nullptr, f.g_ProgramRoot);
+    if (!first.keep_running) return first;
     f.sys.clock.Sleep(1000);
 
     // From here on a failing step is skipped.
@@ -63,7 +60,7 @@ LoadResult Form1_Form_Load(Form1& f, AppShell& shell, FanWatch* watch) {
     }
 
     bool gate_passed = true;
-    SkipOnError([&] { gate_passed = SetFileGatePasses(f); });
+    SkipOnError([&] { gate_passed = SetFileGatePasses(f, shell.StartsCompanions()); });
     if (!gate_passed) {
         f.findings.gate_handed_over = true;
         return {false, {}};
@@ -98,6 +95,30 @@ LoadResult Form1_Form_Load(Form1& f, AppShell& shell, FanWatch* watch) {
     SkipOnError([&] { shell.SubclassMainWindow(); });
     f.window.visible = false;
     return {};
+}
+
+LoadResult CompanionSteps(FileSystem& files, Processes* processes, std::string& program_root) {
+    const auto root = files.ReadFile(kProgTxt);
+    if (!root) return {false, "Cannot open c:\\prog.txt: Kelvane is not installed correctly."};
+    program_root = TrimBlanks(*root);
+    const std::string get_user = ToolProgram(program_root, "GetUser.exe");
+    const bool there =
+        processes != nullptr ? processes->StartMinimized(get_user) : files.CanOpen(get_user);
+    if (!there)
+        return {false, "Cannot start " + get_user + ": Kelvane is not installed correctly."};
+    return {};
+}
+
+LoadResult StartCompanions(FileSystem& files, Processes& processes,
+                           const std::string& program_folder) {
+    std::string root;
+    const LoadResult first = CompanionSteps(files, &processes, root);
+    if (!first.keep_running) return first;
+    bool ready = true;
+    SkipOnError([&] { ready = SetFileReady(files, program_folder, root); });
+    if (ready) return {};
+    processes.StartMinimized(ToolProgram(root, "quick.exe"));
+    return {false, {}};
 }
 
 void TakeRegisterSnapshot(Form1& f) {

@@ -16,6 +16,16 @@ struct LoadResult {
 // `watch` notes the fan registers before the port program first writes them.
 LoadResult Form1_Form_Load(Form1& f, AppShell& shell, FanWatch* watch = nullptr);
 
+// Reads c:\prog.txt into `program_root`, then starts GetUser.exe, or with no `processes`
+// only checks that it is there: the two steps without which the installation is broken.
+LoadResult CompanionSteps(FileSystem& files, Processes* processes, std::string& program_root);
+
+// A view's start in its own session, for the owner that starts no programs: the two steps
+// above, then the set-file gate, which starts quick.exe when it fails. keep_running false:
+// the view ends, telling the fatal message if there is one.
+LoadResult StartCompanions(FileSystem& files, Processes& processes,
+                           const std::string& program_folder);
+
 // After a successful load: the start-up window is shown, normal unless it starts minimised.
 void ShowStartupWindow(Form1& f);
 

@@ -134,12 +134,18 @@ void TrayStatus::AfterTick(const Form1& f) {
     }
     // One balloon per episode, and only for an episode that began out of sight: a user who
     // watches the window has already seen the label turn red.
+    if (balloon_.Begins(f) && !f.window.visible)
+        shell_.ShowBalloon(kBalloonTitle, f.monitor.g_ErrorMsg);
+}
+
+bool EpisodeBalloon::Begins(const Form1& f) {
     if (!f.monitor.alarm_lasting) {
-        episode_seen_ = false;
-    } else if (!episode_seen_) {
-        episode_seen_ = true;
-        if (!f.window.visible) shell_.ShowBalloon(kBalloonTitle, f.monitor.g_ErrorMsg);
+        seen_ = false;
+        return false;
     }
+    if (seen_) return false;
+    seen_ = true;
+    return true;
 }
 
 }  // namespace kelvane

@@ -58,6 +58,15 @@ class TrayTipCache {
     bool built_ = false;
 };
 
+// One balloon per lasting fault episode: Begins is true on the episode's first tick only.
+class EpisodeBalloon {
+  public:
+    bool Begins(const Form1& f);
+
+  private:
+    bool seen_ = false;  // the running lasting fault has had its chance of a balloon
+};
+
 class TrayStatus final : public TickListener {
   public:
     TrayStatus(TrayShell& shell, std::size_t tip_field_size)
@@ -70,7 +79,7 @@ class TrayStatus final : public TickListener {
     bool shown_once_ = false;
     TrayState shown_state_ = TrayState::Normal;
     std::string shown_tip_;
-    bool episode_seen_ = false;  // the running lasting fault has had its chance of a balloon
+    EpisodeBalloon balloon_;
 };
 
 }  // namespace kelvane

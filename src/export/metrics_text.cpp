@@ -252,7 +252,8 @@ void MetricsFile::Layout(const Form1& f) {
         .Label("revision",
                s.chip_revision < 0 ? std::string("unknown") : std::to_string(s.chip_revision))
         .Label("layout", LayoutName(f))
-        .Label("driver", s.driver);
+        .Label("driver", s.driver)
+        .Label("owner", owner_);
     w.BeforeValue();
     text += "1\n";
     // Each number's line ends at the start of the text after it.

@@ -32,6 +32,12 @@ struct MetricsCounts {
 // then only the numbers are filled in: the file costs the tick little.
 class MetricsFile {
   public:
+    // kelvane_info's `owner`: "service" when the service drives the chip, else "window".
+    void OwnedBy(std::string owner) {
+        owner_ = std::move(owner);
+        laid_out_ = false;
+    }
+
     // The whole file; valid until the next call.
     std::string_view Text(const Form1& f, double unix_seconds, const MetricsCounts& counts = {});
     // The whole file in the first bytes of `buffer`, which grows only when it is too short
@@ -87,6 +93,7 @@ class MetricsFile {
     std::string after_;     // constant text after the last number
     std::size_t room_ = 0;  // the longest the file can be with this layout
     std::string text_;      // Text()'s buffer
+    std::string owner_ = "window";
 };
 
 }  // namespace kelvane

@@ -23,6 +23,8 @@ class TextFileExport : public TickListener, public FanWatchEvents {
     void AfterTick(const Form1& f) override;
     // The owner's count of the views it dropped, for the file's counter; none in a view.
     void CountDroppedViews(const SharedCounter& dropped) { dropped_ = &dropped; }
+    // Who drives the chip, for kelvane_info: "service" or "window".
+    void OwnedBy(std::string owner) { file_.OwnedBy(std::move(owner)); }
     void AddDetails(const Form1& f, std::vector<std::string>& lines) const override;
 
     void SettingsRestored(const Form1&, RestoreReason) override { ++restored_; }

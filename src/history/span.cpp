@@ -160,6 +160,16 @@ std::int64_t RingStart(const Ring& ring, std::int64_t begin, std::int64_t end) {
     return std::clamp(ring.at(0).time, begin, end);
 }
 
+SpanData SpanOf(const Ring& ring, const VoltsOf& volts, std::int64_t begin, std::int64_t end,
+                int columns, const std::function<const std::vector<MinuteRow>&()>& day_rows) {
+    if (end - begin > SpanSeconds(Span::Hours24))
+        return MinuteSpan(day_rows(), begin, end, columns);
+    SpanData d = RingSpan(ring, begin, end, columns, volts);
+    const std::int64_t ring_start = RingStart(ring, begin, end);
+    if (ring_start > begin) FillBeforeRing(d, day_rows(), ring_start);
+    return d;
+}
+
 void FillBeforeRing(SpanData& d, const std::vector<MinuteRow>& rows, std::int64_t ring_start) {
     const std::int64_t until = std::min(ring_start, d.end);
     if (until <= d.begin) return;

@@ -5,6 +5,7 @@
 // short spans come from the ring, the long ones from the day files.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,12 @@ std::int64_t RingStart(const Ring& ring, std::int64_t begin, std::int64_t end);
 void FillBeforeRing(SpanData& d, const std::vector<MinuteRow>& rows, std::int64_t ring_start);
 SpanData MinuteSpan(const std::vector<MinuteRow>& rows, std::int64_t begin, std::int64_t end,
                     int columns);
+
+// What a History window draws for [begin, end) in `columns`: the ring's seconds for a span of
+// up to a day, with the day files' minutes before the ring's first sample, and the day files'
+// minutes alone for a longer span. `day_rows` reads the day files [begin, end) touches.
+SpanData SpanOf(const Ring& ring, const VoltsOf& volts, std::int64_t begin, std::int64_t end,
+                int columns, const std::function<const std::vector<MinuteRow>&()>& day_rows);
 
 // The day files from `first_day` to `last_day` (local day numbers), read once each: the
 // window keeps them while it is open and reads only today's again.

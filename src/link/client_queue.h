@@ -36,7 +36,8 @@ class ClientQueue {
 };
 
 // Why the owner let a view go; every drop counts towards kelvane_view_clients_dropped_total.
-enum class DropReason { Malformed, Oversized, OtherVersion, NotReading };
+// Flooding: more requests than the owner takes at once.
+enum class DropReason { Malformed, Oversized, OtherVersion, NotReading, Flooding };
 
 // Raised on the pipe's thread, read by the tick's metrics file.
 class DropCounter {

@@ -7,6 +7,7 @@
 
 #include "base/settings.h"
 #include "link/wire.h"
+#include "options/apply_edit.h"
 #include "state/controls.h"
 
 namespace kelvane::link {
@@ -21,16 +22,8 @@ void Put(WireWriter& w, const Settings& s);
 void Get(WireReader& r, Settings& s);
 
 // What the options dialog's Apply changes in the settings image, and nothing else: a view
-// cannot move the index port, the files or the factors.
-struct SettingsChange {
-    std::array<FanCtrlRecord, 3> fans{};  // captions, Modulate and UserCtl are not taken
-    std::array<i16, 9> vin_enable{};
-    std::array<i16, 9> vin_percent{};
-    i16 display_scale = 0;
-    i16 display_on_top = 0;
-    i16 sound_warning = 0;
-    i16 execute_at_startup = 0;
-};
+// cannot move the index port, the files or the factors, nor rename a fan.
+using SettingsChange = OptionsEdit;
 SettingsChange ChangeOf(const Settings& s);
 void ApplyChange(const SettingsChange& c, Settings& s);
 void Put(WireWriter& w, const SettingsChange& c);

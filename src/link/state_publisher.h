@@ -1,8 +1,11 @@
 #pragma once
 // The owner's side after every tick: the state frame for every view, handed to whoever
-// queues it for the connected views.
+// queues it for the connected views; the Layout and About again whenever they change, for
+// the views connected and as the greeting of those to come.
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/tray_status.h"
 #include "link/published_state.h"
@@ -13,17 +16,32 @@ namespace kelvane::link {
 
 class StatePublisher final : public TickListener {
   public:
+    using Send = std::function<void(std::string_view frame)>;
+    using Greet = std::function<void(std::string greeting)>;
     // The frame lives until the next tick; whoever keeps it copies it.
-    explicit StatePublisher(std::function<void(std::string_view frame)> send)
-        : send_(std::move(send)) {}
+    explicit StatePublisher(Send send, Greet greet = {})
+        : send_(std::move(send)), greet_(std::move(greet)) {}
+
+    // The greeting of a view that connects now, Layout then About with `owner` as who drives
+    // the chip; from here on a change of the About details goes out with the tick after it.
+    std::string Start(const Form1& f, std::string owner);
+
     void AfterTick(const Form1& f) override;
+    void AfterApply(const Form1& f) override;
 
   private:
-    std::function<void(std::string_view)> send_;
+    void Regreet();
+
+    Send send_;
+    Greet greet_;
     // Kept from tick to tick, so that a tick's state reuses the buffers of the last.
     PublishedState state_;
     TrayTipCache tips_;
     WireWriter frame_{1024};
+    bool started_ = false;
+    std::string owner_;
+    std::vector<std::string> details_;
+    std::string layout_frame_, about_frame_;
 };
 
 }  // namespace kelvane::link

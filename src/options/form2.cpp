@@ -3,8 +3,7 @@
 #include "options/form2.h"
 
 #include "base/rounding.h"
-#include "options/apply_failure.h"
-#include "state/chip_views.h"
+#include "options/apply_edit.h"
 
 namespace kelvane {
 namespace {
@@ -137,27 +136,19 @@ void Form2::LoadFanPage(int j) {
 }
 
 bool Form2::ApplyWorkingCopies() {
-    Settings& g = f_.settings;
-    for (int j = 0; j < 3; ++j)
-        CopyFanFields(m_FanCtrl[j], g.g_FanCtrl[j], ThreePoint(), HasDelta());
-    for (int i = 0; i < 9; ++i) {
-        g.g_Vin[i].Enable = m_Vin[i].Enable;
-        g.g_Vin[i].Percent = m_Vin[i].Percent;
+    OptionsEdit edit;
+    edit.fans = m_FanCtrl;
+    for (std::size_t i = 0; i < m_Vin.size(); ++i) {
+        edit.vin_enable[i] = m_Vin[i].Enable;
+        edit.vin_percent[i] = m_Vin[i].Percent;
     }
-    g.g_DisplayScale = m_DisplayScale;
-    g.g_DisplayOnTop = m_DisplayOnTop;
-    g.g_SoundWarnning = m_SoundWarnning;
-    g.g_ExecuteAtStartup = m_ExecuteAtStartup;
+    edit.display_scale = m_DisplayScale;
+    edit.display_on_top = m_DisplayOnTop;
+    edit.sound_warning = m_SoundWarnning;
+    edit.execute_at_startup = m_ExecuteAtStartup;
     // A failure is told and leaves "&Apply" enabled: the settings are not (all) in force or
     // not saved, and may be retried, for example after starting Kelvane as administrator.
-    ApplyOutcome outcome;
-    std::optional<ErrorKind> chip_error;
-    try {
-        ApplySettings(ApplyContextOf(f_), kTrue, &outcome);
-    } catch (const RuntimeError& e) {
-        chip_error = e.kind();
-    }
-    const std::string failure = ApplyFailureMessage(outcome, g.g_ExecuteAtStartup, chip_error);
+    const std::string failure = ApplyOptionsEdit(f_, edit);
     if (!failure.empty()) {
         host_.ReportApplyFailure(failure);
         return false;

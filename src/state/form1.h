@@ -112,6 +112,8 @@ class TickListener {
     // Before any listener is told: the one chance to reword the status line the tick left.
     virtual void BeforeTell(Form1&) {}
     virtual void AfterTick(const Form1& f) = 0;
+    // After an Apply of the options, from the dialog or from a view: the settings changed.
+    virtual void AfterApply(const Form1&) {}
     // When the main window unloads, the last moment the process is sure to run.
     virtual void BeforeUnload(const Form1&) {}
     // Lines for the technician's details in the About window, when there is news.

@@ -1,7 +1,8 @@
 #pragma once
 // What a program without windows shows the program through: nothing. The service drives the
 // chip, logs and exports headless; the LED digits are drawn into memory no one looks at, so the
-// cycle runs the same code as in the window program.
+// cycle runs the same code as in the window program. What the cycle does to windows and the
+// alarm's wave file reach the views through the program's relay; session 0 sees and hears none.
 #include <array>
 #include <memory>
 #include <string>
@@ -13,7 +14,11 @@
 namespace kelvane::win32 {
 
 // The shell is NoShell's: the one owner of the chip was decided before the program was built.
-class Headless final : public WindowHost, public Surfaces, public OtherWindows, public NoShell {
+class Headless final : public WindowHost,
+                       public Surfaces,
+                       public OtherWindows,
+                       public SoundPlayer,
+                       public NoShell {
   public:
     Headless();
 
@@ -46,6 +51,12 @@ class Headless final : public WindowHost, public Surfaces, public OtherWindows, 
     void UnloadAll() override {}
     void RaiseUsersWindows() override {}
     void LowerErrorWindow() override {}
+
+    // SoundPlayer
+    void PlayWave(const std::string&) override {}
+
+    // AppShell: the views start the companions in their sessions.
+    bool StartsCompanions() override { return false; }
 
   private:
     std::array<std::unique_ptr<PixelSurface>, 3> led_pic_, fan_led_, led_font_;

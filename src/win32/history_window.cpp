@@ -177,13 +177,9 @@ void HistoryWindow::Rebuild() {
     const std::int64_t unit = history::FromRing(view_.span()) ? 1 : 60;
     const int columns = static_cast<int>(std::clamp<std::int64_t>(
         plots_[0].right - plots_[0].left, 1, history::SpanSeconds(view_.span()) / unit));
-    if (history::FromRing(view_.span())) {
-        data_ = history::RingSpan(history_.ring(), begin, end, columns, history_.volts());
-        const std::int64_t ring_start = history::RingStart(history_.ring(), begin, end);
-        if (ring_start > begin) history::FillBeforeRing(data_, DayRows(begin, end), ring_start);
-    } else {
-        data_ = history::MinuteSpan(DayRows(begin, end), begin, end, columns);
-    }
+    data_ = history::SpanOf(
+        history_.ring(), history_.volts(), begin, end,
+        columns, [&]() -> const auto& { return DayRows(begin, end); });
 }
 
 const std::vector<history::MinuteRow>& HistoryWindow::DayRows(std::int64_t begin,

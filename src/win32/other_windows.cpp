@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "link/view_relay.h"
 #include "options/form2.h"
 #include "win32/about_window.h"
 #include "win32/error_window_view.h"
@@ -95,7 +96,9 @@ ErrorWindowView& WindowSet::Impl::Error() {
     if (!error) {
         Loaded(Which::Error);
         // The notice stays above the main window, which an alarm raises every second.
-        auto* main_view = dynamic_cast<MainView*>(&form.sys.host);
+        WindowHost* host = &form.sys.host;
+        if (auto* relay = dynamic_cast<link::ViewRelay*>(host)) host = &relay->shown_through();
+        auto* main_view = dynamic_cast<MainView*>(host);
         error = std::make_unique<ErrorWindowView>(instance, form,
                                                   main_view ? main_view->hwnd() : nullptr);
     }

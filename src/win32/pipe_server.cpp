@@ -8,6 +8,7 @@
 
 #include "link/framing.h"
 #include "link/messages.h"
+#include "win32/view_token.h"
 
 namespace kelvane::win32 {
 namespace {
@@ -19,7 +20,7 @@ constexpr DWORD kInBuffer = 4096;
 constexpr std::size_t kMaxClients = 30;
 // Frames the pipe's thread has not taken yet; more are only possible when it is stuck, and
 // then the oldest state is worth nothing.
-constexpr std::size_t kMaxInbox = 16;
+constexpr std::size_t kMaxInbox = 64;
 // SYSTEM and Administrators everything, interactive users read and write.
 constexpr const char* kPipeSecurity = "D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;GRGW;;;IU)";
 
@@ -50,6 +51,7 @@ std::optional<link::DropReason> ReasonOf(link::FrameFault fault) {
 }  // namespace
 
 struct PipeServer::Client {
+    std::uint64_t id = 0;
     OwnedHandle pipe;
     OwnedHandle read_event = ManualEvent();
     OwnedHandle write_event = ManualEvent();
@@ -64,11 +66,12 @@ struct PipeServer::Client {
     link::FrameReader reader;
 };
 
-PipeServer::PipeServer(std::string greeting, link::DropCounter& dropped)
-    : greeting_(std::move(greeting)),
-      dropped_(dropped),
+PipeServer::PipeServer(std::string greeting, link::DropCounter& dropped, Requests requests)
+    : dropped_(dropped),
+      requests_(std::move(requests)),
       stop_(ManualEvent()),
       wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+      greeting_(std::move(greeting)),
       listen_event_(ManualEvent()),
       thread_([this] { Run(); }) {}
 
@@ -77,13 +80,20 @@ PipeServer::~PipeServer() {
     thread_.join();
 }
 
-void PipeServer::Publish(std::string_view frame) {
+void PipeServer::Publish(std::string_view frame) { Answer(0, std::string(frame)); }
+
+void PipeServer::Answer(std::uint64_t client, std::string frames) {
     {
         const std::lock_guard lock(inbox_mutex_);
         if (inbox_.size() >= kMaxInbox) inbox_.erase(inbox_.begin());
-        inbox_.emplace_back(frame);
+        inbox_.push_back({client, std::move(frames)});
     }
     SetEvent(wake_.get());
+}
+
+void PipeServer::Regreet(std::string greeting) {
+    const std::lock_guard lock(inbox_mutex_);
+    greeting_ = std::move(greeting);
 }
 
 void PipeServer::Listen() {
@@ -124,13 +134,19 @@ void PipeServer::Listen() {
 void PipeServer::Accept() {
     listen_pending_ = false;
     auto c = std::make_unique<Client>();
+    c->id = ++last_client_;
     c->pipe = std::move(listening_);
     Listen();
     if (clients_.size() >= kMaxClients) {
         DisconnectNamedPipe(c->pipe.get());
         return;
     }
-    if (!c->queue.Push(greeting_, NowMs())) return;
+    std::string greeting;
+    {
+        const std::lock_guard lock(inbox_mutex_);
+        greeting = greeting_;
+    }
+    if (!c->queue.Push(std::move(greeting), NowMs())) return;
     StartRead(*c);
     StartWrite(*c);
     clients_.push_back(std::move(c));
@@ -155,16 +171,28 @@ bool PipeServer::FinishRead(Client& c) {
         return false;
     }
     c.reader.Feed(std::string_view(c.buffer.data(), n));
-    // Requests are taken and not yet answered: what matters here is that they are sound.
-    while (const auto frame = c.reader.Next()) {
+    if (!TakeFrames(c)) return false;
+    c.fault = ReasonOf(c.reader.fault());
+    if (c.fault) return false;
+    StartRead(c);
+    return true;
+}
+
+bool PipeServer::TakeFrames(Client& c) {
+    while (auto frame = c.reader.Next()) {
         if (!link::IsViewRequest(frame->type, frame->payload)) {
             c.fault = link::DropReason::Malformed;
             return false;
         }
+        link::ViewRequest request{c.id, frame->type, std::move(frame->payload), {}};
+        // Who asks is learnt here, where the pipe is: the owner's thread never sees it.
+        if (frame->type == static_cast<std::uint16_t>(link::MessageType::SettingsChangeRequest))
+            request.token = ViewTokenFacts(c.pipe.get());
+        if (!requests_(std::move(request))) {
+            c.fault = link::DropReason::Flooding;
+            return false;
+        }
     }
-    c.fault = ReasonOf(c.reader.fault());
-    if (c.fault) return false;
-    StartRead(c);
     return true;
 }
 
@@ -182,15 +210,16 @@ void PipeServer::StartWrite(Client& c) {
 }
 
 void PipeServer::Deliver() {
-    std::vector<std::string> frames;
+    std::vector<Outgoing> outgoing;
     {
         const std::lock_guard lock(inbox_mutex_);
-        frames.swap(inbox_);
+        outgoing.swap(inbox_);
     }
     const std::int64_t now = NowMs();
-    for (const std::string& frame : frames)
+    for (const Outgoing& o : outgoing)
         for (const auto& c : clients_)
-            if (!c->fault && !c->queue.Push(frame, now)) c->fault = link::DropReason::NotReading;
+            if ((o.client == 0 || o.client == c->id) && !c->fault && !c->queue.Push(o.frames, now))
+                c->fault = link::DropReason::NotReading;
     for (const auto& c : clients_)
         if (!c->fault) StartWrite(*c);
 }

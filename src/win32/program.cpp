@@ -2,8 +2,7 @@
 
 #include <chrono>
 
-#include "app/about_details.h"
-#include "link/messages.h"
+#include "base/failure_policy.h"
 #include "monitor/readout.h"
 
 namespace kelvane::win32 {
@@ -28,8 +27,9 @@ Program::Program(const ProgramHost& host)
     : folder_(ProgramFolder()),
       driver_(folder_ + "\\brantelvio.dll"),
       profile_(folder_ + "\\kelvane.ini"),
-      services_{driver_, profile_,  files_,       processes_,    clock_,      registry_,
-                sound_,  host.host, host.windows, host.surfaces, tune_thread_},
+      relay_(host.host, host.windows, host.sound != nullptr ? *host.sound : sound_),
+      services_{driver_, profile_, files_, processes_,    clock_,      registry_,
+                relay_,  relay_,   relay_, host.surfaces, tune_thread_},
       textfile_(ExportFiles(), wall_clock_),
       fleet_events_(event_log_),
       form_(services_, folder_, ExecutableBaseName()),
@@ -41,6 +41,8 @@ Program::Program(const ProgramHost& host)
       // Beside the history, whatever folder the settings give it: the values are noted before
       // the settings are read.
       power_on_(files_, ExportFiles(), boot_clock_, DefaultDataFolder() + "\\power-on.ini") {
+    relay_.Watch(form_);
+    textfile_.OwnedBy(host.owner);
     fan_watch_.KeepPowerOnValuesIn(power_on_);
     fan_watch_.Tell(fleet_events_);
     fan_watch_.Tell(textfile_);
@@ -66,9 +68,16 @@ LoadResult Program::Load(AppShell& shell) {
 }
 
 void Program::Publish(const std::string& owner) {
-    pipe_.emplace(link::Encode(link::LayoutMessage{form_.window, form_.settings}) +
-                      link::Encode(link::AboutMessage{owner, AboutDetails(form_)}),
-                  views_dropped_);
+    requests_.emplace([this](const link::ViewRequest& r) {
+        ContainErrors([&] {
+            std::string answer = desk_.Answer(r);
+            if (!answer.empty()) pipe_->Answer(r.client, std::move(answer));
+        });
+    });
+    pipe_.emplace(publisher_.Start(form_, owner), views_dropped_,
+                  [this](link::ViewRequest r) { return requests_->Put(std::move(r)); });
+    relay_.TellViews([this](std::string_view frames) { pipe_->Publish(frames); });
+    form_.tick_listeners.push_back(&relay_);
     // Last: the views see the tick as the window and the exports left it.
     form_.tick_listeners.push_back(&publisher_);
     textfile_.CountDroppedViews(views_dropped_.shared());

@@ -18,13 +18,16 @@
 #include "failsafe/power_on_file.h"
 #include "history/history.h"
 #include "link/client_queue.h"
+#include "link/owner_desk.h"
 #include "link/state_publisher.h"
+#include "link/view_relay.h"
 #include "setup/setup_problem.h"
 #include "state/form1.h"
 #include "win32/crash_hand_back.h"
 #include "win32/driver_library.h"
 #include "win32/fleet_services.h"
 #include "win32/pipe_server.h"
+#include "win32/request_pump.h"
 #include "win32/services.h"
 
 namespace kelvane::win32 {
@@ -34,6 +37,10 @@ struct ProgramHost {
     WindowHost& host;
     Surfaces& surfaces;
     OtherWindows& windows;
+    // What plays the alarm's wave file; none: the speakers of the program's own session.
+    SoundPlayer* sound = nullptr;
+    // Who the host is, for the metrics file's kelvane_info: "service" or "window".
+    const char* owner = "window";
 };
 
 class Program {
@@ -45,8 +52,10 @@ class Program {
     // The load sequence with its start event; the crash hand-back is in place from the start.
     LoadResult Load(AppShell& shell);
 
-    // For the process that drives the chip, after Load: serves the views on the pipe, each
-    // greeted with `owner` as who drives the chip, and publishes every tick's state to them.
+    // For the process that drives the chip, after Load and on the thread that ticks: serves
+    // the views on the pipe, each greeted with `owner` as who drives the chip, publishes every
+    // tick's state to them, tells them what the program does to its windows and answers their
+    // requests on this thread.
     void Publish(const std::string& owner);
 
     Form1& form() { return form_; }
@@ -63,6 +72,8 @@ class Program {
     SystemClock clock_;
     RunKey registry_;
     WaveSound sound_;
+    // Between the program and its host: what it does to its windows goes to the views too.
+    link::ViewRelay relay_;
     JobThread tune_thread_;  // outlives the form, which stops the tune on unload
     Services services_;
     SystemWallClock wall_clock_;
@@ -79,8 +90,12 @@ class Program {
     LateChipSteps late_chip_steps_{&fan_watch_};
     CrashHandBack crash_hand_back_{fan_watch_};
     link::DropCounter views_dropped_;
+    link::OwnerDesk desk_{form_, history_, files_};
+    link::StatePublisher publisher_{[this](std::string_view frame) { pipe_->Publish(frame); },
+                                    [this](std::string greeting) { pipe_->Regreet(greeting); }};
+    // Outlives the pipe, whose thread hands it the requests.
+    std::optional<RequestPump> requests_;
     std::optional<PipeServer> pipe_;
-    link::StatePublisher publisher_{[this](std::string_view frame) { pipe_->Publish(frame); }};
 };
 
 }  // namespace kelvane::win32

@@ -89,17 +89,23 @@ std::string RunningSince() {
     return text;
 }
 
-// Ticks once a second until a stop; a resume runs the fan watch's check at once.
+// Ticks once a second until a stop; a resume runs the fan watch's check at once, and the
+// views' requests are answered between the ticks.
 void Monitor(const ServiceRun& run, kelvane::win32::Program& program) {
     const HANDLE waits[] = {run.stop.get(), run.resume.get()};
     ULONGLONG next = GetTickCount64() + kTickMs;
     for (;;) {
         const ULONGLONG now = GetTickCount64();
         const DWORD wait = next > now ? static_cast<DWORD>(next - now) : 0;
-        const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, wait);
+        const DWORD woke = MsgWaitForMultipleObjects(2, waits, FALSE, wait, QS_ALLPOSTMESSAGE);
         if (woke == WAIT_OBJECT_0) return;
         if (woke == WAIT_OBJECT_0 + 1) {
             kelvane::ContainErrors([&] { program.fan_watch().OnResume(); });
+            continue;
+        }
+        if (woke == WAIT_OBJECT_0 + 2) {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
             continue;
         }
         kelvane::Form1_Timer1_Timer(program.form());
@@ -128,7 +134,7 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
     }
 
     kelvane::win32::Headless headless;
-    kelvane::win32::Program program({headless, headless, headless});
+    kelvane::win32::Program program({headless, headless, headless, &headless, "service"});
     const kelvane::LoadResult loaded = program.Load(headless);
     if (!loaded.keep_running) {
         // A broken installation was told in the Event Log; the hand-over to quick.exe is a

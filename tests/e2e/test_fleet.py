@@ -83,7 +83,7 @@ def test_fleet_textfile_parses_and_is_never_partial(k):
     check(value(s, "kelvane_hardware_reachable") == 1, "reachable")
     check(abs(value(s, "kelvane_last_tick_timestamp_seconds") - time.time()) < 30, "timestamp")
     check(value(s, "kelvane_info", version="5.07", chip_id="0x12", revision="8",
-                layout="newer-delta", driver="simulated") == 1, "info")
+                layout="newer-delta", driver="simulated", owner="window") == 1, "info")
     for reason in ("settings_unreadable", "settings_stopped", "port_program_failed",
                    "chip_not_identified", "monitor_not_at_address",
                    "fan_settings_partial", "history_unwritable"):

@@ -133,7 +133,12 @@ TEST(FleetExport, MetricsFileShowsTheTicksReadingsStatusAndChip) {
     EXPECT_TRUE(Has(counted, "kelvane_view_clients_dropped_total 7"));
     EXPECT_TRUE(Has(text,
                     "kelvane_info{version=\"5.07\",chip_id=\"0x12\",revision=\"8\","
-                    "layout=\"newer\",driver=\"simulated\"} 1"));
+                    "layout=\"newer\",driver=\"simulated\",owner=\"window\"} 1"));
+    MetricsFile by_service;
+    by_service.Text(t.f, 0);
+    by_service.OwnedBy("service");  // after a first layout: the label must follow
+    EXPECT_NE(std::string(by_service.Text(t.f, 0)).find(",owner=\"service\"} 1\n"),
+              std::string::npos);
     for (const char* reason :
          {"settings_unreadable", "settings_stopped", "port_program_failed", "chip_not_identified",
           "monitor_not_at_address", "fan_settings_partial", "history_unwritable"})

@@ -2,14 +2,17 @@
 
 #include <string>
 
+#include "app/about_details.h"
 #include "app/tray_status.h"
 #include "board/board.h"
 #include "link/authorisation.h"
 #include "link/client_queue.h"
 #include "link/framing.h"
 #include "link/messages.h"
+#include "link/owner_desk.h"
 #include "link/published_state.h"
 #include "link/state_publisher.h"
+#include "link/view_relay.h"
 #include "monitor/monitor_cycle.h"
 #include "monitor/readout.h"
 #include "support/fakes.h"
@@ -72,6 +75,8 @@ TEST(LinkFraming, FramesSurviveAnySplitAndBadStreamsAreTold) {
     EXPECT_EQ(flood.fault(), FrameFault::OtherVersion);
     EXPECT_LE(flood.pending(), kMaxFrame);
 }
+
+double NoVolts(int, double) { return 0; }
 
 // An owner on the simulated board after some ticks, and a view that never ticks.
 struct OwnerAndView {
@@ -360,6 +365,176 @@ TEST(LinkClients, OnlyAnEnabledAdministratorChangesSettings) {
     EXPECT_EQ(hint.rfind(kRefusalText, 0), 0u);
     EXPECT_NE(hint.find("as administrator"), std::string::npos);
     EXPECT_EQ(RefusalText(SettingsDecision::Allowed), "");
+
+    // The owner answers a change as the decision says: a refused one writes nothing at all.
+    OwnerAndView t;
+    history::History history{t.owner.files, t.owner.clock, &NoVolts, "D:\\data", 60};
+    OwnerDesk desk{t.f, history, t.owner.files};
+    std::vector<std::string> layouts;
+    StatePublisher publisher{[&](std::string_view frame) {
+                                 if (Only(std::string(frame)).type == 2)
+                                     layouts.emplace_back(frame);
+                             },
+                             [](std::string) {}};
+    publisher.Start(t.f, "this window program");
+    t.f.tick_listeners.push_back(&publisher);
+    SettingsChange change = ChangeOf(t.f.settings);
+    change.fans[0].Mode = 0;  // automatic: the set points reach the chip
+    change.fans[0].S[0] = 33;
+    change.display_on_top = 1;
+    const std::string ini_before = t.owner.profile.Text();
+    const std::uint8_t s0_before = t.board.reg(0x60);
+    auto ask = [&](TokenFacts token) {
+        const Frame answer =
+            Only(desk.Answer({7, static_cast<std::uint16_t>(MessageType::SettingsChangeRequest),
+                              Only(Encode(change)).payload, token}));
+        EXPECT_EQ(answer.type, static_cast<std::uint16_t>(MessageType::SettingsAnswer));
+        return DecodeSettingsAnswer(answer.payload).value_or(SettingsAnswer{true, "undecodable"});
+    };
+    const SettingsAnswer cashier = ask({false, false, false});
+    EXPECT_FALSE(cashier.applied);
+    EXPECT_EQ(cashier.message, "Only an administrator can change Kelvane's settings.");
+    EXPECT_EQ(ask({true, false, true}).message,
+              RefusalText(SettingsDecision::RefusedStartElevated));
+    EXPECT_EQ(t.owner.profile.Text(), ini_before);
+    EXPECT_EQ(t.board.reg(0x60), s0_before);
+    EXPECT_NE(t.f.settings.g_FanCtrl[0].S[0], 33);
+    EXPECT_TRUE(t.owner.host.topmost_calls.empty());
+    EXPECT_TRUE(layouts.empty());
+
+    const SettingsAnswer admin = ask({true, true, true});
+    EXPECT_TRUE(admin.applied) << admin.message;
+    EXPECT_EQ(admin.message, "");
+    EXPECT_EQ(t.f.settings.g_FanCtrl[0].S[0], 33);
+    EXPECT_EQ(t.board.reg(0x60), 33);
+    EXPECT_EQ(t.owner.profile.GetString("Fan Ctrl Option 0", "S0", ""), "33");
+    EXPECT_EQ(t.owner.profile.GetString("Option", "DisplayOnTop", ""), "1");
+    EXPECT_EQ(t.owner.host.topmost_calls, std::vector<bool>{true});
+    // The views learn the new settings at once, not only those that connect later.
+    ASSERT_EQ(layouts.size(), 1u);
+    const auto layout = DecodeLayout(Only(layouts[0]).payload);
+    ASSERT_TRUE(layout);
+    EXPECT_EQ(layout->settings.g_FanCtrl[0].S[0], 33);
+}
+
+TEST(LinkOwner, AnswersSpansAndTheFolderAndTellsViewsWhatItsWindowsDo) {
+    OwnerAndView t;
+    history::History history{t.owner.files, t.owner.clock, &NoVolts, "D:\\data", 600};
+    t.f.tick_listeners.push_back(&history);
+    for (int i = 0; i < 30; ++i) {
+        ++t.owner.clock.unix_seconds;
+        Form1_Timer1_Timer(t.f);
+    }
+    OwnerDesk desk{t.f, history, t.owner.files};
+    const std::int64_t now = t.owner.clock.unix_seconds + 1;
+    auto span = [&](std::int64_t begin, std::int64_t end, std::int32_t columns) {
+        FrameReader reader;
+        reader.Feed(desk.Answer({1,
+                                 static_cast<std::uint16_t>(MessageType::SpanRequest),
+                                 Only(Encode(SpanRequest{begin, end, columns})).payload,
+                                 {}}));
+        SpanAssembler assembled;
+        SpanAssembler::Result result = SpanAssembler::Result::Malformed;
+        while (const auto frame = reader.Next()) result = assembled.Take(frame->payload);
+        EXPECT_EQ(result, SpanAssembler::Result::Done);
+        return assembled.span();
+    };
+    auto with_reading = [](const history::SpanData& d) {
+        int n = 0;
+        for (const history::Column& c : d.columns) n += c.stat[0].present ? 1 : 0;
+        return n;
+    };
+    // What the owner's History window would draw: the last minute, its latter half from the
+    // ring's seconds and the rest from the minute row the day file got at the minute's turn.
+    const history::SpanData minute = span(now - 60, now, 60);
+    EXPECT_EQ(minute.begin, now - 60);
+    EXPECT_EQ(minute.columns.size(), 60u);
+    EXPECT_EQ(with_reading(minute), 60);
+    int from_minutes = 0;
+    for (const history::Column& c : minute.columns) from_minutes += c.minutes ? 1 : 0;
+    EXPECT_EQ(from_minutes, 30);
+    EXPECT_FALSE(minute.columns.back().minutes);
+    // A span no window asks for reads no files and shows nothing.
+    const history::SpanData years = span(now - 400LL * 86400, now, 2048);
+    EXPECT_EQ(years.columns.size(), 2048u);
+    EXPECT_EQ(with_reading(years), 0);
+    const Frame folder =
+        Only(desk.Answer({1, static_cast<std::uint16_t>(MessageType::DataFolderRequest), "", {}}));
+    EXPECT_EQ(DecodeDataFolderReply(folder.payload), history.folder().root);
+    EXPECT_EQ(desk.Answer({1, static_cast<std::uint16_t>(MessageType::State), "", {}}), "");
+
+    // The pipe's thread hands over only so many requests at once.
+    RequestQueue queue;
+    std::size_t taken = 0;
+    while (queue.Put({taken + 1, 103, "", {}})) ++taken;
+    EXPECT_EQ(taken, RequestQueue::kMaxWaiting);
+    EXPECT_EQ(queue.TakeAll().size(), taken);
+    EXPECT_TRUE(queue.Put({1, 103, "", {}}));
+
+    // What the cycle does to the host's windows and speakers, the host does and the views hear.
+    testing::FakeHost host;
+    testing::FakeWindows windows;
+    testing::FakeSound sound;
+    ViewRelay relay{host, windows, sound};
+    relay.Watch(t.f);
+    std::vector<Frame> told;
+    relay.SetTopmost(true);  // before the owner serves: done, told to nobody
+    relay.TellViews([&](std::string_view frames) { told.push_back(Only(std::string(frames))); });
+    t.f.monitor.g_ErrorMsg = "CPU too hot";
+    relay.SetTopmost(false);
+    relay.ShowErrorWindow();
+    relay.RaiseUsersWindows();
+    relay.PlayWave("C:\\K\\alarm.wav");
+    relay.ShowOptions();
+    EXPECT_EQ(host.topmost_calls, (std::vector<bool>{true, false}));
+    EXPECT_EQ(windows.calls,
+              (std::vector<std::string>{"ShowErrorWindow", "RaiseUsersWindows", "ShowOptions"}));
+    EXPECT_EQ(sound.played, std::vector<std::string>{"C:\\K\\alarm.wav"});
+    ASSERT_EQ(told.size(), 4u);
+    const auto topmost = DecodeWindowOp(told[0].payload);
+    ASSERT_TRUE(topmost);
+    EXPECT_EQ(topmost->kind, WindowOpKind::Topmost);
+    EXPECT_FALSE(topmost->on);
+    const auto warning = DecodeWindowOp(told[1].payload);
+    ASSERT_TRUE(warning);
+    EXPECT_EQ(warning->kind, WindowOpKind::OpenWarning);
+    EXPECT_EQ(warning->warning_text, "CPU too hot");
+    EXPECT_EQ(DecodeWindowOp(told[2].payload)->kind, WindowOpKind::RestoreMain);
+    EXPECT_EQ(told[3].type, static_cast<std::uint16_t>(MessageType::WaveAlarm));
+    EXPECT_EQ(DecodeWaveAlarm(told[3].payload), "C:\\K\\alarm.wav");
+    // One balloon for a lasting fault, on its first tick, even while the owner's window shows.
+    told.clear();
+    t.f.window.visible = true;
+    t.f.monitor.alarm_lasting = true;
+    relay.AfterTick(t.f);
+    relay.AfterTick(t.f);
+    t.f.monitor.alarm_lasting = false;
+    relay.AfterTick(t.f);
+    ASSERT_EQ(told.size(), 1u);
+    const auto balloon = DecodeBalloon(told[0].payload);
+    ASSERT_TRUE(balloon);
+    EXPECT_EQ(balloon->text, "CPU too hot");
+
+    // About goes out again when its details change, for the views there and those to come.
+    std::vector<Frame> sent;
+    std::string greeting;
+    StatePublisher publisher{
+        [&](std::string_view frame) { sent.push_back(Only(std::string(frame))); },
+        [&](std::string g) { greeting = std::move(g); }};
+    const std::string first = publisher.Start(t.f, "Kelvane service, running since now");
+    publisher.AfterTick(t.f);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].type, static_cast<std::uint16_t>(MessageType::State));
+    EXPECT_EQ(greeting, "");
+    t.f.findings.settings_read_to_end = !t.f.findings.settings_read_to_end;
+    publisher.AfterTick(t.f);
+    ASSERT_EQ(sent.size(), 3u);
+    const auto about = DecodeAbout(sent[1].payload);
+    ASSERT_TRUE(about);
+    EXPECT_EQ(about->owner, "Kelvane service, running since now");
+    EXPECT_EQ(about->details, AboutDetails(t.f));
+    EXPECT_NE(greeting, first);
+    EXPECT_EQ(greeting.substr(greeting.size() - Encode(*about).size()), Encode(*about));
 }
 
 }  // namespace

@@ -21,6 +21,8 @@ class FakeShell : public testing::NullShell {
   public:
     bool previous = false;
     bool hot_keys_free = true;
+    bool companions = true;  // false: a host in no session, as the service
+    bool StartsCompanions() override { return companions; }
     std::vector<std::string> calls;
     bool PreviousInstanceRunning() override { return previous; }
     void ActivatePreviousInstance(const std::string& title) override {
@@ -108,6 +110,22 @@ TEST_F(StartupFixture, MissingProgTxtOrGetUserIsFatalBeforeAnyChipAccess) {
     EXPECT_FALSE(r.keep_running);
     EXPECT_NE(r.fatal_message.find("GetUser.exe"), std::string::npos);
     EXPECT_TRUE(board.accesses().empty());
+
+    // A host in no session starts nothing: a GetUser.exe that is not there is still fatal.
+    rig.processes.can_start = true;
+    rig.processes.started.clear();
+    shell.companions = false;
+    r = Form1_Form_Load(f, shell);
+    EXPECT_FALSE(r.keep_running);
+    EXPECT_NE(r.fatal_message.find(kTool + "GetUser.exe"), std::string::npos);
+    EXPECT_TRUE(rig.processes.started.empty());
+    EXPECT_TRUE(board.accesses().empty());
+    // Its view, in a session, says the same of a missing c:\prog.txt.
+    rig.files.files.erase(kProgTxt);
+    r = StartCompanions(rig.files, rig.processes, f.program_folder);
+    EXPECT_FALSE(r.keep_running);
+    EXPECT_NE(r.fatal_message.find("prog.txt"), std::string::npos);
+    EXPECT_TRUE(rig.processes.started.empty());
 }
 
 TEST_F(StartupFixture, SecondInstanceWaitsThenActivatesTheFirstAndEnds) {
@@ -129,6 +147,26 @@ TEST_F(StartupFixture, FailingGateEndsBeforeAnyRegisterIsRead) {
     EXPECT_EQ(rig.processes.started.back(), kTool + "quick.exe");
     EXPECT_TRUE(board.accesses().empty());
     EXPECT_TRUE(f.findings.gate_handed_over);
+
+    // The service ends the same way but starts nothing; its view starts both in its session.
+    rig.processes.started.clear();
+    rig.files.files[kTool + "GetUser.exe"] = "MZ";
+    shell.companions = false;
+    const LoadResult service = Form1_Form_Load(f, shell);
+    EXPECT_FALSE(service.keep_running);
+    EXPECT_TRUE(service.fatal_message.empty());
+    EXPECT_TRUE(rig.processes.started.empty());
+    EXPECT_TRUE(board.accesses().empty());
+    const LoadResult view = StartCompanions(rig.files, rig.processes, f.program_folder);
+    EXPECT_FALSE(view.keep_running);
+    EXPECT_TRUE(view.fatal_message.empty());
+    EXPECT_EQ(rig.processes.started,
+              (std::vector<std::string>{kTool + "GetUser.exe", kTool + "quick.exe"}));
+    // With the set file in place the view goes on, having started GetUser.exe only.
+    rig.files.files[kTool + "term01.set"] = "1";
+    rig.processes.started.clear();
+    EXPECT_TRUE(StartCompanions(rig.files, rig.processes, f.program_folder).keep_running);
+    EXPECT_EQ(rig.processes.started, std::vector<std::string>{kTool + "GetUser.exe"});
 }
 
 TEST_F(StartupFixture, FailingStepsAreSkippedAndStartUpGoesOn) {
