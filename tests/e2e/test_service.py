@@ -7,9 +7,10 @@ import re
 import subprocess
 import time
 
-from harness import (MAIN_TITLE, check, is_tick_start, tick_count, trace_fields,
+from harness import (MAIN_TITLE, check, is_tick_start, tick_count, trace_fields, trace_ops,
                      windows_path)
-from test_failsafe import NEWER_WATCHED, QUIET, handed_back_as_applied
+from test_failsafe import NEWER_WATCHED, QUIET, handed_back_as_applied, write_op
+from test_options import ini_sections
 
 INI = "C:\\Program Files\\Kelvane\\kelvane.ini"
 SERVICE = "C:\\Program Files\\Kelvane\\kelvane-service.exe"
@@ -26,7 +27,7 @@ def tick_times(k):
     return [ms for ms, _, op in map(trace_fields, k.trace_lines()) if is_tick_start(op)][::3]
 
 
-def views_served_and_dropped_without_delaying_ticks(k, metrics):
+def views_served_answered_and_dropped_without_delaying_ticks(k, metrics):
     with open(metrics) as f:
         shown = re.search(r'kelvane_temperature_celsius\{channel="0",[^}]*\} (\d+)', f.read())
     read = k.probe("pipe-read", 2000)
@@ -35,6 +36,24 @@ def views_served_and_dropped_without_delaying_ticks(k, metrics):
           "the pipe's first frames: %s" % read.stdout)
     check(shown and "temperature=%s\n" % shown.group(1) in read.stdout,
           "the pipe and the metrics file disagree: %s" % read.stdout)
+
+    # A view's settings change reaches the chip and kelvane.ini through the owner, and every
+    # view gets the new Layout; a span request is answered from the owner's history.
+    mark = len(trace_ops(k))
+    change = k.probe("pipe-settings", 10000, 33)
+    check(change.returncode == 0 and "applied=1\nmessage=\n" in change.stdout,
+          "the settings change was not applied: %s" % change.stdout)
+    check("layout_s0=33\n" in change.stdout, "no Layout with the change: %s" % change.stdout)
+    check(k.wait_for(lambda: write_op(0x60, 33) in trace_ops(k)[mark:], timeout=5),
+          "the change did not reach the chip")
+    saved = ini_sections(k).get("Fan Ctrl Option 0", {})
+    check(saved.get("S0") == "33", "the change is not in kelvane.ini: %s" % saved)
+    span = k.probe("pipe-span", 10000, 600, 600)
+    check(span.returncode == 0 and "columns=600\n" in span.stdout,
+          "no span from the owner: %s" % span.stdout)
+    rows = int(re.search(r"with_reading=(\d+)", span.stdout).group(1))
+    check(rows >= 10, "the span has too few seconds with a reading: %s" % span.stdout)
+    check(re.search(r"folder=\S", span.stdout), "no data folder: %s" % span.stdout)
 
     ticks_before = len(tick_times(k))
     k.start(PROBE, "pipe-hold", "60000")
@@ -81,7 +100,8 @@ def test_service_protects_with_no_window_and_hands_back_at_stop(k):
         text = f.read()
     check("kelvane_status_code 0" in text and "kelvane_temperature_celsius{" in text,
           "the metrics file lacks the state: %s" % text[:300])
-    views_served_and_dropped_without_delaying_ticks(k, metrics)
+    check('owner="service"} 1\n' in text, "kelvane_info does not name the service: %s" % text)
+    views_served_answered_and_dropped_without_delaying_ticks(k, metrics)
 
     check(sc(k, "stop", "Kelvane").returncode == 0, "sc stop failed")
     stopped = k.wait_for(lambda: "STOPPED" in sc(k, "query", "Kelvane").stdout, timeout=20)

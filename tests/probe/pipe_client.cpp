@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <functional>
 #include <string>
 
 #include "link/framing.h"
@@ -67,11 +69,101 @@ int ReadState(HANDLE pipe, DWORD deadline) {
     return 1;
 }
 
+// Hands every frame to `take` until it says it has seen enough; false at the deadline or when
+// the owner let the pipe go.
+bool ReadUntil(HANDLE pipe, kelvane::link::FrameReader& reader, DWORD deadline,
+               const std::function<bool(const kelvane::link::Frame&)>& take) {
+    while (GetTickCount() < deadline) {
+        if (!Drain(pipe, reader)) return false;
+        while (const auto frame = reader.Next())
+            if (take(*frame)) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+bool Send(HANDLE pipe, const std::string& frames) {
+    DWORD n = 0;
+    return WriteFile(pipe, frames.data(), static_cast<DWORD>(frames.size()), &n, nullptr) &&
+           n == frames.size();
+}
+
+bool Is(const kelvane::link::Frame& f, kelvane::link::MessageType type) {
+    return f.type == static_cast<std::uint16_t>(type);
+}
+
+// Fan 0's first set point changed to `s0` from the settings the greeting's Layout carries;
+// prints the answer and the Layout the owner sent again.
+int ChangeSettings(HANDLE pipe, DWORD deadline, int s0) {
+    using kelvane::link::MessageType;
+    kelvane::link::FrameReader reader;
+    std::optional<kelvane::link::LayoutMessage> layout;
+    if (!ReadUntil(pipe, reader, deadline,
+                   [&](const kelvane::link::Frame& f) {
+                       if (Is(f, MessageType::Layout))
+                           layout = kelvane::link::DecodeLayout(f.payload);
+                       return Is(f, MessageType::Layout);
+                   }) ||
+        !layout) {
+        std::printf("no layout\n");
+        return 1;
+    }
+    kelvane::link::SettingsChange change = kelvane::link::ChangeOf(layout->settings);
+    change.fans[0].S[0] = static_cast<kelvane::i16>(s0);
+    if (!Send(pipe, kelvane::link::Encode(change))) return 1;
+    int layouts = 0, layout_s0 = -1;
+    std::optional<kelvane::link::SettingsAnswer> answer;
+    ReadUntil(pipe, reader, deadline, [&](const kelvane::link::Frame& f) {
+        if (Is(f, MessageType::Layout)) {
+            ++layouts;
+            if (const auto l = kelvane::link::DecodeLayout(f.payload))
+                layout_s0 = l->settings.g_FanCtrl[0].S[0];
+        }
+        if (Is(f, MessageType::SettingsAnswer))
+            answer = kelvane::link::DecodeSettingsAnswer(f.payload);
+        return answer.has_value();
+    });
+    if (!answer) {
+        std::printf("no answer\n");
+        return 1;
+    }
+    std::printf("applied=%d\nmessage=%s\nlayouts=%d\nlayout_s0=%d\n", answer->applied ? 1 : 0,
+                answer->message.c_str(), layouts, layout_s0);
+    return answer->applied ? 0 : 1;
+}
+
+// The owner's history of the last `seconds` in `columns`, and its data folder.
+int AskSpan(HANDLE pipe, DWORD deadline, int seconds, int columns) {
+    using kelvane::link::MessageType;
+    const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr)) + 1;
+    if (!Send(pipe, kelvane::link::Encode(kelvane::link::SpanRequest{now - seconds, now, columns}) +
+                        kelvane::link::EncodeDataFolderRequest()))
+        return 1;
+    kelvane::link::FrameReader reader;
+    kelvane::link::SpanAssembler span;
+    bool done = false;
+    std::optional<std::string> folder;
+    ReadUntil(pipe, reader, deadline, [&](const kelvane::link::Frame& f) {
+        if (Is(f, MessageType::SpanReply) && !done)
+            done = span.Take(f.payload) == kelvane::link::SpanAssembler::Result::Done;
+        if (Is(f, MessageType::DataFolderReply))
+            folder = kelvane::link::DecodeDataFolderReply(f.payload);
+        return done && folder.has_value();
+    });
+    int with_reading = 0;
+    for (const auto& c : span.span().columns) with_reading += c.stat[0].present ? 1 : 0;
+    std::printf("done=%d\ncolumns=%zu\nwith_reading=%d\nfolder=%s\n", done ? 1 : 0,
+                span.span().columns.size(), with_reading, folder.value_or("").c_str());
+    return done && folder ? 0 : 1;
+}
+
 }  // namespace
 
 std::optional<int> PipeVerb(int argc, char** argv) {
     const std::string verb = argv[1];
-    if (verb != "pipe-read" && verb != "pipe-garbage" && verb != "pipe-hold") return std::nullopt;
+    if (verb != "pipe-read" && verb != "pipe-garbage" && verb != "pipe-hold" &&
+        verb != "pipe-settings" && verb != "pipe-span")
+        return std::nullopt;
     const DWORD ms = argc > 2 ? static_cast<DWORD>(std::atoi(argv[2])) : 5000;
     const DWORD deadline = GetTickCount() + ms;
     const HANDLE pipe = Connect(deadline);
@@ -82,6 +174,11 @@ std::optional<int> PipeVerb(int argc, char** argv) {
     int result = 0;
     if (verb == "pipe-read") {
         result = ReadState(pipe, deadline);
+    } else if (verb == "pipe-settings") {
+        result = ChangeSettings(pipe, deadline, argc > 3 ? std::atoi(argv[3]) : 30);
+    } else if (verb == "pipe-span") {
+        result = AskSpan(pipe, deadline, argc > 3 ? std::atoi(argv[3]) : 600,
+                         argc > 4 ? std::atoi(argv[4]) : 600);
     } else if (verb == "pipe-garbage") {
         // A length the owner can read, then a version it does not know.
         const char garbage[] = "\x10\0\0\0\x77\x77garbage garbage";

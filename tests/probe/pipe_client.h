@@ -2,5 +2,6 @@
 // The probe as a client of the owner's pipe.
 #include <optional>
 
-// pipe-read MS | pipe-garbage MS | pipe-hold MS; nothing for any other verb.
+// pipe-read MS | pipe-garbage MS | pipe-hold MS | pipe-settings MS S0 |
+// pipe-span MS SECONDS COLUMNS; nothing for any other verb.
 std::optional<int> PipeVerb(int argc, char** argv);

@@ -257,7 +257,8 @@ int Usage() {
         "      class CLASS | trayicon TITLE ID [UID] | above TITLE OTHER | lock PATH SECONDS\n"
         "      fit TITLE | resources TITLE | roundtrip TITLE MS | post TITLE MESSAGE WPARAM LPARAM\n"
         "      postwhen FILE TITLE MESSAGE WPARAM LPARAM\n"
-        "      pipe-read MS | pipe-garbage MS | pipe-hold MS\n",
+        "      pipe-read MS | pipe-garbage MS | pipe-hold MS | pipe-settings MS S0 |\n"
+        "      pipe-span MS SECONDS COLUMNS\n",
         stderr);
     return 2;
 }

@@ -1,11 +1,15 @@
 // The owner's pipe server under Wine: a view gets the greeting and every published state; a
-// view that sends garbage is let go and counted, and the others go on being served.
+// view that sends garbage is let go and counted, and the others go on being served. A view's
+// requests reach the owner's side with the view's own number, and an answer reaches that view
+// alone.
 #include "win32/pipe_server.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "link/framing.h"
 #include "link/messages.h"
@@ -47,7 +51,15 @@ TEST(PipeServer, ServesViewsAndDropsOneThatSendsGarbage) {
     // A greeting wider than the pipe's buffer, as a real layout is.
     const std::string greeting =
         link::EncodeFrame(2, std::string(20000, 'L')) + link::EncodeFrame(3, "about");
-    PipeServer server(greeting, dropped);
+    std::mutex mutex;
+    std::vector<link::ViewRequest> requests;
+    bool refuse = false;  // the owner takes no more requests
+    PipeServer server(greeting, dropped, [&](link::ViewRequest r) {
+        const std::lock_guard lock(mutex);
+        if (refuse) return false;
+        requests.push_back(std::move(r));
+        return true;
+    });
     OwnedHandle good = Connect(), bad = Connect();
     ASSERT_TRUE(good && bad);
     link::FrameReader good_reader, bad_reader;
@@ -61,8 +73,9 @@ TEST(PipeServer, ServesViewsAndDropsOneThatSendsGarbage) {
     const char garbage[] = "\x10\0\0\0\x77\x77garbage garbage";
     DWORD n = 0;
     ASSERT_TRUE(WriteFile(bad.get(), garbage, sizeof garbage - 1, &n, nullptr));
-    // A sound request is taken without a word.
-    const std::string request = link::EncodeDataFolderRequest();
+    // Sound requests are handed over, in order, as the view sent them.
+    const std::string request =
+        link::EncodeDataFolderRequest() + link::Encode(link::SpanRequest{100, 200, 10});
     ASSERT_TRUE(
         WriteFile(good.get(), request.data(), static_cast<DWORD>(request.size()), &n, nullptr));
     for (int i = 0; i < 3; ++i) {
@@ -73,6 +86,44 @@ TEST(PipeServer, ServesViewsAndDropsOneThatSendsGarbage) {
     }
     EXPECT_FALSE(NextFrame(bad.get(), bad_reader));  // let go: the pipe is gone
     EXPECT_EQ(dropped.total(), 1u);
+    std::vector<link::ViewRequest> got;
+    {
+        const std::lock_guard lock(mutex);
+        got = requests;
+    }
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].type, static_cast<std::uint16_t>(link::MessageType::DataFolderRequest));
+    EXPECT_EQ(got[1].type, static_cast<std::uint16_t>(link::MessageType::SpanRequest));
+    EXPECT_EQ(got[0].client, got[1].client);
+
+    // A view that connects after the greeting changed gets the new one; an answer goes to
+    // the view that asked and to no other.
+    server.Regreet(link::EncodeFrame(3, "about again"));
+    OwnedHandle late = Connect();
+    ASSERT_TRUE(late);
+    link::FrameReader late_reader;
+    const auto regreeted = NextFrame(late.get(), late_reader);
+    ASSERT_TRUE(regreeted);
+    EXPECT_EQ(regreeted->payload, "about again");
+    server.Answer(got[0].client, link::EncodeDataFolderReply("D:\\data"));
+    server.Publish(link::EncodeFrame(1, "state 3"));
+    const auto answer = NextFrame(good.get(), good_reader);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(link::DecodeDataFolderReply(answer->payload), "D:\\data");
+    const auto only_state = NextFrame(late.get(), late_reader);
+    ASSERT_TRUE(only_state);
+    EXPECT_EQ(only_state->payload, "state 3");
+
+    // A view whose request the owner cannot take is let go and counted.
+    {
+        const std::lock_guard lock(mutex);
+        refuse = true;
+    }
+    ASSERT_TRUE(
+        WriteFile(late.get(), request.data(), static_cast<DWORD>(request.size()), &n, nullptr));
+    for (int waited = 0; waited < 2000 && dropped.total() < 2; waited += 10) Sleep(10);
+    EXPECT_EQ(dropped.total(), 2u);
+    EXPECT_FALSE(NextFrame(late.get(), late_reader));
 }
 
 }  // namespace
