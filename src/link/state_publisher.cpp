@@ -7,6 +7,7 @@ namespace kelvane::link {
 
 std::string StatePublisher::Start(const Form1& f, std::string owner) {
     started_ = true;
+    ticks_to_about_check_ = kAboutCheckTicks;
     owner_ = std::move(owner);
     details_ = AboutDetails(f);
     layout_frame_ = Encode(LayoutMessage{f.window, f.settings});
@@ -15,7 +16,8 @@ std::string StatePublisher::Start(const Form1& f, std::string owner) {
 }
 
 void StatePublisher::AfterTick(const Form1& f) {
-    if (started_) {
+    if (started_ && --ticks_to_about_check_ <= 0) {
+        ticks_to_about_check_ = kAboutCheckTicks;
         std::vector<std::string> details = AboutDetails(f);
         if (details != details_) {
             details_ = std::move(details);

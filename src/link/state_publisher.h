@@ -22,8 +22,12 @@ class StatePublisher final : public TickListener {
     explicit StatePublisher(Send send, Greet greet = {})
         : send_(std::move(send)), greet_(std::move(greet)) {}
 
+    // Building the About details costs more than the rest of the state, and they change only
+    // with set-up news: they are compared every this many ticks.
+    static constexpr int kAboutCheckTicks = 15;
+
     // The greeting of a view that connects now, Layout then About with `owner` as who drives
-    // the chip; from here on a change of the About details goes out with the tick after it.
+    // the chip; from here on a change of the About details goes out within kAboutCheckTicks.
     std::string Start(const Form1& f, std::string owner);
 
     void AfterTick(const Form1& f) override;
@@ -39,6 +43,7 @@ class StatePublisher final : public TickListener {
     TrayTipCache tips_;
     WireWriter frame_{1024};
     bool started_ = false;
+    int ticks_to_about_check_ = 0;
     std::string owner_;
     std::vector<std::string> details_;
     std::string layout_frame_, about_frame_;

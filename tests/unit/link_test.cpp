@@ -527,14 +527,20 @@ TEST(LinkOwner, AnswersSpansAndTheFolderAndTellsViewsWhatItsWindowsDo) {
     EXPECT_EQ(sent[0].type, static_cast<std::uint16_t>(MessageType::State));
     EXPECT_EQ(greeting, "");
     t.f.findings.settings_read_to_end = !t.f.findings.settings_read_to_end;
-    publisher.AfterTick(t.f);
-    ASSERT_EQ(sent.size(), 3u);
+    for (int i = 1; i < StatePublisher::kAboutCheckTicks; ++i) publisher.AfterTick(t.f);
+    ASSERT_EQ(sent.size(), static_cast<std::size_t>(StatePublisher::kAboutCheckTicks) + 1);
+    sent.erase(sent.begin() + 1, sent.end() - 2);  // the states of the ticks between
     const auto about = DecodeAbout(sent[1].payload);
     ASSERT_TRUE(about);
     EXPECT_EQ(about->owner, "Kelvane service, running since now");
     EXPECT_EQ(about->details, AboutDetails(t.f));
     EXPECT_NE(greeting, first);
     EXPECT_EQ(greeting.substr(greeting.size() - Encode(*about).size()), Encode(*about));
+    // Unchanged details are not sent again.
+    sent.clear();
+    for (int i = 0; i < 2 * StatePublisher::kAboutCheckTicks; ++i) publisher.AfterTick(t.f);
+    for (const Frame& frame : sent)
+        EXPECT_EQ(frame.type, static_cast<std::uint16_t>(MessageType::State));
 }
 
 }  // namespace
