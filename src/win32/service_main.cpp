@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/service_controls.h"
 #include "base/failure_policy.h"
 #include "monitor/monitor_cycle.h"
 #include "win32/handles.h"
@@ -16,12 +17,23 @@ namespace {
 
 using kelvane::win32::OwnedHandle;
 
+using Controls = kelvane::ServiceControls;
+static_assert(Controls::kStop == SERVICE_CONTROL_STOP &&
+              Controls::kShutdown == SERVICE_CONTROL_SHUTDOWN &&
+              Controls::kPreshutdown == SERVICE_CONTROL_PRESHUTDOWN &&
+              Controls::kPowerEvent == SERVICE_CONTROL_POWEREVENT &&
+              Controls::kInterrogate == SERVICE_CONTROL_INTERROGATE &&
+              Controls::kResumeAutomatic == PBT_APMRESUMEAUTOMATIC &&
+              Controls::kResumeSuspend == PBT_APMRESUMESUSPEND);
+
 char kServiceName[] = "Kelvane";
 constexpr DWORD kTickMs = 1000;
 
-// What the control handler and the service's thread share: the status handle and two events.
+// What the control handler and the service's thread share: the status handle, what the
+// controls asked so far and two events.
 struct ServiceRun {
     SERVICE_STATUS_HANDLE handle = nullptr;
+    kelvane::ServiceControls controls;
     OwnedHandle stop{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     OwnedHandle resume{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
 
@@ -38,28 +50,25 @@ struct ServiceRun {
         s.dwWaitHint = wait_hint_ms;
         SetServiceStatus(handle, &s);
     }
-    bool Stopping() const { return WaitForSingleObject(stop.get(), 0) == WAIT_OBJECT_0; }
 };
 
 DWORD WINAPI OnControl(DWORD control, DWORD event_type, LPVOID, LPVOID context) {
-    const ServiceRun& run = *static_cast<const ServiceRun*>(context);
-    switch (control) {
-        case SERVICE_CONTROL_STOP:
-        case SERVICE_CONTROL_PRESHUTDOWN:
-        case SERVICE_CONTROL_SHUTDOWN:
-            // Whichever comes first; the service's thread hands back once.
-            if (!run.Stopping()) run.Report(SERVICE_STOP_PENDING, NO_ERROR, 3000);
+    ServiceRun& run = *static_cast<ServiceRun*>(context);
+    switch (run.controls.On(control, event_type)) {
+        case kelvane::ServiceAction::BeginStop:
+            // The service's thread hands back once, in the unload order.
+            run.Report(SERVICE_STOP_PENDING, NO_ERROR, 3000);
             SetEvent(run.stop.get());
             return NO_ERROR;
-        case SERVICE_CONTROL_POWEREVENT:
-            if (event_type == PBT_APMRESUMEAUTOMATIC || event_type == PBT_APMRESUMESUSPEND)
-                SetEvent(run.resume.get());
+        case kelvane::ServiceAction::ResumeCheck:
+            SetEvent(run.resume.get());
             return NO_ERROR;
-        case SERVICE_CONTROL_INTERROGATE:
+        case kelvane::ServiceAction::None:
             return NO_ERROR;
-        default:
-            return ERROR_CALL_NOT_IMPLEMENTED;
+        case kelvane::ServiceAction::NotHandled:
+            break;
     }
+    return ERROR_CALL_NOT_IMPLEMENTED;
 }
 
 // Restart on failure, set by the service itself: the installer has no table for it.

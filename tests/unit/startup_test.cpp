@@ -7,6 +7,7 @@
 
 #include "app/about_details.h"
 #include "app/chip_steps.h"
+#include "app/service_controls.h"
 #include "board/board.h"
 #include "monitor/monitor_cycle.h"
 #include "setup/setup_problem.h"
@@ -377,6 +378,25 @@ TEST_F(StartupFixture, LibraryThatArrivesLateGetsTheStartupChipSteps) {
     later.set_failing(false);
     Form1_Timer1_Timer(dat.form);
     EXPECT_EQ(dat.form.monitor.temps[1], later.reg(0x2A) + 5);
+}
+
+TEST(ServiceControls, FirstOfStopPreshutdownOrShutdownEndsOnceAndResumeChecksUntilThen) {
+    using C = ServiceControls;
+    for (const std::uint32_t first : {C::kStop, C::kPreshutdown, C::kShutdown}) {
+        C controls;
+        EXPECT_EQ(controls.On(C::kPowerEvent, C::kResumeAutomatic), ServiceAction::ResumeCheck);
+        EXPECT_EQ(controls.On(C::kPowerEvent, C::kResumeSuspend), ServiceAction::ResumeCheck);
+        EXPECT_EQ(controls.On(C::kPowerEvent, 4), ServiceAction::None);  // going to sleep
+        EXPECT_EQ(controls.On(C::kInterrogate, 0), ServiceAction::None);
+        EXPECT_EQ(controls.On(0x40, 0), ServiceAction::NotHandled);
+        EXPECT_FALSE(controls.stopping());
+        EXPECT_EQ(controls.On(first, 0), ServiceAction::BeginStop) << first;
+        EXPECT_TRUE(controls.stopping());
+        for (const std::uint32_t then : {C::kStop, C::kPreshutdown, C::kShutdown})
+            EXPECT_EQ(controls.On(then, 0), ServiceAction::None) << first << " " << then;
+        // The fans may be handed back already: a resume programs nothing any more.
+        EXPECT_EQ(controls.On(C::kPowerEvent, C::kResumeAutomatic), ServiceAction::None);
+    }
 }
 
 }  // namespace
