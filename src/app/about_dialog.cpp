@@ -6,7 +6,7 @@ namespace kelvane {
 
 void Dialog::Form_Load() {
     label1 = form_.settings.g_AboutText;
-    details = AboutDetails(form_);
+    details = form_.remote_owner ? form_.remote_owner->AboutDetails() : AboutDetails(form_);
     host_.SetTopmost(true);
 }
 

@@ -16,6 +16,11 @@ struct LoadResult {
 // `watch` notes the fan registers before the port program first writes them.
 LoadResult Form1_Form_Load(Form1& f, AppShell& shell, FanWatch* watch = nullptr);
 
+// The start of a view of another process that drives the chip: the session's part of the
+// start-up (the installation's checks, GetUser.exe, the single instance, the set-file gate)
+// and the window's shell, but nothing that reads the settings file or reaches the chip.
+LoadResult StartView(Form1& f, AppShell& shell);
+
 // After a successful load: the start-up window is shown, normal unless it starts minimised.
 void ShowStartupWindow(Form1& f);
 

@@ -138,7 +138,7 @@ void TrayStatus::AfterTick(const Form1& f) {
         episode_seen_ = false;
     } else if (!episode_seen_) {
         episode_seen_ = true;
-        if (!f.window.visible) shell_.ShowBalloon(kBalloonTitle, f.monitor.g_ErrorMsg);
+        if (balloons_ && !f.window.visible) shell_.ShowBalloon(kBalloonTitle, f.monitor.g_ErrorMsg);
     }
 }
 

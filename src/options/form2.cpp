@@ -148,6 +148,12 @@ bool Form2::ApplyWorkingCopies() {
     g.g_DisplayOnTop = m_DisplayOnTop;
     g.g_SoundWarnning = m_SoundWarnning;
     g.g_ExecuteAtStartup = m_ExecuteAtStartup;
+    if (f_.remote_owner != nullptr) {
+        // The owner answers later; a refusal is told then and its settings come back.
+        f_.remote_owner->ChangeSettings(g);
+        ApplyCmdButon.enabled = false;
+        return true;
+    }
     // A failure is told and leaves "&Apply" enabled: the settings are not (all) in force or
     // not saved, and may be retried, for example after starting Kelvane as administrator.
     ApplyOutcome outcome;

@@ -12,6 +12,7 @@
 #include "win32/other_windows.h"
 #include "win32/owner_lock.h"
 #include "win32/program.h"
+#include "win32/view_program.h"
 #include "win32/window_basics.h"
 
 namespace {
@@ -29,8 +30,13 @@ int RunKelvane(HINSTANCE instance) {
     const bool previous = GetLastError() == ERROR_ALREADY_EXISTS;
 
     // Held while this program drives the chip, so that a service started meanwhile waits for it.
+    // Where a service is installed, or another process holds the lock, this one is a view.
     kelvane::win32::OwnerLock owner;
-    if (!previous) owner.Take();
+    if (!previous && (kelvane::win32::ServiceInstalled() || !owner.Take())) {
+        const int code = kelvane::win32::RunView(instance, std::move(mutex));
+        OleUninitialize();
+        return code;
+    }
 
     kelvane::win32::MainView view(instance, previous);
     struct LateWindows : kelvane::OtherWindows {
