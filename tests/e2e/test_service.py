@@ -7,14 +7,18 @@ import re
 import subprocess
 import time
 
-from harness import (MAIN_TITLE, check, is_tick_start, tick_count, trace_fields,
-                     windows_path)
+from harness import (MAIN_TITLE, check, is_tick_start, tick_count, trace_fields, trace_pid,
+                     wait_exit, windows_path)
 from test_failsafe import NEWER_WATCHED, QUIET, handed_back_as_applied
 
 INI = "C:\\Program Files\\Kelvane\\kelvane.ini"
 SERVICE = "C:\\Program Files\\Kelvane\\kelvane-service.exe"
 PROBE = "C:\\probe.exe"
 METRICS = "C:\\metrics\\kelvane.prom"
+LABEL1 = 1301
+VIN = 1100  # the voltage fields, 1100 + input
+WM_COMMAND, MENU_EXIT = "0x111", "2004"
+GONE = "Kelvane service is not running."
 
 
 def sc(k, *args):
@@ -46,6 +50,41 @@ def views_served_and_dropped_without_delaying_ticks(k, metrics):
     check(len(times) > 10, "too few ticks while the clients acted: %s" % times)
     gaps = [b - a for a, b in zip(times, times[1:])]
     check(max(gaps) <= 1500, "a tick waited for a client: %s" % gaps)
+
+
+def start_view(k):
+    """A window program started while the service drives the chip: a view. Its window comes
+    after the start-up's waits and shows the board's state within 2 s."""
+    proc = k.start()
+    check(k.wait_window(timeout=40), "the view's window did not appear")
+    shown = time.time()
+    showing = lambda: (k.child(LABEL1).get("text") == "Normal..." and
+                       k.child(VIN + 1).get("text", "").endswith(" V"))
+    check(k.wait_for(showing, timeout=2, step=0.1) and time.time() - shown <= 2.5,
+          "the view does not show the board's state: %s %s" % (k.child(LABEL1), k.child(VIN + 1)))
+    return proc
+
+
+def views_show_the_state_and_never_reach_the_chip(k, service_pids):
+    proc = start_view(k)
+    view = k.probe("modules", MAIN_TITLE).stdout
+    check("pid=" in view and "module=kelvane.exe" in view.lower(), "no module list: %s" % view)
+    check("brantelvio.dll" not in view.lower(), "the view loaded the driver library: %s" % view)
+    view_pid = k.window().get("pid")
+    # A board change reaches the view through the service: +5 V held at raw 100 reads 2.69 V.
+    k.describe_board(QUIET + "[Hold]\n22=100\n")
+    check(k.wait_for(lambda: k.child(VIN + 2).get("text") == "2.69 V", timeout=10, step=0.2),
+          "the board change did not reach the view: %s" % k.child(VIN + 2))
+    pids = {trace_pid(line) for line in k.trace_lines()}
+    check(pids == service_pids, "a process other than the service drove the chip: %s, view %s"
+          % (pids, view_pid))
+    # The tray's Exit ends the view, and only the view.
+    k.probe("post", MAIN_TITLE, WM_COMMAND, MENU_EXIT, "0")
+    check(wait_exit(proc), "the tray's Exit did not end the view")
+    before = tick_count(k)
+    check(k.wait_for(lambda: tick_count(k) >= before + 3, timeout=10),
+          "the service stopped ticking when the view ended")
+    k.describe_board(QUIET)
 
 
 def test_service_protects_with_no_window_and_hands_back_at_stop(k):
@@ -82,6 +121,8 @@ def test_service_protects_with_no_window_and_hands_back_at_stop(k):
     check("kelvane_status_code 0" in text and "kelvane_temperature_celsius{" in text,
           "the metrics file lacks the state: %s" % text[:300])
     views_served_and_dropped_without_delaying_ticks(k, metrics)
+    views_show_the_state_and_never_reach_the_chip(k, pids)
+    view = start_view(k)
 
     check(sc(k, "stop", "Kelvane").returncode == 0, "sc stop failed")
     stopped = k.wait_for(lambda: "STOPPED" in sc(k, "query", "Kelvane").stdout, timeout=20)
@@ -90,6 +131,12 @@ def test_service_protects_with_no_window_and_hands_back_at_stop(k):
     ended = len(k.trace_lines())
     time.sleep(2)
     check(len(k.trace_lines()) == ended, "the chip was reached after the hand-back")
+    # The view stays, says so, and never takes the chip over while the service is installed.
+    check(k.wait_for(lambda: k.child(LABEL1).get("text") == GONE, timeout=5),
+          "the view does not say that the service is gone: %s" % k.child(LABEL1))
+    check(view.poll() is None, "the view ended with the service")
+    time.sleep(2)
+    check(len(k.trace_lines()) == ended, "the view reached the chip")
 
 
 CASES = [test_service_protects_with_no_window_and_hands_back_at_stop]

@@ -249,7 +249,7 @@ int PrintFit(HWND hwnd) {
 
 int Usage() {
     std::fputs(
-        "probe list | tooltips | count TITLE | window TITLE | wait TITLE MS | gone TITLE MS | children TITLE\n"
+        "probe list | tooltips | count TITLE | window TITLE | modules TITLE | wait TITLE MS | gone TITLE MS | children TITLE\n"
         "      child TITLE ID | click TITLE ID | command TITLE ID | trackbar TITLE ID\n"
         "      settrackbar TITLE ID POS | tabs TITLE | selecttab TITLE INDEX | hotkeys-free\n"
         "      pixel TITLE ID X Y | button TITLE ID | listbox TITLE ID | focus TITLE ID\n"
@@ -495,6 +495,23 @@ int main(int argc, char** argv) {
     }
     if (verb == "window") {
         PrintWindow(hwnd);
+        return 0;
+    }
+    if (verb == "modules") {
+        // The libraries loaded in the window's process, one base name a line.
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+        HMODULE modules[512];
+        DWORD bytes = 0;
+        if (!process || !EnumProcessModules(process, modules, sizeof modules, &bytes)) return 1;
+        std::printf("pid=%lu\n", pid);
+        for (DWORD i = 0; i < bytes / sizeof(HMODULE); ++i) {
+            char name[MAX_PATH] = {};
+            if (GetModuleBaseNameA(process, modules[i], name, sizeof name))
+                std::printf("module=%s\n", name);
+        }
+        CloseHandle(process);
         return 0;
     }
     if (verb == "roundtrip") {
