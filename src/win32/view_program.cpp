@@ -9,8 +9,10 @@
 #include "base/failure_policy.h"
 #include "base/job_thread.h"
 #include "base/runtime_error.h"
+#include "history/history.h"
 #include "link/view_link.h"
 #include "state/open_window.h"
+#include "win32/history_window.h"
 #include "win32/main_window.h"
 #include "win32/options_window.h"
 #include "win32/other_windows.h"
@@ -89,6 +91,10 @@ class View final : public link::ViewShell {
           form_(services_, ProgramFolder(), ExecutableBaseName()),
           others_(instance, form_) {
         windows_.target = &others_;
+        others_.AttachHistory(history_, files_);
+        others_.AskOwnerForHistory([this](std::int64_t begin, std::int64_t end,
+                                          int columns) { link_.RequestSpan(begin, end, columns); },
+                                   [this] { link_.RequestDataFolder(); });
     }
 
     int Run();
@@ -106,7 +112,9 @@ class View final : public link::ViewShell {
         HWND over = options ? options->hwnd() : main_.hwnd();
         MessageBoxA(over, message.c_str(), "Kelvane", MB_OK | MB_ICONWARNING);
     }
-    void SpanArrived(const history::SpanData&) override {}
+    void SpanArrived(const history::SpanData& span) override {
+        if (HistoryWindow* w = others_.history_window()) w->TakeSpan(span);
+    }
     void OpenDataFolder(const std::string& folder) override {
         ShellExecuteA(main_.hwnd(), "open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     }
@@ -143,6 +151,10 @@ class View final : public link::ViewShell {
     Services services_;
     Form1 form_;
     WindowSet others_;
+    // Never told a tick and never written: the History window's clock and time zone, while
+    // its spans come from the owner.
+    history::History history_{files_, clock_, [](int, double) { return 0.0; }, DefaultDataFolder(),
+                              1};
     link::ViewLink link_{form_, *this};
     HWND link_window_ = nullptr;
     std::unique_ptr<PipeClient> client_;

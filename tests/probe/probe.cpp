@@ -506,6 +506,23 @@ int main(int argc, char** argv) {
         DWORD bytes = 0;
         if (!process || !EnumProcessModules(process, modules, sizeof modules, &bytes)) return 1;
         std::printf("pid=%lu\n", pid);
+        for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 512; ++i) {
+            char name[MAX_PATH] = {};
+            if (GetModuleBaseNameA(process, modules[i], name, sizeof name))
+                std::printf("module=%s\n", name);
+        }
+        CloseHandle(process);
+        return 0;
+    }
+    if (verb == "modules") {
+        // The libraries loaded in the window's process, one base name a line.
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+        HMODULE modules[512];
+        DWORD bytes = 0;
+        if (!process || !EnumProcessModules(process, modules, sizeof modules, &bytes)) return 1;
+        std::printf("pid=%lu\n", pid);
         for (DWORD i = 0; i < bytes / sizeof(HMODULE); ++i) {
             char name[MAX_PATH] = {};
             if (GetModuleBaseNameA(process, modules[i], name, sizeof name))
