@@ -139,4 +139,28 @@ def test_service_protects_with_no_window_and_hands_back_at_stop(k):
     check(len(k.trace_lines()) == ended, "the view reached the chip")
 
 
-CASES = [test_service_protects_with_no_window_and_hands_back_at_stop]
+def test_view_without_a_service_takes_the_chip_over_when_its_owner_ends(k):
+    # A window program in another session owns the chip: here the probe holds its lock.
+    k.describe_board(QUIET)
+    holder = k.start(PROBE, "owner-lock", "25")
+    time.sleep(4)
+    check(holder.poll() is None, "the probe could not hold the owner lock")
+    view = k.start()
+    check(k.wait_window(timeout=40), "the view's window did not appear")
+    check(k.wait_for(lambda: k.child(LABEL1).get("text") == GONE, timeout=3),
+          "the view does not say that no owner answers: %s" % k.child(LABEL1))
+    check(holder.poll() is None, "the owner lock went before the view was seen")
+    check(k.trace_lines() == [], "the view reached the chip: %s" % k.trace_lines()[:3])
+    # The owner ends: the view starts Kelvane again, which drives the chip as the owner.
+    check(wait_exit(holder, timeout=40), "the probe did not let go of the owner lock")
+    check(wait_exit(view, timeout=10), "the view did not hand over to a new owner")
+    check(k.wait_for(lambda: tick_count(k) >= 3, timeout=60), "no owner ticks after the view")
+    check(k.wait_for(lambda: k.child(LABEL1).get("text") == "Normal...", timeout=20),
+          "the new owner's window: %s" % k.child(LABEL1))
+    pids = {trace_pid(line) for line in k.trace_lines()}
+    check(len(pids) == 1, "more than one process drove the chip: %s" % pids)
+    check(k.probe("count", MAIN_TITLE).stdout.strip() == "1", "not one window after the hand-over")
+
+
+CASES = [test_service_protects_with_no_window_and_hands_back_at_stop,
+         test_view_without_a_service_takes_the_chip_over_when_its_owner_ends]

@@ -255,6 +255,7 @@ int Usage() {
         "      pixel TITLE ID X Y | button TITLE ID | listbox TITLE ID | focus TITLE ID\n"
         "      key TITLE ID VK | type TITLE ID TEXT\n"
         "      class CLASS | trayicon TITLE ID [UID] | above TITLE OTHER | lock PATH SECONDS\n"
+        "      owner-lock SECONDS\n"
         "      fit TITLE | resources TITLE | roundtrip TITLE MS | post TITLE MESSAGE WPARAM LPARAM\n"
         "      postwhen FILE TITLE MESSAGE WPARAM LPARAM\n"
         "      pipe-read MS | pipe-garbage MS | pipe-hold MS\n",
@@ -461,6 +462,15 @@ int main(int argc, char** argv) {
     }
     if (verb == "count") {
         std::printf("%zu\n", WindowsTitled(title).size());
+        return 0;
+    }
+    if (verb == "owner-lock") {
+        // Holds the lock that names the chip's owner, as a window program in another session
+        // would, for SECONDS.
+        HANDLE lock = CreateMutexA(nullptr, FALSE, "Global\\Kelvane.Owner");
+        if (!lock || GetLastError() == ERROR_ALREADY_EXISTS) return 1;
+        Sleep(static_cast<DWORD>(std::atoi(title.c_str())) * 1000);
+        CloseHandle(lock);
         return 0;
     }
     if (verb == "lock") {
