@@ -108,9 +108,10 @@ class View final : public link::ViewShell {
         main_.ShowBalloon(title, text);
     }
     void SettingsRefused(const std::string& message) override {
-        const OptionsWindow* options = others_.options();
-        HWND over = options ? options->hwnd() : main_.hwnd();
-        MessageBoxA(over, message.c_str(), "Kelvane", MB_OK | MB_ICONWARNING);
+        if (OptionsWindow* options = others_.options(); options && !options->Closing())
+            options->Refused(message);
+        else
+            MessageBoxA(main_.hwnd(), message.c_str(), "Kelvane", MB_OK | MB_ICONWARNING);
     }
     void SpanArrived(const history::SpanData& span) override {
         if (HistoryWindow* w = others_.history_window()) w->TakeSpan(span);
