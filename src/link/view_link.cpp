@@ -1,5 +1,6 @@
 #include "link/view_link.h"
 
+#include "app/about_details.h"
 #include "base/failure_policy.h"
 #include "link/published_state.h"
 #include "setup/setup_problem.h"
@@ -168,8 +169,8 @@ void ViewLink::ChangeSettings(const Settings& s) { shell_.Send(Encode(ChangeOf(s
 
 std::vector<std::string> ViewLink::AboutDetails() const {
     if (about_.owner.empty()) return {kOwnerGoneText};
-    std::vector<std::string> lines{kDrivenByPrefix + about_.owner};
-    lines.insert(lines.end(), about_.details.begin(), about_.details.end());
+    std::vector<std::string> lines = about_.details;
+    lines.push_back(kDrivenBy + about_.owner);
     return lines;
 }
 

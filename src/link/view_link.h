@@ -15,7 +15,6 @@
 namespace kelvane::link {
 
 inline constexpr const char* kOwnerGoneText = "Kelvane service is not running.";
-inline constexpr const char* kDrivenByPrefix = "Chip driven by: ";
 
 // What the view's session does for the owner.
 class ViewShell {

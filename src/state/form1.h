@@ -109,7 +109,7 @@ class RemoteOwner {
     virtual ~RemoteOwner() = default;
     // The options dialog's Apply: the owner saves and programs it, or answers why not.
     virtual void ChangeSettings(const Settings& s) = 0;
-    // The About window's technician block, the owner's, with who drives the chip first.
+    // The About window's technician block: the owner's, and who drives the chip.
     virtual std::vector<std::string> AboutDetails() const = 0;
 };
 

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "app/about_details.h"
 #include "state/open_window.h"
 #include "win32/handles.h"
 #include "win32/main_window.h"
@@ -66,7 +67,7 @@ int RunKelvane(HINSTANCE instance) {
         OleUninitialize();
         return 1;
     }
-    if (owner.owned()) program.Publish("this window program");
+    if (owner.owned()) program.Publish(kelvane::kThisWindowProgram);
     kelvane::ShowStartupWindow(form);
     view.StartMonitorTimer();
     view.AfterEvent();

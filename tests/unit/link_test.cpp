@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/about_details.h"
 #include "app/about_dialog.h"
 #include "app/startup.h"
 #include "app/tray_status.h"
@@ -284,8 +285,13 @@ TEST(LinkView, ViewFollowsTheOwnerSendsItsChangesAndSaysWhenTheOwnerIsGone) {
     QuietDialogs dialogs;
     Dialog about(v, dialogs);
     about.Form_Load();
-    EXPECT_EQ(about.details, (std::vector<std::string>{"Chip driven by: this window program",
-                                                       "Chip: X", "Port: 0x295"}));
+    EXPECT_EQ(about.details, (std::vector<std::string>{"Chip: X", "Port: 0x295",
+                                                       "Chip driven by: this window program"}));
+    // The owner's own About says that it drives the chip.
+    Dialog owner_about(t.f, dialogs);
+    owner_about.Form_Load();
+    EXPECT_EQ(owner_about.details.back(), "Chip driven by: this window program");
+    EXPECT_EQ(owner_about.details.front(), AboutDetails(t.f).front());
 
     // The owner's window operations, performed in this session.
     v.window.visible = false;
