@@ -19,6 +19,7 @@ LABEL1 = 1301
 VIN = 1100  # the voltage fields, 1100 + input
 WM_COMMAND, MENU_EXIT = "0x111", "2004"
 GONE = "Kelvane service is not running."
+ABOUT_TITLE = "About Kelvane Ver5.07"
 
 
 def sc(k, *args):
@@ -71,6 +72,13 @@ def views_show_the_state_and_never_reach_the_chip(k, service_pids):
     check("pid=" in view and "module=kelvane.exe" in view.lower(), "no module list: %s" % view)
     check("brantelvio.dll" not in view.lower(), "the view loaded the driver library: %s" % view)
     view_pid = k.window().get("pid")
+    # About names the service as the chip's driver, under the service's own details.
+    k.probe("click", MAIN_TITLE, 1012)
+    check(k.wait_window(ABOUT_TITLE, timeout=10), "About did not open in the view")
+    about = k.probe("children", ABOUT_TITLE).stdout
+    check("Chip driven by: Kelvane service, running since " in about and
+          "Chip: id 0x12, revision 8" in about, "the view's About: %s" % about)
+    k.probe("post", ABOUT_TITLE, "0x10", "0", "0")  # WM_CLOSE
     # A board change reaches the view through the service: +5 V held at raw 100 reads 2.69 V.
     k.describe_board(QUIET + "[Hold]\n22=100\n")
     check(k.wait_for(lambda: k.child(VIN + 2).get("text") == "2.69 V", timeout=10, step=0.2),
