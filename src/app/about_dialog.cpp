@@ -6,7 +6,12 @@ namespace kelvane {
 
 void Dialog::Form_Load() {
     label1 = form_.settings.g_AboutText;
-    details = AboutDetails(form_);
+    if (form_.remote_owner) {
+        details = form_.remote_owner->AboutDetails();
+    } else {
+        details = AboutDetails(form_);
+        details.push_back(std::string(kDrivenBy) + kThisWindowProgram);
+    }
     host_.SetTopmost(true);
 }
 

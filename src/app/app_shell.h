@@ -21,7 +21,7 @@ class AppShell {
     virtual void StopMonitorTimer() = 0;  // no tick after this
     // Whether start-up starts GetUser.exe, and quick.exe when the set-file gate fails: only in
     // a user's session. A host in none (the service) only checks that GetUser.exe is there;
-    // its views start both (StartCompanions).
+    // its views start both (StartView).
     virtual bool StartsCompanions() { return true; }
 };
 

@@ -132,7 +132,7 @@ void ReadOptionKeys(Form1& f) {
     g.g_SoundWarnning = s.Int16("SoundWarnning", 0);
     g.g_ExecuteAtStartup = s.Int16("ExecuteAtStartup", 0);
     f.findings.execute_at_startup_read = true;
-    if (g.g_ExecuteAtStartup == 3) f.window.state = WindowState::Minimized;
+    if (StartsMinimized(g)) f.window.state = WindowState::Minimized;
     g.g_DisplayOnTop = s.Int16("DisplayOnTop", 0);
     f.findings.display_on_top_read = true;
     g.g_DisplayScale = s.Int16("DisplayScale", 0);

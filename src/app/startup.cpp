@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <cmath>
+#include <optional>
 
 #include "app/chip_steps.h"
 #include "app/load_settings.h"
@@ -40,9 +41,9 @@ void LoadSkin(Form1& f) {
     load(f.window.Logo, "logo.bmp");
 }
 
-}  // namespace
-
-LoadResult Form1_Form_Load(Form1& f, AppShell& shell, FanWatch* watch) {
+// The session's part of the start, the same for the owner and a view: the installation's
+// checks, GetUser.exe, the single instance and the set-file gate. A result ends the start.
+std::optional<LoadResult> StartInSession(Form1& f, AppShell& shell) {
     // Steps 1 and 2 come before the skip policy: without them the installation is broken.
     const LoadResult first = CompanionSteps(
         f.sys.files, shell.StartsCompanions() ? &f.sys.processes : nullptr, f.g_ProgramRoot);
@@ -56,23 +57,43 @@ LoadResult Form1_Form_Load(Form1& f, AppShell& shell, FanWatch* watch) {
         const std::string title = f.window.caption;
         f.window.caption.clear();
         SkipOnError([&] { shell.ActivatePreviousInstance(title); });
-        return {false, {}};
+        return LoadResult{false, {}};
     }
 
     bool gate_passed = true;
     SkipOnError([&] { gate_passed = SetFileGatePasses(f, shell.StartsCompanions()); });
     if (!gate_passed) {
         f.findings.gate_handed_over = true;
-        return {false, {}};
+        return LoadResult{false, {}};
     }
+    return std::nullopt;
+}
 
-    SkipOnError([&] { ReadAddress(f); });
-    TakeRegisterSnapshot(f);
-
+void GreyClose(Form1& f) {
     SkipOnError([&] {
         f.sys.host.GreyCloseItem();
         f.window.close_greyed = true;
     });
+}
+
+// The window's shell, last: the hot keys, the window procedure, hidden until shown.
+void FinishWindow(Form1& f, AppShell& shell) {
+    f.HotKeyShowRegistered = shell.RegisterHotKey(kHotKeyShow, kHotKeyModifiers, kVkF11);
+    f.HotKeyHideRegistered = shell.RegisterHotKey(kHotKeyHide, kHotKeyModifiers, kVkF12);
+
+    f.window.KelvaneLabel[20].visible = false;
+    SkipOnError([&] { shell.SubclassMainWindow(); });
+    f.window.visible = false;
+}
+
+}  // namespace
+
+LoadResult Form1_Form_Load(Form1& f, AppShell& shell, FanWatch* watch) {
+    if (const auto ended = StartInSession(f, shell)) return *ended;
+
+    SkipOnError([&] { ReadAddress(f); });
+    TakeRegisterSnapshot(f);
+    GreyClose(f);
 
     f.g_Delay = 0;
     f.g_Error = -1;
@@ -87,13 +108,17 @@ LoadResult Form1_Form_Load(Form1& f, AppShell& shell, FanWatch* watch) {
     LoadSkin(f);
     SkipOnError([&] { ReadVoltageFactors(f); });
     SkipOnError([&] { CenterFormOnScreen(f); });
+    FinishWindow(f, shell);
+    return {};
+}
 
-    f.HotKeyShowRegistered = shell.RegisterHotKey(kHotKeyShow, kHotKeyModifiers, kVkF11);
-    f.HotKeyHideRegistered = shell.RegisterHotKey(kHotKeyHide, kHotKeyModifiers, kVkF12);
-
-    f.window.KelvaneLabel[20].visible = false;
-    SkipOnError([&] { shell.SubclassMainWindow(); });
-    f.window.visible = false;
+LoadResult StartView(Form1& f, AppShell& shell) {
+    if (const auto ended = StartInSession(f, shell)) return *ended;
+    GreyClose(f);
+    f.window.tray_menu_visible = false;
+    SkipOnError([&] { shell.PrepareTrayRecord(); });
+    SkipOnError([&] { CenterFormOnScreen(f); });
+    FinishWindow(f, shell);
     return {};
 }
 
@@ -107,18 +132,6 @@ LoadResult CompanionSteps(FileSystem& files, Processes* processes, std::string& 
     if (!there)
         return {false, "Cannot start " + get_user + ": Kelvane is not installed correctly."};
     return {};
-}
-
-LoadResult StartCompanions(FileSystem& files, Processes& processes,
-                           const std::string& program_folder) {
-    std::string root;
-    const LoadResult first = CompanionSteps(files, &processes, root);
-    if (!first.keep_running) return first;
-    bool ready = true;
-    SkipOnError([&] { ready = SetFileReady(files, program_folder, root); });
-    if (ready) return {};
-    processes.StartMinimized(ToolProgram(root, "quick.exe"));
-    return {false, {}};
 }
 
 void TakeRegisterSnapshot(Form1& f) {

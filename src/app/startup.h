@@ -20,11 +20,10 @@ LoadResult Form1_Form_Load(Form1& f, AppShell& shell, FanWatch* watch = nullptr)
 // only checks that it is there: the two steps without which the installation is broken.
 LoadResult CompanionSteps(FileSystem& files, Processes* processes, std::string& program_root);
 
-// A view's start in its own session, for the owner that starts no programs: the two steps
-// above, then the set-file gate, which starts quick.exe when it fails. keep_running false:
-// the view ends, telling the fatal message if there is one.
-LoadResult StartCompanions(FileSystem& files, Processes& processes,
-                           const std::string& program_folder);
+// The start of a view of another process that drives the chip: the session's part of the
+// start-up (the installation's checks, GetUser.exe, the single instance, the set-file gate)
+// and the window's shell, but nothing that reads the settings file or reaches the chip.
+LoadResult StartView(Form1& f, AppShell& shell);
 
 // After a successful load: the start-up window is shown, normal unless it starts minimised.
 void ShowStartupWindow(Form1& f);

@@ -134,7 +134,7 @@ void TrayStatus::AfterTick(const Form1& f) {
     }
     // One balloon per episode, and only for an episode that began out of sight: a user who
     // watches the window has already seen the label turn red.
-    if (balloon_.Begins(f) && !f.window.visible)
+    if (balloon_.Begins(f) && balloons_ && !f.window.visible)
         shell_.ShowBalloon(kBalloonTitle, f.monitor.g_ErrorMsg);
 }
 

@@ -72,6 +72,8 @@ class TrayStatus final : public TickListener {
     TrayStatus(TrayShell& shell, std::size_t tip_field_size)
         : shell_(shell), tip_field_size_(tip_field_size) {}
     void AfterTick(const Form1& f) override;
+    // In a view the owner says when a balloon is due; two for one fault would be one too many.
+    void LeaveBalloonsToOwner() { balloons_ = false; }
 
   private:
     TrayShell& shell_;
@@ -80,6 +82,7 @@ class TrayStatus final : public TickListener {
     TrayState shown_state_ = TrayState::Normal;
     std::string shown_tip_;
     EpisodeBalloon balloon_;
+    bool balloons_ = true;
 };
 
 }  // namespace kelvane

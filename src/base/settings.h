@@ -82,4 +82,7 @@ struct Settings {
     i16 g_HistoryDays = 31;
 };
 
+// ExecuteAtStartup 3: started with Windows, into the notification area.
+inline bool StartsMinimized(const Settings& s) { return s.g_ExecuteAtStartup == 3; }
+
 }  // namespace kelvane

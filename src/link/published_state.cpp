@@ -27,7 +27,7 @@ void StateInto(const Form1& f, PublishedState& s, TrayTipCache& tips) {
     s.error_code = m.g_ErrorCode;
     s.status_line = m.status_line;
     CutInto(f.window.Label1.caption, s.status_text);
-    s.status_color = f.window.Label1.fore_color;
+    s.status_color = f.window.Label1.back_color;  // the line's colour is its background
     CutInto(f.window.Label3.caption, s.error_code_text);
     for (std::size_t n = 0; n < s.displays.size(); ++n)
         s.displays[n] = {m.temps[n], m.fan_speeds[n], m.alerts[n]};
@@ -150,7 +150,7 @@ void ApplyState(const PublishedState& s, Form1& view) {
     m.g_ErrorCode = s.error_code;
     m.status_line = s.status_line;
     view.window.Label1.caption = s.status_text;
-    view.window.Label1.fore_color = s.status_color;
+    view.window.Label1.back_color = s.status_color;
     view.window.Label3.caption = s.error_code_text;
     m.temp_limits = s.temp_limits;
     for (std::size_t v = 0; v < s.voltages.size(); ++v) {

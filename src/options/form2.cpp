@@ -146,6 +146,13 @@ bool Form2::ApplyWorkingCopies() {
     edit.display_on_top = m_DisplayOnTop;
     edit.sound_warning = m_SoundWarnning;
     edit.execute_at_startup = m_ExecuteAtStartup;
+    if (f_.remote_owner != nullptr) {
+        // The owner answers later; a refusal is told then, and an Apply taken comes back with
+        // the owner's settings.
+        f_.remote_owner->ChangeSettings(edit);
+        ApplyCmdButon.enabled = false;
+        return true;
+    }
     // A failure is told and leaves "&Apply" enabled: the settings are not (all) in force or
     // not saved, and may be retried, for example after starting Kelvane as administrator.
     const std::string failure = ApplyOptionsEdit(f_, edit);

@@ -8,8 +8,6 @@
 namespace kelvane {
 namespace {
 
-constexpr const char* kNoValue = "\x96";  // an en dash in the ANSI code page
-
 std::string Hex(int value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%03X", static_cast<unsigned>(value) & 0xFFFFu);

@@ -52,6 +52,9 @@ bool MonitorMisplaced(const Form1& f);
 // Once the chip has said where its monitor is: no register access at a wrong Address.
 void WithholdMisplacedMonitor(Form1& f);
 
+// What a voltage field shows while no reading reaches it: an en dash in the ANSI code page.
+inline constexpr const char* kNoValue = "\x96";
+
 // Words the status line in place of "Normal..." while a set-up problem holds it, in the
 // line's normal colour; and shows "–" in the voltage fields while no reading reaches them.
 class SetupStatusLine final : public TickListener {

@@ -101,6 +101,18 @@ struct MonitorState {
 };
 
 struct Form1;
+struct OptionsEdit;
+
+// Another process drives the chip and this one is its view: what the owner must do or say in
+// its stead.
+class RemoteOwner {
+  public:
+    virtual ~RemoteOwner() = default;
+    // The options dialog's Apply: the owner saves and programs it, or answers why not.
+    virtual void ChangeSettings(const OptionsEdit& edit) = 0;
+    // The About window's technician block: the owner's, and who drives the chip.
+    virtual std::vector<std::string> AboutDetails() const = 0;
+};
 
 // Told after every tick, reachable or not, once the cycle has acted: the views and exports
 // that follow the machine's state without being part of the cycle.
@@ -184,6 +196,7 @@ struct Form1 {
     StartupFindings findings;
     ApplyRecord last_apply;                     // what the applies left in the fans' registers
     std::vector<TickListener*> tick_listeners;  // not owned; each outlives the window
+    RemoteOwner* remote_owner = nullptr;        // not owned; set while this process is a view
     // The history's data folder while its latest write failed; empty while it writes.
     std::string unwritable_data_folder;
 

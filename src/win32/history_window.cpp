@@ -177,6 +177,11 @@ void HistoryWindow::Rebuild() {
     const std::int64_t unit = history::FromRing(view_.span()) ? 1 : 60;
     const int columns = static_cast<int>(std::clamp<std::int64_t>(
         plots_[0].right - plots_[0].left, 1, history::SpanSeconds(view_.span()) / unit));
+    if (ask_span_) {
+        // The last span stays drawn until the owner's answer replaces it.
+        ask_span_(begin, end, columns);
+        return;
+    }
     data_ = history::SpanOf(
         history_.ring(), history_.volts(), begin, end,
         columns, [&]() -> const auto& { return DayRows(begin, end); });
@@ -520,7 +525,21 @@ void HistoryWindow::Save() {
                     kHistoryTitle, MB_OK | MB_ICONWARNING);
 }
 
+void HistoryWindow::AskOwner(AskSpan span, std::function<void()> folder) {
+    ask_span_ = std::move(span);
+    ask_folder_ = std::move(folder);
+}
+
+void HistoryWindow::TakeSpan(const history::SpanData& span) {
+    data_ = span;
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
 void HistoryWindow::OpenFolder() {
+    if (ask_folder_) {
+        ask_folder_();
+        return;
+    }
     const std::string& folder = history_.folder().root;
     files_.MakeFolder(folder);
     ShellExecuteA(hwnd_, "open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);

@@ -35,6 +35,12 @@ class HistoryWindow {
     bool Busy() const { return depth_ > 0; }
     std::size_t HeldBytes() const;  // the rows and columns it keeps for the plots
 
+    // In a view the ring and the data folder are the owner's: the window asks for the span it
+    // draws and for the folder to open, and draws the span once it has arrived.
+    using AskSpan = std::function<void(std::int64_t begin, std::int64_t end, int columns)>;
+    void AskOwner(AskSpan span, std::function<void()> folder);
+    void TakeSpan(const history::SpanData& span);
+
   private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
@@ -73,6 +79,8 @@ class HistoryWindow {
     int mouse_x_ = -1, mouse_y_ = -1;
     int depth_ = 0;
     std::function<void()> idle_;
+    AskSpan ask_span_;
+    std::function<void()> ask_folder_;
 };
 
 }  // namespace kelvane::win32

@@ -6,12 +6,14 @@
 
 #include <string>
 
+#include "app/about_details.h"
 #include "state/open_window.h"
 #include "win32/handles.h"
 #include "win32/main_window.h"
 #include "win32/other_windows.h"
 #include "win32/owner_lock.h"
 #include "win32/program.h"
+#include "win32/view_program.h"
 #include "win32/window_basics.h"
 
 namespace {
@@ -29,8 +31,13 @@ int RunKelvane(HINSTANCE instance) {
     const bool previous = GetLastError() == ERROR_ALREADY_EXISTS;
 
     // Held while this program drives the chip, so that a service started meanwhile waits for it.
+    // Where a service is installed, or another process holds the lock, this one is a view.
     kelvane::win32::OwnerLock owner;
-    if (!previous) owner.Take();
+    if (!previous && (kelvane::win32::ServiceInstalled() || !owner.Take())) {
+        const int code = kelvane::win32::RunView(instance, std::move(mutex));
+        OleUninitialize();
+        return code;
+    }
 
     kelvane::win32::MainView view(instance, previous);
     struct LateWindows : kelvane::OtherWindows {
@@ -60,7 +67,7 @@ int RunKelvane(HINSTANCE instance) {
         OleUninitialize();
         return 1;
     }
-    if (owner.owned()) program.Publish("this window program");
+    if (owner.owned()) program.Publish(kelvane::kThisWindowProgram);
     kelvane::ShowStartupWindow(form);
     view.StartMonitorTimer();
     view.AfterEvent();

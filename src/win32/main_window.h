@@ -42,6 +42,11 @@ class MainView final : public WindowHost, public Surfaces, public AppShell {
     HWND hwnd() const { return hwnd_; }
     // Runs after every event: the real window follows the model, and the tray icon is there.
     void AfterEvent();
+    // A view of another process that drives the chip: its balloons come from the owner.
+    void BecomeView() { tray_status_.LeaveBalloonsToOwner(); }
+    void ShowBalloon(const std::string& title, const std::string& text) {
+        tray_.ShowBalloon(title, text);
+    }
 
     // WindowHost
     void SetTopmost(bool topmost) override;

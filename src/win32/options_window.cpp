@@ -108,6 +108,12 @@ void OptionsWindow::ReportApplyFailure(const std::string& message) {
     MessageBoxA(hwnd_, message.c_str(), "Kelvane", MB_OK | MB_ICONWARNING);
 }
 
+void OptionsWindow::Refused(const std::string& message) {
+    dialog_.ApplyCmdButon.enabled = true;
+    AfterEvent();
+    ReportApplyFailure(message);
+}
+
 OptionsWindow::Binding& OptionsWindow::Add(Kind kind, options::DialogControl& control, HWND parent,
                                            int id, DWORD style, DWORD ex_style) {
     const char* cls = "STATIC";

@@ -41,6 +41,8 @@ class OptionsWindow final : public Form2Host {
     void SetTopmost() override;
     void Close() override;
     void ReportApplyFailure(const std::string& message) override;
+    // The owner refused the change a view's Apply sent: told, and "&Apply" can try again.
+    void Refused(const std::string& message);
 
   private:
     enum class Kind { Label, Button, Check, Option, Slider, Text, List, Frame, Tabs };

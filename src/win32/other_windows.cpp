@@ -53,6 +53,8 @@ struct WindowSet::Impl {
     history::History* history = nullptr;
     FileSystem* history_files = nullptr;
     std::unique_ptr<HistoryWindow> history_window;
+    std::function<void(std::int64_t, std::int64_t, int)> ask_span;
+    std::function<void()> ask_folder;
     std::vector<Which> load_order;
     // A hidden window of ours: a message posted to it runs after the handler that posted it.
     HWND reaper = nullptr;
@@ -125,6 +127,7 @@ HistoryWindow* WindowSet::Impl::History() {
             std::make_unique<HistoryWindow>(instance, form, *history, *history_files, [this] {
                 if (history_unloaded) PostReap();
             });
+        if (ask_span) history_window->AskOwner(ask_span, ask_folder);
     }
     return history_window.get();
 }
@@ -201,6 +204,12 @@ void WindowSet::LoadAndHideAll() {
 void WindowSet::AttachHistory(history::History& history, FileSystem& files) {
     impl_->history = &history;
     impl_->history_files = &files;
+}
+
+void WindowSet::AskOwnerForHistory(std::function<void(std::int64_t, std::int64_t, int)> span,
+                                   std::function<void()> folder) {
+    impl_->ask_span = std::move(span);
+    impl_->ask_folder = std::move(folder);
 }
 
 void WindowSet::UnloadAll() {

@@ -3,6 +3,8 @@
 // and the About window, each loaded on first use.
 #include <windows.h>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "history/history.h"
@@ -37,6 +39,9 @@ class WindowSet final : public OtherWindows {
 
     // The history the History window shows, and where its day files are read.
     void AttachHistory(history::History& history, FileSystem& files);
+    // A view's History window asks the owner (see HistoryWindow::AskOwner).
+    void AskOwnerForHistory(std::function<void(std::int64_t, std::int64_t, int)> span,
+                            std::function<void()> folder);
 
     // The loaded windows, null while not loaded (for the shell's own tests).
     OptionsWindow* options() const;

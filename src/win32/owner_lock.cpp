@@ -11,4 +11,14 @@ bool OwnerLock::Take() {
     return true;
 }
 
+bool ServiceInstalled() {
+    const Owned<SC_HANDLE, CloseServiceHandle> manager(
+        OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return false;
+    const Owned<SC_HANDLE, CloseServiceHandle> service(
+        OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_STATUS));
+    // Access denied: it is there, and not ours to look at.
+    return service || GetLastError() == ERROR_ACCESS_DENIED;
+}
+
 }  // namespace kelvane::win32

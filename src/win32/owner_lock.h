@@ -9,12 +9,17 @@
 namespace kelvane::win32 {
 
 inline constexpr const char* kOwnerLockName = "Global\\Kelvane.Owner";
+inline constexpr const char* kServiceName = "Kelvane";
+
+// Whether the Kelvane service is installed, running or not: then it alone drives the chip.
+bool ServiceInstalled();
 
 class OwnerLock {
   public:
     // True when this process now owns the chip (or already did).
     bool Take();
     bool owned() const { return static_cast<bool>(handle_); }
+    void Release() { handle_.reset(); }
 
   private:
     OwnedHandle handle_;

@@ -8,7 +8,7 @@ import subprocess
 import time
 
 from harness import (MAIN_TITLE, check, is_tick_start, tick_count, trace_fields, trace_ops,
-                     windows_path)
+                     trace_pid, wait_exit, windows_path)
 from test_failsafe import NEWER_WATCHED, QUIET, handed_back_as_applied, write_op
 from test_options import ini_sections
 
@@ -16,6 +16,11 @@ INI = "C:\\Program Files\\Kelvane\\kelvane.ini"
 SERVICE = "C:\\Program Files\\Kelvane\\kelvane-service.exe"
 PROBE = "C:\\probe.exe"
 METRICS = "C:\\metrics\\kelvane.prom"
+LABEL1 = 1301
+VIN = 1100  # the voltage fields, 1100 + input
+WM_COMMAND, MENU_EXIT = "0x111", "2004"
+GONE = "Kelvane service is not running."
+ABOUT_TITLE = "About Kelvane Ver5.07"
 
 
 def sc(k, *args):
@@ -67,6 +72,48 @@ def views_served_answered_and_dropped_without_delaying_ticks(k, metrics):
     check(max(gaps) <= 1500, "a tick waited for a client: %s" % gaps)
 
 
+def start_view(k):
+    """A window program started while the service drives the chip: a view. Its window comes
+    after the start-up's waits and shows the board's state within 2 s."""
+    proc = k.start()
+    check(k.wait_window(timeout=40), "the view's window did not appear")
+    shown = time.time()
+    showing = lambda: (k.child(LABEL1).get("text") == "Normal..." and
+                       k.child(VIN + 1).get("text", "").endswith(" V"))
+    check(k.wait_for(showing, timeout=2, step=0.1) and time.time() - shown <= 2.5,
+          "the view does not show the board's state: %s %s" % (k.child(LABEL1), k.child(VIN + 1)))
+    return proc
+
+
+def views_show_the_state_and_never_reach_the_chip(k, service_pids):
+    proc = start_view(k)
+    view = k.probe("modules", MAIN_TITLE).stdout
+    check("pid=" in view and "module=kelvane.exe" in view.lower(), "no module list: %s" % view)
+    check("brantelvio.dll" not in view.lower(), "the view loaded the driver library: %s" % view)
+    view_pid = k.window().get("pid")
+    # About names the service as the chip's driver, under the service's own details.
+    k.probe("click", MAIN_TITLE, 1012)
+    check(k.wait_window(ABOUT_TITLE, timeout=10), "About did not open in the view")
+    about = k.probe("children", ABOUT_TITLE).stdout
+    check("Chip driven by: Kelvane service, running since " in about and
+          "Chip: id 0x12, revision 8" in about, "the view's About: %s" % about)
+    k.probe("post", ABOUT_TITLE, "0x10", "0", "0")  # WM_CLOSE
+    # A board change reaches the view through the service: +5 V held at raw 100 reads 2.69 V.
+    k.describe_board(QUIET + "[Hold]\n22=100\n")
+    check(k.wait_for(lambda: k.child(VIN + 2).get("text") == "2.69 V", timeout=10, step=0.2),
+          "the board change did not reach the view: %s" % k.child(VIN + 2))
+    pids = {trace_pid(line) for line in k.trace_lines()}
+    check(pids == service_pids, "a process other than the service drove the chip: %s, view %s"
+          % (pids, view_pid))
+    # The tray's Exit ends the view, and only the view.
+    k.probe("post", MAIN_TITLE, WM_COMMAND, MENU_EXIT, "0")
+    check(wait_exit(proc), "the tray's Exit did not end the view")
+    before = tick_count(k)
+    check(k.wait_for(lambda: tick_count(k) >= before + 3, timeout=10),
+          "the service stopped ticking when the view ended")
+    k.describe_board(QUIET)
+
+
 def test_service_protects_with_no_window_and_hands_back_at_stop(k):
     k.describe_board(QUIET)
     # services.exe gives the service none of this environment: the registry names the board.
@@ -102,6 +149,8 @@ def test_service_protects_with_no_window_and_hands_back_at_stop(k):
           "the metrics file lacks the state: %s" % text[:300])
     check('owner="service"} 1\n' in text, "kelvane_info does not name the service: %s" % text)
     views_served_answered_and_dropped_without_delaying_ticks(k, metrics)
+    views_show_the_state_and_never_reach_the_chip(k, pids)
+    view = start_view(k)
 
     check(sc(k, "stop", "Kelvane").returncode == 0, "sc stop failed")
     stopped = k.wait_for(lambda: "STOPPED" in sc(k, "query", "Kelvane").stdout, timeout=20)
@@ -110,6 +159,36 @@ def test_service_protects_with_no_window_and_hands_back_at_stop(k):
     ended = len(k.trace_lines())
     time.sleep(2)
     check(len(k.trace_lines()) == ended, "the chip was reached after the hand-back")
+    # The view stays, says so, and never takes the chip over while the service is installed.
+    check(k.wait_for(lambda: k.child(LABEL1).get("text") == GONE, timeout=5),
+          "the view does not say that the service is gone: %s" % k.child(LABEL1))
+    check(view.poll() is None, "the view ended with the service")
+    time.sleep(2)
+    check(len(k.trace_lines()) == ended, "the view reached the chip")
 
 
-CASES = [test_service_protects_with_no_window_and_hands_back_at_stop]
+def test_view_without_a_service_takes_the_chip_over_when_its_owner_ends(k):
+    # A window program in another session owns the chip: here the probe holds its lock.
+    k.describe_board(QUIET)
+    holder = k.start(PROBE, "owner-lock", "25")
+    time.sleep(4)
+    check(holder.poll() is None, "the probe could not hold the owner lock")
+    view = k.start()
+    check(k.wait_window(timeout=40), "the view's window did not appear")
+    check(k.wait_for(lambda: k.child(LABEL1).get("text") == GONE, timeout=3),
+          "the view does not say that no owner answers: %s" % k.child(LABEL1))
+    check(holder.poll() is None, "the owner lock went before the view was seen")
+    check(k.trace_lines() == [], "the view reached the chip: %s" % k.trace_lines()[:3])
+    # The owner ends: the view starts Kelvane again, which drives the chip as the owner.
+    check(wait_exit(holder, timeout=40), "the probe did not let go of the owner lock")
+    check(wait_exit(view, timeout=10), "the view did not hand over to a new owner")
+    check(k.wait_for(lambda: tick_count(k) >= 3, timeout=60), "no owner ticks after the view")
+    check(k.wait_for(lambda: k.child(LABEL1).get("text") == "Normal...", timeout=20),
+          "the new owner's window: %s" % k.child(LABEL1))
+    pids = {trace_pid(line) for line in k.trace_lines()}
+    check(len(pids) == 1, "more than one process drove the chip: %s" % pids)
+    check(k.probe("count", MAIN_TITLE).stdout.strip() == "1", "not one window after the hand-over")
+
+
+CASES = [test_service_protects_with_no_window_and_hands_back_at_stop,
+         test_view_without_a_service_takes_the_chip_over_when_its_owner_ends]

@@ -249,12 +249,13 @@ int PrintFit(HWND hwnd) {
 
 int Usage() {
     std::fputs(
-        "probe list | tooltips | count TITLE | window TITLE | wait TITLE MS | gone TITLE MS | children TITLE\n"
+        "probe list | tooltips | count TITLE | window TITLE | modules TITLE | wait TITLE MS | gone TITLE MS | children TITLE\n"
         "      child TITLE ID | click TITLE ID | command TITLE ID | trackbar TITLE ID\n"
         "      settrackbar TITLE ID POS | tabs TITLE | selecttab TITLE INDEX | hotkeys-free\n"
         "      pixel TITLE ID X Y | button TITLE ID | listbox TITLE ID | focus TITLE ID\n"
         "      key TITLE ID VK | type TITLE ID TEXT\n"
         "      class CLASS | trayicon TITLE ID [UID] | above TITLE OTHER | lock PATH SECONDS\n"
+        "      owner-lock SECONDS\n"
         "      fit TITLE | resources TITLE | roundtrip TITLE MS | post TITLE MESSAGE WPARAM LPARAM\n"
         "      postwhen FILE TITLE MESSAGE WPARAM LPARAM\n"
         "      pipe-read MS | pipe-garbage MS | pipe-hold MS | pipe-settings MS S0 |\n"
@@ -464,6 +465,15 @@ int main(int argc, char** argv) {
         std::printf("%zu\n", WindowsTitled(title).size());
         return 0;
     }
+    if (verb == "owner-lock") {
+        // Holds the lock that names the chip's owner, as a window program in another session
+        // would, for SECONDS.
+        HANDLE lock = CreateMutexA(nullptr, FALSE, "Global\\Kelvane.Owner");
+        if (!lock || GetLastError() == ERROR_ALREADY_EXISTS) return 1;
+        Sleep(static_cast<DWORD>(std::atoi(title.c_str())) * 1000);
+        CloseHandle(lock);
+        return 0;
+    }
     if (verb == "lock") {
         // Holds PATH open without sharing, as another program writing it would.
         const int seconds = argc > 3 ? std::atoi(argv[3]) : 30;
@@ -496,6 +506,40 @@ int main(int argc, char** argv) {
     }
     if (verb == "window") {
         PrintWindow(hwnd);
+        return 0;
+    }
+    if (verb == "modules") {
+        // The libraries loaded in the window's process, one base name a line.
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+        HMODULE modules[512];
+        DWORD bytes = 0;
+        if (!process || !EnumProcessModules(process, modules, sizeof modules, &bytes)) return 1;
+        std::printf("pid=%lu\n", pid);
+        for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 512; ++i) {
+            char name[MAX_PATH] = {};
+            if (GetModuleBaseNameA(process, modules[i], name, sizeof name))
+                std::printf("module=%s\n", name);
+        }
+        CloseHandle(process);
+        return 0;
+    }
+    if (verb == "modules") {
+        // The libraries loaded in the window's process, one base name a line.
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+        HMODULE modules[512];
+        DWORD bytes = 0;
+        if (!process || !EnumProcessModules(process, modules, sizeof modules, &bytes)) return 1;
+        std::printf("pid=%lu\n", pid);
+        for (DWORD i = 0; i < bytes / sizeof(HMODULE); ++i) {
+            char name[MAX_PATH] = {};
+            if (GetModuleBaseNameA(process, modules[i], name, sizeof name))
+                std::printf("module=%s\n", name);
+        }
+        CloseHandle(process);
         return 0;
     }
     if (verb == "roundtrip") {

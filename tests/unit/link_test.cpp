@@ -3,6 +3,8 @@
 #include <string>
 
 #include "app/about_details.h"
+#include "app/about_dialog.h"
+#include "app/startup.h"
 #include "app/tray_status.h"
 #include "board/board.h"
 #include "link/authorisation.h"
@@ -12,9 +14,13 @@
 #include "link/owner_desk.h"
 #include "link/published_state.h"
 #include "link/state_publisher.h"
+#include "link/view_link.h"
 #include "link/view_relay.h"
 #include "monitor/monitor_cycle.h"
 #include "monitor/readout.h"
+#include "options/form2.h"
+#include "setup/setup_problem.h"
+#include "state/status_line.h"
 #include "support/fakes.h"
 
 namespace kelvane {
@@ -216,6 +222,173 @@ TEST(LinkState, ViewShowsWhatTheOwnerShowsWithinTheSizeBound) {
     EXPECT_FALSE(DecodeState(payload.substr(0, payload.size() - 1)));
     EXPECT_FALSE(DecodeState(payload + "x"));
 }
+// What the view's session was asked to do.
+struct RecordingShell : ViewShell {
+    std::vector<Frame> sent;
+    int shown = 0;
+    std::vector<std::string> balloons, refusals, folders;
+    std::vector<history::SpanData> spans;
+    void Send(std::string frame) override { sent.push_back(Only(frame)); }
+    void ShowModel() override { ++shown; }
+    void ShowBalloon(const std::string& title, const std::string& text) override {
+        balloons.push_back(title + ": " + text);
+    }
+    void SettingsRefused(const std::string& message) override { refusals.push_back(message); }
+    void SpanArrived(const history::SpanData& span) override { spans.push_back(span); }
+    void OpenDataFolder(const std::string& folder) override { folders.push_back(folder); }
+};
+
+struct QuietDialogs : Form2Host, AboutHost {
+    std::vector<std::string> reports;
+    void SetTopmost() override {}
+    void Close() override {}
+    void ReportApplyFailure(const std::string& message) override { reports.push_back(message); }
+    void SetTopmost(bool) override {}
+    void Unload() override {}
+    void CopyToClipboard(const std::string&) override {}
+};
+
+TEST(LinkView, ViewFollowsTheOwnerSendsItsChangesAndSaysWhenTheOwnerIsGone) {
+    OwnerAndView t;
+    Form1& v = t.view.form;
+    RecordingShell shell;
+    ViewLink view(v, shell);
+    v.remote_owner = &view;
+    auto take = [&](const std::string& bytes) { return view.Take(Only(bytes)); };
+
+    // The view's own start: the session's steps and the window's shell, never the chip.
+    t.view.files.files[kProgTxt] = "C:\\POS\r\n";
+    testing::NullShell session;
+    EXPECT_TRUE(StartView(v, session).keep_running);
+    EXPECT_EQ(t.view.processes.started.size(), 1u);  // GetUser.exe
+    EXPECT_TRUE(v.HotKeyShowRegistered && v.window.close_greyed);
+    v.window.visible = true;
+
+    // Greeting and a tick: the view shows what the owner shows; a skin picture this process
+    // cannot load leaves the design picture.
+    t.f.window.Logo.picture = "C:\\gone\\logo.bmp";
+    t.f.window.picture = "C:\\skin\\background.jpg";
+    t.view.host.loadable_pictures = {t.f.window.picture};
+    EXPECT_TRUE(take(Encode(LayoutMessage{t.f.window, t.f.settings})));
+    EXPECT_TRUE(view.has_layout());
+    EXPECT_EQ(v.window.picture, t.f.window.picture);
+    EXPECT_EQ(v.window.Logo.picture, "");
+    EXPECT_TRUE(take(Encode(AboutMessage{"this window program", {"Chip: X", "Port: 0x295"}})));
+    const int shown = shell.shown;
+    EXPECT_TRUE(take(t.Published()));
+    EXPECT_GT(shell.shown, shown);
+    EXPECT_EQ(v.window.Label1.caption, t.f.window.Label1.caption);
+    EXPECT_EQ(v.monitor.temps, t.f.monitor.temps);
+    EXPECT_GT(t.view.surfaces.invalidations, 0);
+    // The status line's colour travels with every tick, not only with the greeting.
+    SetStatusLine(t.f, StatusLine::Fault, kStatusRed, "The CPU fan is out of order.");
+    EXPECT_TRUE(take(t.Published()));
+    EXPECT_EQ(v.window.Label1.back_color, kStatusRed);
+    for (int n = 0; n < 3; ++n)
+        EXPECT_TRUE(SamePixels(t.view.surfaces.LedPic(n), t.owner.surfaces.LedPic(n))) << n;
+    QuietDialogs dialogs;
+    Dialog about(v, dialogs);
+    about.Form_Load();
+    EXPECT_EQ(about.details, (std::vector<std::string>{"Chip: X", "Port: 0x295",
+                                                       "Chip driven by: this window program"}));
+    // The owner's own About says that it drives the chip.
+    Dialog owner_about(t.f, dialogs);
+    owner_about.Form_Load();
+    EXPECT_EQ(owner_about.details.back(), "Chip driven by: this window program");
+    EXPECT_EQ(owner_about.details.front(), AboutDetails(t.f).front());
+
+    // The owner's window operations, performed in this session.
+    v.window.visible = false;
+    EXPECT_TRUE(take(Encode(WindowOpMessage{WindowOpKind::RestoreMain, false, "", ""})));
+    EXPECT_TRUE(v.window.visible && v.opened_by_alarm);
+    EXPECT_EQ(t.view.host.topmost_calls.back(), true);
+    EXPECT_TRUE(take(Encode(WindowOpMessage{WindowOpKind::OpenWarning, false, "CPU hot", ""})));
+    EXPECT_EQ(t.view.windows.calls.back(), "ShowErrorWindow");
+    EXPECT_EQ(v.monitor.g_ErrorMsg, "CPU hot");
+    EXPECT_TRUE(take(Encode(WindowOpMessage{WindowOpKind::Topmost, false, "", ""})));
+    EXPECT_FALSE(v.opened_by_alarm);
+    EXPECT_EQ(t.view.host.topmost_calls.back(), false);
+    EXPECT_EQ(t.view.windows.calls.back(), "LowerErrorWindow");
+    const std::string wave = "C:\\Program Files\\Kelvane\\alarm.wav";
+    EXPECT_TRUE(take(EncodeWaveAlarm(wave)));
+    EXPECT_TRUE(take(EncodeWaveAlarm("")));
+    EXPECT_EQ(t.view.sound.played, std::vector<std::string>{wave});
+    // A balloon only where the window is out of sight.
+    EXPECT_TRUE(take(Encode(BalloonMessage{"Kelvane", "fan"})));
+    v.window.visible = false;
+    EXPECT_TRUE(take(Encode(BalloonMessage{"Kelvane", "fan"})));
+    EXPECT_EQ(shell.balloons, std::vector<std::string>{"Kelvane: fan"});
+
+    // The dialog's Apply goes to the owner, not to the chip; a refusal is told and brings the
+    // owner's settings back.
+    OptionsShared shared;
+    Form2 options(v, shared, dialogs);
+    options.Form_Load(15360, 11520);
+    options.DisplayScaleOpt_Click(1);
+    options.ApplyCmdButon_Click();
+    EXPECT_TRUE(dialogs.reports.empty());
+    EXPECT_FALSE(options.ApplyCmdButon.enabled);
+    ASSERT_EQ(shell.sent.size(), 1u);
+    EXPECT_EQ(shell.sent[0].type, static_cast<std::uint16_t>(MessageType::SettingsChangeRequest));
+    const auto change = DecodeSettingsChange(shell.sent[0].payload);
+    ASSERT_TRUE(change);
+    EXPECT_EQ(change->display_scale, 1);
+    EXPECT_EQ(change->fans[1].TmpAlarm, 40);
+    const std::string refused = "Only an administrator can change Kelvane's settings.";
+    EXPECT_TRUE(take(Encode(SettingsAnswer{false, refused})));
+    EXPECT_EQ(shell.refusals, std::vector<std::string>{refused});
+    EXPECT_EQ(v.settings.g_DisplayScale, t.f.settings.g_DisplayScale);
+    EXPECT_TRUE(take(Encode(SettingsAnswer{true, ""})));
+    EXPECT_EQ(shell.refusals.size(), 1u);
+
+    // History: the span and the data folder are the owner's.
+    view.RequestSpan(100, 4200, kMaxSpanColumns);
+    view.RequestDataFolder();
+    ASSERT_EQ(shell.sent.size(), 3u);
+    const auto request = DecodeSpanRequest(shell.sent[1].payload);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->columns, kMaxSpanColumns);
+    EXPECT_EQ(shell.sent[2].type, static_cast<std::uint16_t>(MessageType::DataFolderRequest));
+    history::SpanData span{100, 4200, std::vector<history::Column>(2048), 0};
+    for (history::Column& c : span.columns) c.stat.fill({true, 1, 2, 3});  // many frames
+    span.columns[2047].stat[0].mean = 2.5;
+    const std::string reply = EncodeSpanReply(span);
+    FrameReader replies;
+    replies.Feed(reply);
+    int frames = 0;
+    while (const auto frame = replies.Next()) {
+        EXPECT_TRUE(shell.spans.empty());
+        EXPECT_TRUE(view.Take(*frame));
+        ++frames;
+    }
+    EXPECT_GT(frames, 1);
+    ASSERT_EQ(shell.spans.size(), 1u);
+    EXPECT_EQ(shell.spans[0].columns.size(), 2048u);
+    EXPECT_EQ(shell.spans[0].columns[2047].stat[0].mean, 2.5);
+    EXPECT_TRUE(take(EncodeDataFolderReply("C:\\ProgramData\\Kelvane")));
+    EXPECT_EQ(shell.folders, std::vector<std::string>{"C:\\ProgramData\\Kelvane"});
+
+    // What a view never takes: a request's type, a cut payload.
+    EXPECT_FALSE(take(EncodeDataFolderRequest()));
+    const Frame state = Only(t.Published());
+    EXPECT_FALSE(view.Take({state.type, state.payload.substr(1)}));
+    EXPECT_FALSE(take(EncodeFrame(77, "")));
+
+    // The owner goes: the status line says so as a set-up problem would, and no voltage passes
+    // for a reading.
+    view.OwnerGone();
+    EXPECT_EQ(v.window.Label1.caption, "Kelvane service is not running.");
+    EXPECT_EQ(v.monitor.status_line, StatusLine::SetupProblem);
+    EXPECT_EQ(v.window.Label1.back_color, kStatusBlue);
+    for (const Control& field : v.window.TempLabel) EXPECT_EQ(field.caption, kNoValue);
+    EXPECT_EQ(view.AboutDetails(), std::vector<std::string>{kOwnerGoneText});
+    // And back: the next greeting and tick restore the owner's words.
+    EXPECT_TRUE(take(t.Published()));
+    EXPECT_EQ(v.window.Label1.caption, t.f.window.Label1.caption);
+
+    EXPECT_TRUE(t.view_board.accesses().empty());
+}
+
 TEST(LinkMessages, RequestsAndRepliesRoundTripAndRefuseNonsense) {
     SettingsChange change;
     change.fans[1].Mode = 1;

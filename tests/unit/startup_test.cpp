@@ -123,7 +123,8 @@ TEST_F(StartupFixture, MissingProgTxtOrGetUserIsFatalBeforeAnyChipAccess) {
     EXPECT_TRUE(board.accesses().empty());
     // Its view, in a session, says the same of a missing c:\prog.txt.
     rig.files.files.erase(kProgTxt);
-    r = StartCompanions(rig.files, rig.processes, f.program_folder);
+    shell.companions = true;
+    r = StartView(f, shell);
     EXPECT_FALSE(r.keep_running);
     EXPECT_NE(r.fatal_message.find("prog.txt"), std::string::npos);
     EXPECT_TRUE(rig.processes.started.empty());
@@ -158,7 +159,8 @@ TEST_F(StartupFixture, FailingGateEndsBeforeAnyRegisterIsRead) {
     EXPECT_TRUE(service.fatal_message.empty());
     EXPECT_TRUE(rig.processes.started.empty());
     EXPECT_TRUE(board.accesses().empty());
-    const LoadResult view = StartCompanions(rig.files, rig.processes, f.program_folder);
+    shell.companions = true;
+    const LoadResult view = StartView(f, shell);
     EXPECT_FALSE(view.keep_running);
     EXPECT_TRUE(view.fatal_message.empty());
     EXPECT_EQ(rig.processes.started,
@@ -166,7 +168,7 @@ TEST_F(StartupFixture, FailingGateEndsBeforeAnyRegisterIsRead) {
     // With the set file in place the view goes on, having started GetUser.exe only.
     rig.files.files[kTool + "term01.set"] = "1";
     rig.processes.started.clear();
-    EXPECT_TRUE(StartCompanions(rig.files, rig.processes, f.program_folder).keep_running);
+    EXPECT_TRUE(StartView(f, shell).keep_running);
     EXPECT_EQ(rig.processes.started, std::vector<std::string>{kTool + "GetUser.exe"});
 }
 
