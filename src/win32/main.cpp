@@ -40,17 +40,7 @@ int RunKelvane(HINSTANCE instance) {
     }
 
     kelvane::win32::MainView view(instance, previous);
-    struct LateWindows : kelvane::OtherWindows {
-        kelvane::OtherWindows* target = nullptr;
-        void ShowErrorWindow() override { target->ShowErrorWindow(); }
-        void ShowOptions() override { target->ShowOptions(); }
-        void ShowAbout() override { target->ShowAbout(); }
-        void ShowHistory() override { target->ShowHistory(); }
-        void LoadAndHideAll() override { target->LoadAndHideAll(); }
-        void UnloadAll() override { target->UnloadAll(); }
-        void RaiseUsersWindows() override { target->RaiseUsersWindows(); }
-        void LowerErrorWindow() override { target->LowerErrorWindow(); }
-    } windows;
+    kelvane::win32::LateWindows windows;
     kelvane::win32::Program program({view, view, windows});
     kelvane::Form1& form = program.form();
     kelvane::win32::WindowSet others(instance, form);

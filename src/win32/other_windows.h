@@ -54,4 +54,18 @@ class WindowSet final : public OtherWindows {
     std::unique_ptr<Impl> impl_;
 };
 
+// The other windows as the form sees them before they exist: the windows need the form, and
+// the form is built with this, which passes every call on once `target` is set.
+struct LateWindows final : OtherWindows {
+    OtherWindows* target = nullptr;
+    void ShowErrorWindow() override { target->ShowErrorWindow(); }
+    void ShowOptions() override { target->ShowOptions(); }
+    void ShowAbout() override { target->ShowAbout(); }
+    void ShowHistory() override { target->ShowHistory(); }
+    void LoadAndHideAll() override { target->LoadAndHideAll(); }
+    void UnloadAll() override { target->UnloadAll(); }
+    void RaiseUsersWindows() override { target->RaiseUsersWindows(); }
+    void LowerErrorWindow() override { target->LowerErrorWindow(); }
+};
+
 }  // namespace kelvane::win32

@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <memory>
 #include <string>
 
 #include "app/shell_actions.h"
@@ -137,18 +138,7 @@ class View final : public link::ViewShell {
     WaveSound sound_;
     JobThread tune_thread_;
     MainView main_{instance_, false};
-    // The windows are built after the form, which they need; the form reaches them through this.
-    struct LateWindows : OtherWindows {
-        OtherWindows* target = nullptr;
-        void ShowErrorWindow() override { target->ShowErrorWindow(); }
-        void ShowOptions() override { target->ShowOptions(); }
-        void ShowAbout() override { target->ShowAbout(); }
-        void ShowHistory() override { target->ShowHistory(); }
-        void LoadAndHideAll() override { target->LoadAndHideAll(); }
-        void UnloadAll() override { target->UnloadAll(); }
-        void RaiseUsersWindows() override { target->RaiseUsersWindows(); }
-        void LowerErrorWindow() override { target->LowerErrorWindow(); }
-    } windows_;
+    LateWindows windows_;
     Services services_;
     Form1 form_;
     WindowSet others_;
