@@ -34,6 +34,9 @@ struct ProgramHost {
     WindowHost& host;
     Surfaces& surfaces;
     OtherWindows& windows;
+    // The window program the Run value starts (without ".exe"): this one, or, for a service,
+    // the window program beside it.
+    std::string window_program = ExecutableBaseName();
 };
 
 class Program {

@@ -128,7 +128,7 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
     }
 
     kelvane::win32::Headless headless;
-    kelvane::win32::Program program({headless, headless, headless});
+    kelvane::win32::Program program({headless, headless, headless, "kelvane"});
     const kelvane::LoadResult loaded = program.Load(headless);
     if (!loaded.keep_running) {
         // A broken installation was told in the Event Log; the hand-over to quick.exe is a
