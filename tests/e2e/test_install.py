@@ -9,8 +9,8 @@ import tempfile
 import time
 import zipfile
 
-from harness import (MAIN_TITLE, ROOT, check, restart_clean, tick_count, trace_pid,
-                     windows_path)
+from harness import (MAIN_TITLE, ROOT, check, keep_services_up, restart_clean, tick_count,
+                     trace_pid, windows_path)
 
 PACKAGES = os.path.join(ROOT, "build", "win32", "packages")
 MSI = os.path.join(PACKAGES, "kelvane-5.07.msi")
@@ -64,21 +64,6 @@ def products(k):
         elif line.startswith("HKEY"):
             name = None
     return versions
-
-
-def keep_server_up(k):
-    """Wine ends its services with the last ordinary process; a persistent server keeps the
-    one the package starts running, once the server the commands before it left has gone.
-    The trace starts anew, for the calls of the service to come."""
-    subprocess.run(["wineserver", "-w"], env=k.env(), timeout=60)
-    if os.path.exists(k.trace):
-        os.remove(k.trace)
-    # Returns once the server listens; it fails while another one still serves the prefix.
-    subprocess.run(["wineserver", "-p"], env=k.env(), timeout=60, check=True)
-    # The server's own processes start with the next command and live on with it: not with
-    # the output of a command that the test reads to its end.
-    subprocess.run(["wine", "cmd", "/c", "exit"], env=k.env(), stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, timeout=60)
 
 
 def service_state(k):
@@ -162,7 +147,7 @@ def test_packages_install_upgrade_and_remove_cleanly(k):
     # simulated board's trace.
     k.run_windows("reg", "add", BOARD_KEY, "/v", "Trace", "/t", "REG_SZ", "/d",
                   windows_path(k.trace), "/f", check=True)
-    keep_server_up(k)
+    keep_services_up(k)
     msiexec(k, "/i", windows_path(MSI), "/qn", "ADDLOCAL=ALL")
     added = tree(k.drive_c) - before
     docs = [os.path.join("docs", f)
@@ -259,7 +244,7 @@ def test_packages_install_upgrade_and_remove_cleanly(k):
     for old in ("settings", "fleet"):
         k.write(PROGRAM + "docs\\%s.txt" % old, b"the guide under its old name\r\n")
     # Without SERVICE, the upgrade moves the terminal to the service.
-    keep_server_up(k)
+    keep_services_up(k)
     msiexec(k, "/i", windows_path(newer), "/qn", "ADDLOCAL=ALL", "METRICSFILE=" + METRICS_FILE)
     check(products(k) == ["5.7.99"], "after the upgrade installed: %s" % products(k))
     check_service_drives_the_chip(k)
@@ -302,9 +287,14 @@ def test_packages_install_upgrade_and_remove_cleanly(k):
     check(k.reg_query(SOURCE_KEY, "EventMessageFile") is None, "event source left")
     check(products(k) == [], "still listed: %s" % products(k))
 
-    # A reinstall finds the site's settings and gets the metrics file back by METRICSFILE.
-    msiexec(k, "/i", windows_path(MSI), "/qn", "METRICSFILE=" + METRICS_FILE)
-    check_text_file(k, edited, METRICS_FILE)
+    # A reinstall finds the site's settings and gets the metrics file back by METRICSFILE;
+    # AUTOSTART=0 switches the site's autostart off, and a Run value left from before goes.
+    k.run_windows("reg", "add", RUN_KEY, "/v", "Kelvane", "/d", "C:\\old\\kelvane.exe", "/f",
+                  check=True)
+    msiexec(k, "/i", windows_path(MSI), "/qn", "METRICSFILE=" + METRICS_FILE, "AUTOSTART=0")
+    check_text_file(k, edited.replace(b"ExecuteAtStartup=2", b"ExecuteAtStartup=0"),
+                    METRICS_FILE)
+    check(k.reg_query(RUN_KEY, "Kelvane") is None, "AUTOSTART=0 left the Run value")
     wait_running(k)
     # A removal with nothing to clean up (no Run value, no metrics file written) says nothing.
     msiexec(k, "/x", windows_path(MSI), "/qn")
