@@ -136,6 +136,14 @@ def test_packages_install_upgrade_and_remove_cleanly(k):
     check(not [n for n in names if n.lower().endswith(FOREIGN)], "zip carries %s" % names)
     check("Kelvane/brantelvio.dll" not in names, "zip puts the simulated driver in the folder")
 
+    # Wine's installer never chooses a transitive component anew, so the package's tables
+    # show what lets a reinstall on Windows switch between the service and the window program.
+    components = subprocess.run(["msiinfo", "export", MSI, "Component"], check=True,
+                                capture_output=True, text=True).stdout
+    service = [row.split("\t") for row in components.splitlines() if row.startswith("Service\t")]
+    check(len(service) == 1 and int(service[0][3]) & 64 and service[0][4] == 'SERVICE <> "0"',
+          "the service's component is not chosen by SERVICE at every install: %s" % service)
+
     # A terminal before Kelvane: prog.txt and the fan tool, no program folder.
     shutil.rmtree(k.c_path(PROGRAM))
     k.write("C:\\hwm.txt", "history before\r\n")
