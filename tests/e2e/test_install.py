@@ -79,6 +79,11 @@ def wait_running(k):
           "the service is not running: %s" % service_state(k))
 
 
+def runs_window_program(run):
+    """Whether a Run value query gives kelvane.exe as Kelvane writes it: the path in quotes."""
+    return re.search(r'REG_SZ\s+%s\n' % re.escape('"%skelvane.exe"' % PROGRAM), run or "")
+
+
 def check_service_drives_the_chip(k):
     """The service alone drives the chip, with no window program, and starts the window
     program at logon: the Run value names kelvane.exe, as Kelvane writes it."""
@@ -88,10 +93,8 @@ def check_service_drives_the_chip(k):
     pids = {trace_pid(line) for line in k.trace_lines()}
     check(len(pids) == 1, "more than one process drove the chip: %s" % pids)
     check(k.probe("count", MAIN_TITLE).stdout.strip() == "0", "a window program is running")
-    run = k.reg_query(RUN_KEY, "Kelvane") or ""
-    check(re.search(r'REG_SZ\s+%s\n' % re.escape('"%skelvane.exe"' % PROGRAM), run),
-          "the Run value does not start the window program: %r" % run)
-    return pids.pop()
+    run = k.reg_query(RUN_KEY, "Kelvane")
+    check(runs_window_program(run), "the Run value does not start the window program: %r" % run)
 
 
 def check_service_gone(k):
@@ -216,9 +219,8 @@ def test_packages_install_upgrade_and_remove_cleanly(k):
     check(service_state(k) is None, "SERVICE=0 installed the service")
     check(not os.path.exists(k.program_file("kelvane-service.exe")), "SERVICE=0 installed its file")
     check(k.read(PROGRAM + "kelvane.ini") == ini, "the install changed the site's kelvane.ini")
-    run = k.reg_query(RUN_KEY, "Kelvane") or ""
-    check(re.search(r'REG_SZ\s+%s\n' % re.escape('"%skelvane.exe"' % PROGRAM), run),
-          "the install did not follow the site's autostart: %r" % run)
+    run = k.reg_query(RUN_KEY, "Kelvane")
+    check(runs_window_program(run), "the install did not follow the site's autostart: %r" % run)
     restart_clean(k)
 
     # The technician turns autostart on by hand; the program, started from its installed
@@ -265,10 +267,9 @@ def test_packages_install_upgrade_and_remove_cleanly(k):
     check_text_file(k, edited, METRICS_FILE)
     wait_running(k)
     check(os.path.exists(k.program_file("brantelvio.dll")), "the upgrade lost the driver")
-    # As Kelvane writes it: the path in quotes, whichever version wrote it last.
-    run = k.reg_query(RUN_KEY, "Kelvane") or ""
-    check(re.search(r'REG_SZ\s+%s\n' % re.escape('"%skelvane.exe"' % PROGRAM), run),
-          "the upgrade lost the Run value: %r" % run)
+    # As Kelvane writes it, whichever version wrote it last.
+    run = k.reg_query(RUN_KEY, "Kelvane")
+    check(runs_window_program(run), "the upgrade lost the Run value: %r" % run)
 
     # The uninstall removes the metrics file the installation set, and only that one; it
     # keeps the site's settings and the history.
