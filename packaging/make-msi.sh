@@ -1,18 +1,23 @@
 #!/bin/sh
 # Usage: packaging/make-msi.sh OUT.msi VERSION DISPLAY_VERSION KELVANE_EXE BRANTELVIO_DLL
+#                              SERVICE_EXE INSTALL_ACTIONS_DLL
 # Builds the Windows Installer package from packaging/kelvane.wxs with wixl, then adds to
 # its tables what wixl's subset of WiX cannot say.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-out=$1 version=$2 display=$3 exe=$4 board=$5
+out=$1 version=$2 display=$3 exe=$4 board=$5 service=$6 actions=$7
 mkdir -p "$(dirname "$out")"
 out=$(cd "$(dirname "$out")" && pwd)/$(basename "$out")
 tmp="$out.tmp"
 stage="$out.stage"
 rm -rf "$tmp" "$stage"
 mkdir -p "$stage/docs"
-cp "$here/kelvane.wxs" "$exe" "$board" "$root/dist/kelvane.ini" "$stage/"
+cp "$here/kelvane.wxs" "$exe" "$board" "$service" "$actions" "$stage/"
+# The package starts Kelvane at logon by default (AUTOSTART): its settings file says so from
+# the start, so that a fresh installation needs no write and a kept file keeps its choice.
+sed 's/^ExecuteAtStartup=0\r*$/ExecuteAtStartup=2\r/' "$root/dist/kelvane.ini" >"$stage/kelvane.ini"
+grep -q '^ExecuteAtStartup=2' "$stage/kelvane.ini"
 # Notepad on the older Windows versions shows LF-only text as one line.
 crlf() { sed 's/\r*$/\r/' "$1" >"$2"; }
 crlf "$root/docs/install.md" "$stage/docs/install.txt"
@@ -50,7 +55,10 @@ q "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`DirProperty\`, \`I
 # Administrators, modify for Users (Windows Installer 5, Windows 7 and later).
 q "CREATE TABLE \`MsiLockPermissionsEx\` (\`MsiLockPermissionsEx\` CHAR(72) NOT NULL, \`LockObject\` CHAR(72) NOT NULL, \`Table\` CHAR(32) NOT NULL, \`SDDLText\` LONGCHAR NOT NULL, \`Condition\` CHAR(255) PRIMARY KEY \`MsiLockPermissionsEx\`)"
 q "INSERT INTO \`MsiLockPermissionsEx\` (\`MsiLockPermissionsEx\`, \`LockObject\`, \`Table\`, \`SDDLText\`) VALUES ('MetricsRights', 'METRICSDIR', 'CreateFolder', 'D:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)')"
-q "UPDATE \`Property\` SET \`Value\` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;METRICSFILE' WHERE \`Property\` = 'SecureCustomProperties'"
+# The service component is chosen by SERVICE at every install (transitive, 64), so that a
+# reinstall or an upgrade can switch the terminal between the service and the window program.
+q "UPDATE \`Component\` SET \`Attributes\` = 64, \`Condition\` = 'SERVICE <> \"0\"' WHERE \`Component\` = 'Service'"
+q "UPDATE \`Property\` SET \`Value\` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;METRICSFILE;SERVICE;AUTOSTART' WHERE \`Property\` = 'SecureCustomProperties'"
 # Remove the old version only after the new one is in place, so that components the two
 # share (the settings file above all) are handed over instead of removed and laid anew.
 q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 6650 WHERE \`Action\` = 'RemoveExistingProducts'"

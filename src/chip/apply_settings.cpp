@@ -6,11 +6,10 @@
 
 #include "base/rounding.h"
 #include "base/runtime_error.h"
+#include "chip/autostart.h"
 
 namespace kelvane {
 namespace {
-
-constexpr const char* kRunValueName = "Kelvane";
 
 // Whether every key reached the file.
 bool SaveSettings(const ApplyContext& c) {
@@ -191,12 +190,8 @@ void ApplySettings(const ApplyContext& c, i16 save, const ApplyScope& scope,
     }
     if (scope.topmost) c.window.SetTopmost(IsTrue(c.settings.g_DisplayOnTop));
     if (!scope.autostart) return;
-    if (c.settings.g_ExecuteAtStartup & 2) {
-        // Quoted: the program folder usually holds a blank.
-        result.run_value_set = c.registry.SetRunValue(kRunValueName, "\"" + c.program_path + "\"");
-    } else {
-        result.run_value_set = c.registry.DeleteRunValue(kRunValueName);
-    }
+    result.run_value_set =
+        ApplyAutostart(c.registry, c.settings.g_ExecuteAtStartup, c.program_path);
 }
 
 }  // namespace kelvane

@@ -1,14 +1,10 @@
 // The "Advanced" page: temperature scale, topmost, the warning sound and starting with
 // Windows. The sound and autostart values share one layout: bit 1 switches the feature on,
 // bit 0 keeps the choice, which survives while the feature is off.
+#include "chip/autostart.h"
 #include "options/form2.h"
 
 namespace kelvane {
-namespace {
-
-i16 FeatureBits(int on, int choice) { return static_cast<i16>(2 * on + choice); }
-
-}  // namespace
 
 void Form2::SetGeneralOptions() {
     const Settings& g = f_.settings;
@@ -47,7 +43,7 @@ void Form2::Check1_Click() {
 void Form2::Check2_Click() {
     const bool on = Check2.value() != 0;
     SoundStyle.SetEnabled(on);
-    m_SoundWarnning = FeatureBits(on ? 1 : 0, m_SoundWarnning & 1);
+    m_SoundWarnning = SwitchFeature(m_SoundWarnning, on);
     EnableApply();
 }
 
@@ -60,7 +56,7 @@ void Form2::SoundStyle_Click(int index) {
 void Form2::Check3_Click() {
     const bool on = Check3.value() != 0;
     APMinimized.SetEnabled(on);
-    m_ExecuteAtStartup = FeatureBits(on ? 1 : 0, m_ExecuteAtStartup & 1);
+    m_ExecuteAtStartup = SwitchFeature(m_ExecuteAtStartup, on);
     EnableApply();
 }
 

@@ -32,7 +32,7 @@ Program::Program(const ProgramHost& host)
                 relay_,  relay_,   relay_, host.surfaces, tune_thread_},
       textfile_(ExportFiles(), wall_clock_),
       fleet_events_(event_log_),
-      form_(services_, folder_, ExecutableBaseName()),
+      form_(services_, folder_, host.window_program),
       history_(
           files_, clock_,
           [this](int v, double raw) { return VoltsFromRaw(form_.settings, v, raw); },

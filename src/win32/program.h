@@ -41,6 +41,9 @@ struct ProgramHost {
     SoundPlayer* sound = nullptr;
     // Who the host is, for the metrics file's kelvane_info: "service" or "window".
     const char* owner = "window";
+    // The window program the Run value starts (without ".exe"): this one, or, for a service,
+    // the window program beside it.
+    std::string window_program = ExecutableBaseName();
 };
 
 class Program {

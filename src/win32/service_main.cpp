@@ -143,7 +143,8 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
     }
 
     kelvane::win32::Headless headless;
-    kelvane::win32::Program program({headless, headless, headless, &headless, "service"});
+    kelvane::win32::Program program(
+        {headless, headless, headless, &headless, "service", "kelvane"});
     const kelvane::LoadResult loaded = program.Load(headless);
     if (!loaded.keep_running) {
         // A broken installation was told in the Event Log; the hand-over to quick.exe is a

@@ -223,6 +223,19 @@ class Kelvane:
         subprocess.run(["wineserver", "-w"], env=self.env(), capture_output=True)
 
 
+def keep_services_up(k):
+    """Wine ends its services with the last ordinary process: a persistent server, once the
+    one that earlier commands left has gone, keeps them running. Its own processes start with a
+    command whose output nobody reads to the end. The trace starts anew."""
+    subprocess.run(["wineserver", "-w"], env=k.env(), timeout=60)
+    if os.path.exists(k.trace):
+        os.remove(k.trace)
+    # Returns once the server listens; it fails while another one still serves the prefix.
+    subprocess.run(["wineserver", "-p"], env=k.env(), timeout=60, check=True)
+    subprocess.run(["wine", "cmd", "/c", "exit"], env=k.env(), stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=60)
+
+
 def check(condition, message):
     if not condition:
         raise AssertionError(message)

@@ -4,11 +4,10 @@ on failure, and ends them with the last ordinary Wine process unless wineserver 
 the service is started and stopped with sc here, and the rest is shown by unit tests."""
 import os
 import re
-import subprocess
 import time
 
-from harness import (MAIN_TITLE, check, is_tick_start, tick_count, trace_fields, trace_ops,
-                     trace_pid, wait_exit, windows_path)
+from harness import (MAIN_TITLE, check, is_tick_start, keep_services_up, tick_count,
+                     trace_fields, trace_ops, trace_pid, wait_exit, windows_path)
 from test_failsafe import NEWER_WATCHED, QUIET, handed_back_as_applied, write_op
 from test_options import ini_sections
 
@@ -125,11 +124,7 @@ def test_service_protects_with_no_window_and_hands_back_at_stop(k):
     ini = k.read(INI)
     check(b"\r\nTextFile=\r\n" in ini, "the shipped kelvane.ini changed its TextFile key")
     k.write(INI, ini.replace(b"\r\nTextFile=\r\n", b"\r\nTextFile=" + METRICS.encode() + b"\r\n"))
-    # Without another Wine process the server, and the service with it, would end at once: a
-    # persistent server, once the one the commands above left has gone.
-    subprocess.run(["wineserver", "-w"], env=k.env(), timeout=60)
-    keeper = subprocess.Popen(["wineserver", "-p"], env=k.env())
-    k.procs.append(keeper)
+    keep_services_up(k)
     check(sc(k, "create", "Kelvane", "binpath=", SERVICE).returncode == 0, "sc create failed")
     check(sc(k, "start", "Kelvane").returncode == 0, "sc start failed")
 

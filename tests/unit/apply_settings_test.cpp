@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/ini_text.h"
 #include "board/board.h"
+#include "chip/autostart.h"
 #include "state/chip_views.h"
 #include "support/fakes.h"
 
@@ -305,6 +308,43 @@ TEST(ApplySettings, AutostartValueIsTheQuotedProgramPathOrRemoved) {
         EXPECT_EQ(a.rig.registry.run.count("Kelvane"), 0u);
         EXPECT_EQ(a.rig.registry.deletes, 1);
         EXPECT_EQ(a.rig.registry.writes, 0);
+    }
+
+    // What the package writes: the property when given, switching bit 1 and keeping the
+    // start-minimised bit; without it only a file that lacks the key is switched on.
+    struct Case {
+        const char* file;
+        std::optional<bool> asked;
+        std::int64_t holds;
+        const char* written;  // null: the file is left as it was
+    } cases[] = {
+        {"[Option]\r\nExecuteAtStartup=0\r\n", std::nullopt, 0, nullptr},
+        {"[Option]\r\nExecuteAtStartup=3\r\n", std::nullopt, 3, nullptr},
+        {"[Option]\r\nExecuteAtStartup=\r\n", std::nullopt, 0, nullptr},
+        {"[Option]\r\nAddress=661\r\n", std::nullopt, 2, "2"},
+        {"", std::nullopt, 2, "2"},
+        {"[Option]\r\nExecuteAtStartup=1\r\n", true, 3, "3"},
+        {"[Option]\r\nExecuteAtStartup=0\r\n", true, 2, "2"},
+        {"[Option]\r\nExecuteAtStartup=3\r\n", false, 1, "1"},
+        {"[Option]\r\nExecuteAtStartup=2\r\n", false, 0, "0"},
+        {"[Option]\r\nAddress=661\r\n", false, 0, "0"},
+    };
+    for (const Case& c : cases) {
+        IniText file(c.file);
+        EXPECT_EQ(InstallAutostart(file, c.asked), c.holds) << c.file;
+        if (c.written == nullptr) {
+            EXPECT_EQ(file.Text(), c.file);
+        } else {
+            EXPECT_EQ(file.GetString("Option", "ExecuteAtStartup", "none"), c.written) << c.file;
+            EXPECT_EQ(file.GetString("Option", "Address", "661"), "661") << c.file;
+        }
+        // The Run value follows what the file holds, naming the window program.
+        testing::FakeRegistry registry;
+        registry.run["Kelvane"] = "\"C:\\old\\kelvane-service.exe\"";
+        EXPECT_TRUE(ApplyAutostart(registry, c.holds, "C:\\Kelvane\\kelvane.exe"));
+        EXPECT_EQ(registry.run.count("Kelvane") ? registry.run["Kelvane"] : "",
+                  c.holds & 2 ? "\"C:\\Kelvane\\kelvane.exe\"" : "")
+            << c.file;
     }
 }
 
