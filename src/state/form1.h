@@ -18,6 +18,8 @@
 #include "chip/speaker.h"
 #include "chip/surface.h"
 #include "chip/tune_player.h"
+#include "policy/policy_profile.h"
+#include "policy/policy_values.h"
 #include "state/controls.h"
 
 namespace kelvane {
@@ -146,6 +148,11 @@ struct Form1 {
     Services& sys;
     std::string program_folder;  // folder of the executable, no trailing backslash
     std::string exe_name;        // executable name without ".exe"
+
+    // The policy values in force, and the settings file as they overlay it: every read and
+    // write of the settings goes through `profile`.
+    policy::InForce policy;
+    policy::PolicyProfile profile{sys.profile, policy};
 
     Settings settings;
     MainWindowModel window = DesignLayout();

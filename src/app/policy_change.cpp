@@ -1,0 +1,27 @@
+#include "app/policy_change.h"
+
+#include <utility>
+
+#include "app/load_settings.h"
+#include "state/chip_views.h"
+
+namespace kelvane {
+
+std::vector<std::size_t> PutPolicyInForce(Form1& f, policy::InForce next) {
+    const std::vector<std::size_t> changed = policy::ChangedKeys(f.policy, next);
+    // A value refused anew is a set-up problem even when nothing in force changed.
+    f.policy = std::move(next);
+    if (changed.empty()) return changed;
+    ReloadPolicyKeys(f);
+    // As a dialog Apply, but a fan the chip keeps its own settings for stays so unless the
+    // settings now describe it in full: a policy that sets one key must not program the
+    // others from built-in zeros.
+    ApplyScope scope = ScopeOfLoadedSettings(f.findings);
+    for (std::size_t n = 0; n < 3; ++n)
+        scope.fans[n] = scope.fans[n] || f.last_apply.fans[n].covered;
+    scope.autostart = false;
+    ApplySettings(ApplyContextOf(f), kFalse, scope);
+    return changed;
+}
+
+}  // namespace kelvane
