@@ -171,18 +171,19 @@ void ReadDisplayKeys(Form1& f) {
 // software mode; `any_given` when they give any of these or Mode. A fan the file does not describe
 // in full keeps the chip's own registers; one it describes only in part is also a set-up problem.
 std::vector<std::string> FanKeysMissing(Form1& f, int n, const FanCtrlRecord& r, bool& any_given) {
+    // A policy's value describes the fan as the file's would, but a record the file does not
+    // give at all is not given in part because a policy sets some of its keys.
     Profile& p = f.profile;
+    Profile& file = f.sys.profile;
     const std::string own = "Fan Ctrl Option " + std::to_string(n);
     const std::string defaults = "Default Fan Ctrl " + std::to_string(n);
     std::vector<std::string> missing;
     auto count = [&](const char* key) {
-        if (p.HasKey(own, key) || p.HasKey(defaults, key))
-            any_given = true;
-        else
-            missing.emplace_back(key);
+        if (file.HasKey(own, key) || file.HasKey(defaults, key)) any_given = true;
+        if (!p.HasKey(own, key) && !p.HasKey(defaults, key)) missing.emplace_back(key);
     };
     // Mode is given or automatic: it makes a record given, and never missing.
-    any_given = p.HasKey(own, "Mode") || p.HasKey(defaults, "Mode");
+    any_given = file.HasKey(own, "Mode") || file.HasKey(defaults, "Mode");
     if (r.Mode != 0) count("SwFan");
     for (const FanSetPointKey& k :
          FanSetPointKeys(IsTrue(f.KelvaneFanFlag), IsTrue(f.KelvaneFanSpecialFlag)))
