@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/about_details.h"
 #include "app/load_settings.h"
 #include "app/policy_change.h"
 #include "board/board.h"
+#include "export/metrics_text.h"
 #include "policy/policy_keys.h"
 #include "policy/policy_values.h"
 #include "setup/setup_problem.h"
@@ -135,6 +138,14 @@ TEST(PolicySettings, PolicyThenFileThenDefault) {
     ASSERT_TRUE(HasSetupProblem(r.f, SetupReason::PolicyRejected));
     EXPECT_EQ(SetupShortText(r.f, SetupReason::PolicyRejected),
               "Policy Fan Ctrl Option 1\\S3=101 is outside 0..100; kelvane.ini's value is used");
+    // Told to the technician and the fleet.
+    const std::vector<std::string> about = AboutDetails(r.f);
+    EXPECT_NE(std::find(about.begin(), about.end(), "Set by policy: Fan Ctrl Option 1\\S2=65"),
+              about.end());
+    const std::string metrics(MetricsFile().Text(r.f, 0));
+    EXPECT_NE(metrics.find("\nkelvane_policy_values 3\n"), std::string::npos);
+    EXPECT_NE(metrics.find("kelvane_setup_problem{reason=\"policy_value_rejected\"} 1"),
+              std::string::npos);
 
     // A file that cannot be read still leaves the fleet the policy's metrics file.
     PolicyRig unreadable("");
