@@ -38,6 +38,13 @@ InForce::InForce(const std::vector<PolicyReading>& readings) {
     }
 }
 
+InForce InForce::OfKeys(const std::vector<std::size_t>& keys) {
+    InForce in_force;
+    for (const std::size_t key : keys)
+        if (key < PolicyKeys().size()) in_force.values_[key];
+    return in_force;
+}
+
 std::optional<std::string> InForce::Value(std::string_view section, std::string_view key) const {
     const auto i = FindPolicyKey(section, key);
     if (!i) return std::nullopt;

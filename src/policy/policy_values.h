@@ -23,6 +23,8 @@ class InForce {
   public:
     InForce() = default;
     explicit InForce(const std::vector<PolicyReading>& readings);
+    // A view's: which keys the owner's policy sets, without their values.
+    static InForce OfKeys(const std::vector<std::size_t>& keys);
 
     // The value as the profile would give it (a number in decimal), when a policy sets it.
     std::optional<std::string> Value(std::string_view section, std::string_view key) const;
