@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/load_settings.h"
+#include "base/runtime_error.h"
 #include "state/chip_views.h"
 
 namespace kelvane {
@@ -22,6 +23,28 @@ std::vector<std::size_t> PutPolicyInForce(Form1& f, policy::InForce next) {
     scope.autostart = false;
     ApplySettings(ApplyContextOf(f), kFalse, scope);
     return changed;
+}
+
+void PolicyInbox::Offer(policy::InForce next) {
+    std::lock_guard lock(mutex_);
+    waiting_ = std::move(next);
+}
+
+void PolicyInbox::BeforeTick(Form1& f) {
+    std::optional<policy::InForce> next;
+    {
+        std::lock_guard lock(mutex_);
+        next.swap(waiting_);
+    }
+    if (!next) return;
+    const std::vector<std::size_t> changed = policy::ChangedKeys(f.policy, *next);
+    try {
+        PutPolicyInForce(f, std::move(*next));
+    } catch (const RuntimeError&) {
+        // A value a fan's registers refuse leaves that fan as it was, as a dialog Apply
+        // would; the new values are in force and told all the same.
+    }
+    if (!changed.empty()) changed_(f, changed);
 }
 
 }  // namespace kelvane

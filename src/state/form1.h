@@ -59,6 +59,9 @@ class OtherWindows {
     virtual void UnloadAll() = 0;          // most recently loaded first
     virtual void RaiseUsersWindows() = 0;  // the shown Options and About over the main window
     virtual void LowerErrorWindow() = 0;   // Form4 out of the topmost band, still shown
+    // New policy values are in force: an open Options dialog shows them (keys of the policy
+    // table). A host without the dialog has nothing to show.
+    virtual void PolicyChanged(const std::vector<std::size_t>& /*keys*/) {}
 };
 
 struct Services {

@@ -43,6 +43,9 @@ int RunKelvane(HINSTANCE instance) {
         void UnloadAll() override { target->UnloadAll(); }
         void RaiseUsersWindows() override { target->RaiseUsersWindows(); }
         void LowerErrorWindow() override { target->LowerErrorWindow(); }
+        void PolicyChanged(const std::vector<std::size_t>& keys) override {
+            target->PolicyChanged(keys);
+        }
     } windows;
     kelvane::win32::Program program({view, view, windows});
     kelvane::Form1& form = program.form();

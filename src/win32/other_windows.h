@@ -30,6 +30,7 @@ class WindowSet final : public OtherWindows {
     void UnloadAll() override;
     void RaiseUsersWindows() override;
     void LowerErrorWindow() override;
+    void PolicyChanged(const std::vector<std::size_t>& keys) override;
 
     // The message loop offers every message here first: the options dialog's keyboard
     // belongs to the dialog manager. True when the message was taken.

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "app/chip_steps.h"
+#include "app/policy_change.h"
 #include "app/startup.h"
 #include "base/job_thread.h"
 #include "export/fleet_events.h"
@@ -25,6 +26,7 @@
 #include "win32/driver_library.h"
 #include "win32/fleet_services.h"
 #include "win32/pipe_server.h"
+#include "win32/policy_watch.h"
 #include "win32/services.h"
 
 namespace kelvane::win32 {
@@ -81,6 +83,11 @@ class Program {
     link::DropCounter views_dropped_;
     std::optional<PipeServer> pipe_;
     link::StatePublisher publisher_{[this](std::string_view frame) { pipe_->Publish(frame); }};
+    PolicyInbox policy_inbox_{[this](Form1& f, const std::vector<std::size_t>& keys) {
+        fleet_events_.PolicyChanged(f, keys);
+        f.sys.windows.PolicyChanged(keys);
+    }};
+    std::optional<PolicyWatch> policy_watch_;  // stops before the inbox goes
 };
 
 }  // namespace kelvane::win32
