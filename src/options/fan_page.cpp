@@ -122,7 +122,8 @@ void Form2::LockPolicyControls() {
         if (points) CtrSlider[k].enabled = CtrText[k].enabled = false;
     for (auto& slider : FanSpeedSlider)
         if (speeds) slider.enabled = false;
-    if (mode) FanCtrlMode[0].enabled = FanCtrlMode[1].enabled = false;
+    // Nothing else greys these: each page sets them afresh.
+    FanCtrlMode[0].enabled = FanCtrlMode[1].enabled = !mode;
     if (sw) Slider1.enabled = false;
     if (alarm) Slider2.enabled = false;
     // Nothing left for the reset to change.
@@ -130,11 +131,9 @@ void Form2::LockPolicyControls() {
 
     const bool on_top = f_.policy.Sets("Option", "DisplayOnTop");
     const bool sound = f_.policy.Sets("Option", "SoundWarnning");
-    if (on_top) Check1.enabled = false;
-    if (sound) {
-        Check2.enabled = false;
-        SoundStyle.SetEnabled(false);
-    }
+    Check1.enabled = !on_top;
+    Check2.enabled = !sound;
+    SoundStyle.SetEnabled(!sound && Check2.value() != 0);
     const bool fan_page = Frame1[0].visible && (points || speeds || mode || sw || alarm);
     PolicyNote.visible = fan_page || (Frame3.visible && (on_top || sound));
 }

@@ -228,9 +228,6 @@ void Form2::PolicyChanged(const std::vector<std::size_t>& changed_keys) {
         if (k.section == std::string("Option") && k.key == std::string("DisplayOnTop"))
             m_DisplayOnTop = g.g_DisplayOnTop;
     }
-    // A lock the policy no longer holds is lifted; the pages then lock what it still sets.
-    FanCtrlMode[0].enabled = FanCtrlMode[1].enabled = true;
-    Check1.enabled = Check2.enabled = true;
     const bool apply_was_enabled = ApplyCmdButon.enabled;
     SetGeneralOptions();
     TabStrip1_Click();

@@ -191,7 +191,8 @@ TEST(PolicySettings, DialogGreysWhatAPolicySetsAndNeverSavesIt) {
     testing::OptionsRig rig;
     rig.rig.profile.WriteString("Fan Ctrl Option 0", "S2", "55");
     rig.f.policy =
-        InForce({Number("Fan Ctrl Option 0", "S2", 80), Number("Option", "DisplayOnTop", 1)});
+        InForce({Number("Fan Ctrl Option 0", "S2", 80), Number("Fan Ctrl Option 0", "Mode", 0),
+                 Number("Option", "DisplayOnTop", 1)});
     rig.g.g_FanCtrl[0].S[2] = 80;
     rig.g.g_DisplayOnTop = 1;
     Form2& d = rig.Open();
@@ -202,7 +203,8 @@ TEST(PolicySettings, DialogGreysWhatAPolicySetsAndNeverSavesIt) {
         EXPECT_FALSE(d.CtrText[k].enabled) << k;
     }
     EXPECT_TRUE(d.FanSpeedSlider[0].enabled);
-    EXPECT_TRUE(d.FanCtrlMode[0].enabled);
+    EXPECT_FALSE(d.FanCtrlMode[0].enabled);
+    EXPECT_FALSE(d.FanCtrlMode[1].enabled);
     EXPECT_TRUE(d.PolicyNote.visible);
     EXPECT_EQ(d.PolicyNote.caption, "Some settings are managed by your administrator.");
     // The reset leaves the policy's group alone and resets the rest.
@@ -212,6 +214,7 @@ TEST(PolicySettings, DialogGreysWhatAPolicySetsAndNeverSavesIt) {
 
     rig.Select("CPU Fan");
     EXPECT_TRUE(d.CtrSlider[2].enabled);
+    EXPECT_TRUE(d.FanCtrlMode[1].enabled);
     EXPECT_FALSE(d.PolicyNote.visible);
     rig.Select("Advanced");
     EXPECT_FALSE(d.Check1.enabled);
