@@ -1,9 +1,12 @@
 #include "app/policy_change.h"
 
+#include <algorithm>
+#include <string>
 #include <utility>
 
 #include "app/load_settings.h"
 #include "base/runtime_error.h"
+#include "policy/policy_keys.h"
 #include "state/chip_views.h"
 
 namespace kelvane {
@@ -14,14 +17,26 @@ std::vector<std::size_t> PutPolicyInForce(Form1& f, policy::InForce next) {
     f.policy = std::move(next);
     if (changed.empty()) return changed;
     ReloadPolicyKeys(f);
-    // As a dialog Apply, but a fan the chip keeps its own settings for stays so unless the
-    // settings now describe it in full: a policy that sets one key must not program the
-    // others from built-in zeros.
+    auto touched = [&](const std::string& section) {
+        for (const std::size_t i : changed)
+            if (section == policy::PolicyKeys()[i].section) return true;
+        return false;
+    };
+    // As a dialog Apply, for what changed; but a fan the chip keeps its own settings for stays
+    // so unless the settings now describe it in full: a policy that sets one key must not
+    // program the others from built-in zeros.
     ApplyScope scope = ScopeOfLoadedSettings(f.findings);
-    for (std::size_t n = 0; n < 3; ++n)
-        scope.fans[n] = scope.fans[n] || f.last_apply.fans[n].covered;
+    bool any = false;
+    for (std::size_t n = 0; n < 3; ++n) {
+        scope.fans[n] = (scope.fans[n] || f.last_apply.fans[n].covered) &&
+                        touched("Fan Ctrl Option " + std::to_string(n));
+        any = any || scope.fans[n];
+    }
+    const auto on_top = policy::FindPolicyKey("Option", "DisplayOnTop");
+    scope.topmost =
+        scope.topmost && std::find(changed.begin(), changed.end(), on_top) != changed.end();
     scope.autostart = false;
-    ApplySettings(ApplyContextOf(f), kFalse, scope);
+    if (any || scope.topmost) ApplySettings(ApplyContextOf(f), kFalse, scope);
     return changed;
 }
 
