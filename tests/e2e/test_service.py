@@ -82,6 +82,11 @@ def test_service_protects_with_no_window_and_hands_back_at_stop(k):
     check("kelvane_status_code 0" in text and "kelvane_temperature_celsius{" in text,
           "the metrics file lacks the state: %s" % text[:300])
     views_served_and_dropped_without_delaying_ticks(k, metrics)
+    # The service reads and watches the policy: a value set while it runs is counted.
+    k.run_windows("reg", "add", "HKLM\\SOFTWARE\\Policies\\Kelvane\\History", "/v", "Days",
+                  "/t", "REG_DWORD", "/d", "40", "/f", check=True)
+    check(k.wait_for(lambda: "\nkelvane_policy_values 1\n" in open(metrics).read(), timeout=5),
+          "the service did not put the policy in force")
 
     check(sc(k, "stop", "Kelvane").returncode == 0, "sc stop failed")
     stopped = k.wait_for(lambda: "STOPPED" in sc(k, "query", "Kelvane").stdout, timeout=20)
