@@ -1,5 +1,7 @@
 #include "policy/policy_values.h"
 
+#include <algorithm>
+
 #include "policy/policy_keys.h"
 
 namespace kelvane::policy {
@@ -7,6 +9,14 @@ namespace {
 
 std::string Rejected(const PolicyKey& k, const std::string& why) {
     return "Policy " + PolicyKeyName(k) + why + "; kelvane.ini's value is used";
+}
+
+// As the profile gives a text: without surrounding blanks, at most 1023 characters.
+std::string ProfileText(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, std::min<std::size_t>(last + 1 - first, 1023));
 }
 
 }  // namespace
@@ -18,7 +28,7 @@ InForce::InForce(const std::vector<PolicyReading>& readings) {
         const PolicyKey& k = table[r.key];
         if (k.type == PolicyType::Text) {
             if (r.kind == PolicyReading::Kind::Text)
-                values_[r.key] = r.text;
+                values_[r.key] = ProfileText(r.text);
             else
                 problems_.push_back(Rejected(k, " is not a text (REG_SZ)"));
             continue;

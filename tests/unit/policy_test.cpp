@@ -37,7 +37,7 @@ TEST(PolicyValues, TypesRangesAndChanges) {
         Number("Fan Ctrl Option 1", "S1", 300),
         Number("Fan Ctrl Option 2", "Speed0", 0xFFFFFFFFu),
         Reading("Option", "DisplayOnTop", Kind::Text, 0, "1"),
-        Reading("Export", "TextFile", Kind::Text, 0, "C:\\m\\k.prom"),
+        Reading("Export", "TextFile", Kind::Text, 0, "  C:\\m\\k.prom "),
         Reading("History", "Days", Kind::Other, 0),
         Number("History", "Days", 0),
     });
@@ -71,6 +71,10 @@ TEST(PolicyValues, TypesRangesAndChanges) {
     const InForce again({Number("Fan Ctrl Option 1", "S2", 60),
                          Reading("Export", "TextFile", Kind::Text, 0, "C:\\m\\k.prom")});
     EXPECT_TRUE(policy::ChangedKeys(in_force, again).empty());
+    EXPECT_EQ(InForce({Reading("Export", "TextFile", Kind::Text, 0, std::string(2000, 'x'))})
+                  .Value("Export", "TextFile")
+                  ->size(),
+              1023u);
     const InForce next(
         {Number("Fan Ctrl Option 1", "S2", 61), Number("Option", "DisplayOnTop", 1)});
     EXPECT_EQ(policy::KeyNames(policy::ChangedKeys(in_force, next)),
