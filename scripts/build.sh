@@ -4,7 +4,7 @@
 # packages for terminals in build/win32/packages (the MSI and the portable zip).
 set -eu
 cd "$(dirname "$0")/.."
-jobs=2
+jobs=$(nproc 2>/dev/null || echo 2)
 cmake --preset native >/dev/null
 cmake --build build/native -j "$jobs"
 cmake --preset win32 >/dev/null
