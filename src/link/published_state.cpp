@@ -163,7 +163,14 @@ void ApplyState(const PublishedState& s, Form1& view) {
     view.window.Label1.caption = s.status_text;
     view.window.Label1.fore_color = s.status_color;
     view.window.Label3.caption = s.error_code_text;
-    if (view.policy.Keys() != s.policy_keys) view.policy = policy::InForce::OfKeys(s.policy_keys);
+    if (view.policy.Keys() != s.policy_keys) {
+        policy::InForce next = policy::InForce::OfKeys(s.policy_keys);
+        const std::vector<std::size_t> changed = policy::ChangedKeys(view.policy, next);
+        view.policy = std::move(next);
+        // An open dialog greys what the owner's policy now sets; its values come with the
+        // owner's settings image.
+        view.sys.windows.PolicyChanged(changed);
+    }
     m.temp_limits = s.temp_limits;
     for (std::size_t v = 0; v < s.voltages.size(); ++v) {
         const VoltageShown& shown = s.voltages[v];

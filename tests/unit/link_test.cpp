@@ -154,6 +154,9 @@ TEST(LinkState, ViewShowsWhatTheOwnerShowsWithinTheSizeBound) {
     Form1& v = t.view.form;
     EXPECT_TRUE(v.policy.Sets("Fan Ctrl Option 1", "S2"));
     EXPECT_EQ(v.policy.count(), 1u);
+    EXPECT_EQ(t.view.windows.calls, std::vector<std::string>{"PolicyChanged 1"});
+    t.Deliver(t.Published());  // unchanged: the dialog is not told again
+    EXPECT_EQ(t.view.windows.calls.size(), 1u);
     EXPECT_EQ(v.window.Label1.caption, t.f.window.Label1.caption);
     EXPECT_EQ(v.window.Label1.fore_color, t.f.window.Label1.fore_color);
     EXPECT_EQ(v.window.TempLabel, t.f.window.TempLabel);
