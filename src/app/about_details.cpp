@@ -61,6 +61,7 @@ std::vector<std::string> AboutDetails(const Form1& f, const std::vector<std::str
         DriverLine(f),
         SettingsLine(f),
     };
+    for (const std::string& line : f.policy.Lines()) lines.push_back("Set by policy: " + line);
     for (const SetupReason reason : SetupProblems(f))
         lines.push_back("Set-up problem: " + SetupFullText(f, reason));
     for (std::size_t n = 0; n < 3; ++n)

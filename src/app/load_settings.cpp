@@ -23,7 +23,7 @@ class Section {
     // `noted`: the loader's own reads note where they are; start-up's later reads must not
     // move the point where the loader stopped.
     Section(Form1& f, std::string name, bool noted = true)
-        : p_(f.sys.profile), findings_(f.findings), name_(std::move(name)), noted_(noted) {}
+        : p_(f.profile), findings_(f.findings), name_(std::move(name)), noted_(noted) {}
 
     long long Int(const char* key, long long def) {
         Reached(key);
@@ -171,18 +171,19 @@ void ReadDisplayKeys(Form1& f) {
 // software mode; `any_given` when they give any of these or Mode. A fan the file does not describe
 // in full keeps the chip's own registers; one it describes only in part is also a set-up problem.
 std::vector<std::string> FanKeysMissing(Form1& f, int n, const FanCtrlRecord& r, bool& any_given) {
-    Profile& p = f.sys.profile;
+    // A policy's value describes the fan as the file's would, but a record the file does not
+    // give at all is not given in part because a policy sets some of its keys.
+    Profile& p = f.profile;
+    Profile& file = f.sys.profile;
     const std::string own = "Fan Ctrl Option " + std::to_string(n);
     const std::string defaults = "Default Fan Ctrl " + std::to_string(n);
     std::vector<std::string> missing;
     auto count = [&](const char* key) {
-        if (p.HasKey(own, key) || p.HasKey(defaults, key))
-            any_given = true;
-        else
-            missing.emplace_back(key);
+        if (file.HasKey(own, key) || file.HasKey(defaults, key)) any_given = true;
+        if (!p.HasKey(own, key) && !p.HasKey(defaults, key)) missing.emplace_back(key);
     };
     // Mode is given or automatic: it makes a record given, and never missing.
-    any_given = p.HasKey(own, "Mode") || p.HasKey(defaults, "Mode");
+    any_given = file.HasKey(own, "Mode") || file.HasKey(defaults, "Mode");
     if (r.Mode != 0) count("SwFan");
     for (const FanSetPointKey& k :
          FanSetPointKeys(IsTrue(f.KelvaneFanFlag), IsTrue(f.KelvaneFanSpecialFlag)))
@@ -226,8 +227,8 @@ void ReadExportKeys(Form1& f, bool noted) {
     f.settings.g_ExportEventLog = s.Int16("EventLog", 1);
 }
 
-void ReadHistoryKeys(Form1& f) {
-    Section s(f, "History");
+void ReadHistoryKeys(Form1& f, bool noted = true) {
+    Section s(f, "History", noted);
     f.settings.g_HistoryFolder = s.Text("Folder", "");
     f.settings.g_HistoryDays = s.Int16("Days", 31);
 }
@@ -283,6 +284,20 @@ void ReloadFanRecords(Form1& f) {
     restore();
 }
 
+void ReloadPolicyKeys(Form1& f) {
+    StartupFindings& found = f.findings;
+    if (found.display_on_top_read) {
+        Section s(f, kOption, false);
+        f.settings.g_SoundWarnning = s.Int16("SoundWarnning", 0);
+        f.settings.g_DisplayOnTop = s.Int16("DisplayOnTop", 0);
+    }
+    ReloadFanRecords(f);
+    if (found.settings_read_to_end) {
+        ReadExportKeys(f, false);
+        ReadHistoryKeys(f, false);
+    }
+}
+
 void ReadBackColor(Form1& f) {
     const long long v = Section(f, kOption, false).Int("BackColor", 0);
     f.settings.g_BackColor = CheckedColor(ColorFromProfile(v));
@@ -325,9 +340,12 @@ void LoadSettings(Form1& f) {
         ReadKeys(f);
     } catch (const RuntimeError&) {
         if (found.settings_unreadable)
-            // The fleet must still hear of it: the metrics file the installer was given.
-            SkipOnError(
-                [&] { f.settings.g_ExportTextFile = f.sys.registry.RememberedMetricsFile(); });
+            // The fleet must still hear of it: the policy's metrics file, else the one the
+            // installer was given.
+            SkipOnError([&] {
+                f.settings.g_ExportTextFile = f.policy.Value("Export", "TextFile")
+                                                  .value_or(f.sys.registry.RememberedMetricsFile());
+            });
         else
             SkipOnError([&] { ReadExportKeys(f, false); });
         throw;

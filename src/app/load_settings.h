@@ -15,6 +15,10 @@ void LoadSettings(Form1& f);
 // it stopped stays.
 void ReloadFanRecords(Form1& f);
 
+// The keys a policy may set, again, as far as the loader had reached: after the policy values
+// in force changed. Nothing is written.
+void ReloadPolicyKeys(Form1& f);
+
 // `Address` into g_Address; a value that does not fit leaves the default port in place.
 void ReadAddress(Form1& f);
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "export/metrics_text.h"
+#include "policy/policy_values.h"
 #include "setup/setup_problem.h"
 #include "state/channels.h"
 
@@ -99,6 +100,10 @@ std::string FleetEvents::IncidentFile() const {
 
 void FleetEvents::HistoryUnwritable(const Form1& f, const std::string& folder) {
     Report(f, event_id::kHistoryUnwritable, EventKind::Warning, {folder});
+}
+
+void FleetEvents::PolicyChanged(const Form1& f, const std::vector<std::size_t>& keys) {
+    Report(f, event_id::kPolicyChanged, EventKind::Information, {policy::KeyNames(keys)});
 }
 
 void FleetEvents::BeforeUnload(const Form1& f) {

@@ -28,6 +28,7 @@ inline constexpr int kReachedAgain = 21;
 inline constexpr int kSetupProblem = 30;
 inline constexpr int kSetupProblemGone = 31;
 inline constexpr int kHistoryUnwritable = 40;
+inline constexpr int kPolicyChanged = 60;
 }  // namespace event_id
 
 // "CPU 45 C, fan 2500 rpm; System ..." for the three channels, by their headings.
@@ -55,6 +56,8 @@ class FleetEvents : public TickListener, public FanWatchEvents {
     }
     // The history's data folder cannot be written (told once by the history).
     void HistoryUnwritable(const Form1& f, const std::string& folder);
+    // Policy values changed and were put in force (keys of the policy table).
+    void PolicyChanged(const Form1& f, const std::vector<std::size_t>& keys);
 
   private:
     std::string IncidentFile() const;

@@ -245,6 +245,9 @@ void MetricsFile::Layout(const Form1& f) {
              "counter");
     w.Sample("kelvane_view_clients_dropped_total");
     number(Slot::ViewsDropped, 0);
+    w.Family("kelvane_policy_values", "Settings keys whose value a policy sets.");
+    w.Sample("kelvane_policy_values");
+    number(Slot::PolicyValues, 0);
     w.Family("kelvane_info", "Version, chip and fan-control register layout of this terminal.");
     w.Sample("kelvane_info")
         .Label("version", kKelvaneVersion)
@@ -313,6 +316,9 @@ std::size_t MetricsFile::Fill(const Form1& f, double unix_seconds, std::string& 
                 break;
             case Slot::ViewsDropped:
                 out = PutInteger(out, static_cast<long long>(counts.views_dropped));
+                break;
+            case Slot::PolicyValues:
+                out = PutInteger(out, static_cast<long long>(f.policy.count()));
                 break;
         }
     }

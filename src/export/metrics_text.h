@@ -59,7 +59,8 @@ class MetricsFile {
         SetupProblem,
         Timestamp,
         Restored,
-        ViewsDropped
+        ViewsDropped,
+        PolicyValues
     };
     struct Piece {
         std::string before;  // constant text up to the number

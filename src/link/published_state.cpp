@@ -5,6 +5,7 @@
 #include "link/framing.h"
 #include "link/messages.h"
 #include "link/wire.h"
+#include "policy/policy_keys.h"
 #include "setup/setup_problem.h"
 #include "state/chip_views.h"
 
@@ -53,6 +54,7 @@ void StateInto(const Form1& f, PublishedState& s, TrayTipCache& tips) {
     s.setup_problems.resize(problems);
     s.tray_state = static_cast<std::uint8_t>(TrayStateOf(f));
     s.tray_tip = tips.Of(f, kTrayTipField);
+    s.policy_keys = f.policy.Keys();
 }
 
 PublishedState StateOf(const Form1& f) {
@@ -95,6 +97,9 @@ void EncodeStateInto(const PublishedState& s, WireWriter& w) {
     for (const std::string& p : s.setup_problems) w.Text(p);
     w.U8(s.tray_state);
     w.Text(s.tray_tip);
+    // One byte per key: the table has fewer than 256, so the list stays within a few dozen.
+    w.U8(static_cast<std::uint8_t>(s.policy_keys.size()));
+    for (const std::size_t key : s.policy_keys) w.U8(static_cast<std::uint8_t>(key));
     w.PatchU32(0, static_cast<std::uint32_t>(w.bytes().size() - 4));
 }
 
@@ -138,6 +143,12 @@ std::optional<PublishedState> DecodeState(std::string_view payload) {
     s.tray_state = r.U8();
     if (s.tray_state > static_cast<std::uint8_t>(TrayState::Unreachable)) r.Fail();
     s.tray_tip = r.Text();
+    const std::uint8_t keys = r.U8();
+    if (keys > policy::PolicyKeys().size()) r.Fail();
+    for (std::uint8_t i = 0; i < keys && !r.failed(); ++i) {
+        s.policy_keys.push_back(r.U8());
+        if (s.policy_keys.back() >= policy::PolicyKeys().size()) r.Fail();
+    }
     if (!r.Done()) return std::nullopt;
     return s;
 }
@@ -152,6 +163,14 @@ void ApplyState(const PublishedState& s, Form1& view) {
     view.window.Label1.caption = s.status_text;
     view.window.Label1.back_color = s.status_color;
     view.window.Label3.caption = s.error_code_text;
+    if (view.policy.Keys() != s.policy_keys) {
+        policy::InForce next = policy::InForce::OfKeys(s.policy_keys);
+        const std::vector<std::size_t> changed = policy::ChangedKeys(view.policy, next);
+        view.policy = std::move(next);
+        // An open dialog greys what the owner's policy now sets; its values come with the
+        // owner's settings image.
+        view.sys.windows.PolicyChanged(changed);
+    }
     m.temp_limits = s.temp_limits;
     for (std::size_t v = 0; v < s.voltages.size(); ++v) {
         const VoltageShown& shown = s.voltages[v];

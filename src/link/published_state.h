@@ -50,6 +50,8 @@ struct PublishedState {
     std::vector<std::string> setup_problems;  // short texts, in the order of their weight
     std::uint8_t tray_state = 0;              // TrayState
     std::string tray_tip;
+    // The keys a policy sets (indices into the policy table), which a view's dialog greys.
+    std::vector<std::size_t> policy_keys;
 };
 
 PublishedState StateOf(const Form1& f);

@@ -51,6 +51,9 @@ class ViewRelay final : public WindowHost,
     void UnloadAll() override { windows_.UnloadAll(); }
     void RaiseUsersWindows() override;
     void LowerErrorWindow() override { windows_.LowerErrorWindow(); }
+    void PolicyChanged(const std::vector<std::size_t>& keys) override {
+        windows_.PolicyChanged(keys);
+    }
 
     // SoundPlayer
     void PlayWave(const std::string& path) override;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "options/form2.h"
+#include "policy/policy_keys.h"
 
 namespace kelvane {
 namespace {
@@ -50,7 +51,7 @@ void Form2::AdaptToChipLayout() {
     FanSpeedValue[1].visible = FanSpeedValue[2].visible = false;
     if (HasDelta()) {
         CtrlLabel[4].caption = "Delta";
-        CtrSlider[4].SetMax(5);
+        CtrSlider[4].SetMax(policy::FanKeyRule("DeltaTemp").max);
         CtrlLabel[4].visible = CtrSlider[4].visible = CtrText[4].visible = true;
         DeltaScale[0].visible = DeltaScale[1].visible = true;
     }
@@ -93,6 +94,48 @@ void Form2::UpdateModeControls(i16 mode) {
     else if (j >= 0)
         Slider1.enabled = user_speeds;
     Slider2.enabled = software;
+    LockPolicyControls();
+}
+
+bool Form2::PolicySets(int fan, const char* key) const {
+    return fan >= 0 && f_.policy.Sets("Fan Ctrl Option " + std::to_string(fan), key);
+}
+
+bool Form2::PointsLocked(int fan) const {
+    for (const FanSetPointKey& k : FanSetPointKeys(ThreePoint(), HasDelta()))
+        if (!k.speed && PolicySets(fan, k.key)) return true;
+    return false;
+}
+
+bool Form2::SpeedsLocked(int fan) const {
+    for (const FanSetPointKey& k : FanSetPointKeys(ThreePoint(), HasDelta()))
+        if (k.speed && PolicySets(fan, k.key)) return true;
+    return false;
+}
+
+void Form2::LockPolicyControls() {
+    const int j = CurFan();
+    const bool points = PointsLocked(j), speeds = SpeedsLocked(j);
+    const bool mode = PolicySets(j, "Mode"), sw = PolicySets(j, "SwFan");
+    const bool alarm = PolicySets(j, "TmpAlarm");
+    for (int k = 0; k < 5; ++k)
+        if (points) CtrSlider[k].enabled = CtrText[k].enabled = false;
+    for (auto& slider : FanSpeedSlider)
+        if (speeds) slider.enabled = false;
+    // Nothing else greys these: each page sets them afresh.
+    FanCtrlMode[0].enabled = FanCtrlMode[1].enabled = !mode;
+    if (sw) Slider1.enabled = false;
+    if (alarm) Slider2.enabled = false;
+    // Nothing left for the reset to change.
+    if (points && speeds) ResetDefault.enabled = false;
+
+    const bool on_top = f_.policy.Sets("Option", "DisplayOnTop");
+    const bool sound = f_.policy.Sets("Option", "SoundWarnning");
+    Check1.enabled = !on_top;
+    Check2.enabled = !sound;
+    SoundStyle.SetEnabled(!sound && Check2.value() != 0);
+    const bool fan_page = Frame1[0].visible && (points || speeds || mode || sw || alarm);
+    PolicyNote.visible = fan_page || (Frame3.visible && (on_top || sound));
 }
 
 // Moving a point pushes the higher points up and the lower ones down, never past it; each

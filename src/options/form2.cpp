@@ -4,6 +4,9 @@
 
 #include "base/rounding.h"
 #include "options/apply_edit.h"
+#include "options/apply_failure.h"
+#include "policy/policy_keys.h"
+#include "state/chip_views.h"
 
 namespace kelvane {
 namespace {
@@ -17,6 +20,17 @@ void CopyFanFields(FanCtrlRecord& from, FanCtrlRecord& to, bool newer_layout, bo
     to.TmpAlarm = from.TmpAlarm;
     for (const FanSetPointKey& k : FanSetPointKeys(newer_layout, delta))
         FanSetPointField(to, k) = FanSetPointField(from, k);
+}
+
+// The field of a fan record that a key of the policy table names.
+i16* FanField(FanCtrlRecord& r, std::string_view key) {
+    if (key == "Mode") return &r.Mode;
+    if (key == "SwFan") return &r.SwFan;
+    if (key == "TmpAlarm") return &r.TmpAlarm;
+    if (key == "DeltaTemp") return &r.S[4];
+    for (const FanSetPointKey& k : FanSetPointKeys(false, false))
+        if (key == k.key) return &FanSetPointField(r, k);
+    return nullptr;
 }
 
 }  // namespace
@@ -94,7 +108,10 @@ void Form2::TabStrip1_Click() {
     Frame2.visible = voltage;
     Frame3.visible = advanced;
     Frame1[0].visible = Frame1[1].visible = !voltage && !advanced;
-    if (voltage || advanced) return;
+    if (voltage || advanced) {
+        LockPolicyControls();
+        return;
+    }
 
     const bool apply_was_enabled = ApplyCmdButon.enabled;
     m_Loading = true;
@@ -184,10 +201,11 @@ void Form2::ResetDefault_Click() {
     if (j >= 0) {
         const FanCtrlRecord& d = f_.settings.g_DefaultFanCtrl[j];
         FanCtrlRecord& shared = f_.settings.g_FanCtrl[j];
-        const int points = ThreePoint() ? 2 : 4;
-        const int speeds = ThreePoint() ? 0 : 2;
+        // A policy's values stay: the reset leaves a group that a policy sets alone.
+        const int points = PointsLocked(j) ? -1 : ThreePoint() ? 2 : 4;
+        const int speeds = SpeedsLocked(j) ? -1 : ThreePoint() ? 0 : 2;
         for (int k = points; k >= 0; --k) CtrSlider[k].SetValue(d.S[k]);
-        if (HasDelta()) CtrSlider[4].SetValue(d.S[4]);
+        if (HasDelta() && points >= 0) CtrSlider[4].SetValue(d.S[4]);
         for (int k = speeds; k >= 0; --k) FanSpeedSlider[k].SetValue(d.Speed[k]);
         // The shared record takes what the page now shows, after the sliders' range and
         // ordering, so memory and the dialog agree. The delta is left to Apply.
@@ -196,6 +214,24 @@ void Form2::ResetDefault_Click() {
             shared.Speed[k] = static_cast<i16>(FanSpeedSlider[k].value());
     }
     EnableApply();
+}
+
+void Form2::PolicyChanged(const std::vector<std::size_t>& changed_keys) {
+    if (!loaded_) return;
+    Settings& g = f_.settings;
+    for (const std::size_t i : changed_keys) {
+        const policy::PolicyKey& k = policy::PolicyKeys()[i];
+        for (int j = 0; j < 3; ++j)
+            if (k.section == "Fan Ctrl Option " + std::to_string(j))
+                if (i16* field = FanField(m_FanCtrl[j], k.key))
+                    *field = *FanField(g.g_FanCtrl[j], k.key);
+        if (k.section == std::string("Option") && k.key == std::string("DisplayOnTop"))
+            m_DisplayOnTop = g.g_DisplayOnTop;
+    }
+    const bool apply_was_enabled = ApplyCmdButon.enabled;
+    SetGeneralOptions();
+    TabStrip1_Click();
+    ApplyCmdButon.enabled = apply_was_enabled;
 }
 
 }  // namespace kelvane

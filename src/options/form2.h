@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/int16.h"
 #include "base/settings.h"
@@ -15,6 +16,7 @@
 namespace kelvane {
 
 inline constexpr const char* kForm2Caption = "Option (Kelvane Ver 5.07)";
+inline constexpr const char* kPolicyNote = "Some settings are managed by your administrator.";
 
 // What the dialog asks of its real window.
 class Form2Host {
@@ -78,6 +80,9 @@ class Form2 {
     options::CheckBox Check1, Check2, Check3;
     options::OptionPair SoundStyle, APMinimized;
 
+    // Below the pages, shown on a page where a policy sets any control.
+    options::Label PolicyNote;
+
     // Frame.
     void Form_Load(std::int32_t screen_width_twips, std::int32_t screen_height_twips);
     void TabStrip1_Click();
@@ -108,6 +113,10 @@ class Form2 {
     void Check3_Click();
     void APMinimized_Click(int index);
 
+    // After the program put new policy values in force: the keys of the policy table whose
+    // values changed take what is in force now, and the controls follow.
+    void PolicyChanged(const std::vector<std::size_t>& changed_keys);
+
     // The working copies, for the view and for inspection; only the handlers change them.
     const std::array<FanCtrlRecord, 3>& working_fan_ctrl() const { return m_FanCtrl; }
     const std::array<VinRecord, 9>& working_vin() const { return m_Vin; }
@@ -137,6 +146,11 @@ class Form2 {
     bool SpeedActive(int k) const;
     int CurFan() const;  // g_CurFanPage when it names a fan, else -1
     void EnableApply() { ApplyCmdButon.enabled = true; }
+    // Greys what a policy sets on the page shown, and shows the note when there is any.
+    void LockPolicyControls();
+    bool PolicySets(int fan, const char* key) const;
+    bool PointsLocked(int fan) const;  // the sliders push each other: all or none
+    bool SpeedsLocked(int fan) const;
 
     Form1& f_;
     OptionsShared& shared_;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "options/form2.h"
+#include "policy/policy_keys.h"
 
 namespace kelvane {
 namespace {
@@ -29,6 +30,8 @@ void Form2::DesignLayout() {
     Place(Command1, 3480, 7080, 1215, 375, "Ok");
     Place(Command3, 4800, 7080, 1215, 375, "Cancel");
     Place(ApplyCmdButon, 6120, 7080, 1215, 375, "&Apply");
+    Place(PolicyNote, 120, 7020, 3240, 480, kPolicyNote);
+    PolicyNote.visible = false;
 
     // The two fan containers share a fan tab, automatic mode above software mode.
     Place(Frame1[0], 240, 480, 6975, 4080);
@@ -45,7 +48,7 @@ void Form2::DesignLayout() {
         Place(CtrlLabel[k], x - 120, 360, 690, 255, point_names[k]);
         Place(CtrSlider[k], x, 600, 450, 1680);
         CtrSlider[k].vertical = true;  // minimum at the top
-        CtrSlider[k].SetRange(0, 100);
+        CtrSlider[k].SetRange(policy::FanKeyRule("S0").min, policy::FanKeyRule("S0").max);
         Place(CtrText[k], x - 75, 2340, 600, 285);
         CtrText[k].text = "0";
     }
@@ -59,7 +62,8 @@ void Form2::DesignLayout() {
     DeltaScale[0].visible = DeltaScale[1].visible = false;
     for (int k = 0; k < 3; ++k) {
         Place(FanSpeedSlider[k], 1800, 2760 + 360 * k, 3600, 330);
-        FanSpeedSlider[k].SetRange(0, 127);
+        FanSpeedSlider[k].SetRange(policy::FanKeyRule("Speed0").min,
+                                   policy::FanKeyRule("Speed0").max);
         // Left of "Low": the right of the lowest rows is where "Reset To Default" sits.
         Place(FanSpeedValue[k], 360, 2760 + 360 * k, 600, 255, "0");
     }
@@ -70,12 +74,12 @@ void Form2::DesignLayout() {
 
     Place(Label7, 240, 480, 3000, 255, "Fan Speed Control");
     Place(Slider1, 1080, 720, 3600, 330);
-    Slider1.SetRange(0, 127);
+    Slider1.SetRange(policy::FanKeyRule("SwFan").min, policy::FanKeyRule("SwFan").max);
     Place(Label5, 240, 720, 700, 255, "Low");
     Place(Label6, 4800, 720, 700, 255, "High");
     Place(Label8, 240, 1200, 3000, 255, "Temperature Alarm Setting");
     Place(Slider2, 1080, 1440, 3600, 330);
-    Slider2.SetRange(0, 100);
+    Slider2.SetRange(policy::FanKeyRule("TmpAlarm").min, policy::FanKeyRule("TmpAlarm").max);
     Place(Label4, 240, 1440, 700, 255, "0 C");
     Place(Label3, 4800, 1440, 700, 255, "100 C");
     Place(Slider1Value, 5580, 720, 900, 255, "0");

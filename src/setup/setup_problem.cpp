@@ -60,6 +60,8 @@ const char* SetupReasonName(SetupReason reason) {
             return "fan_settings_partial";
         case SetupReason::HistoryUnwritable:
             return "history_unwritable";
+        case SetupReason::PolicyRejected:
+            return "policy_value_rejected";
     }
     return "unknown";
 }
@@ -86,6 +88,8 @@ bool HasSetupProblem(const Form1& f, SetupReason reason) {
             return FirstPartialFan(f).has_value();
         case SetupReason::HistoryUnwritable:
             return !f.unwritable_data_folder.empty();
+        case SetupReason::PolicyRejected:
+            return !f.policy.problems().empty();
     }
     return false;
 }
@@ -120,6 +124,8 @@ std::string SetupShortText(const Form1& f, SetupReason reason) {
             return "Check settings: " + PartialFanText(f, FirstPartialFan(f).value_or(0), false);
         case SetupReason::HistoryUnwritable:
             return "Check history folder: " + f.unwritable_data_folder + " cannot be written";
+        case SetupReason::PolicyRejected:
+            return f.policy.problems().empty() ? std::string() : f.policy.problems().front();
     }
     return {};
 }
@@ -167,6 +173,14 @@ std::string SetupFullText(const Form1& f, SetupReason reason) {
                    "written once the folder can be written again. Free space on the disk or "
                    "give Kelvane the right to write there, or set Folder in [History] of "
                    "kelvane.ini.";
+        case SetupReason::PolicyRejected: {
+            std::string rejected;
+            for (const std::string& problem : f.policy.problems())
+                rejected += (rejected.empty() ? "" : ". ") + problem;
+            return rejected +
+                   ". Correct the Group Policy object or MDM profile that sets it; the change "
+                   "takes effect within seconds, without a restart.";
+        }
     }
     return {};
 }

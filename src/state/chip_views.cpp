@@ -26,7 +26,7 @@ ApplyContext ApplyContextOf(Form1& f, Settings& settings) {
                    {},
                    f.sys.host,
                    f.sys.registry,
-                   f.sys.profile,
+                   f.profile,
                    f.ProgramFile(f.exe_name + ".exe"),
                    &f.last_apply};
     for (size_t i = 0; i < 3; ++i) {

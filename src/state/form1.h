@@ -18,6 +18,8 @@
 #include "chip/speaker.h"
 #include "chip/surface.h"
 #include "chip/tune_player.h"
+#include "policy/policy_profile.h"
+#include "policy/policy_values.h"
 #include "state/controls.h"
 
 namespace kelvane {
@@ -57,6 +59,9 @@ class OtherWindows {
     virtual void UnloadAll() = 0;          // most recently loaded first
     virtual void RaiseUsersWindows() = 0;  // the shown Options and About over the main window
     virtual void LowerErrorWindow() = 0;   // Form4 out of the topmost band, still shown
+    // New policy values are in force: an open Options dialog shows them (keys of the policy
+    // table). A host without the dialog has nothing to show.
+    virtual void PolicyChanged(const std::vector<std::size_t>& /*keys*/) {}
 };
 
 struct Services {
@@ -160,6 +165,11 @@ struct Form1 {
     Services& sys;
     std::string program_folder;  // folder of the executable, no trailing backslash
     std::string exe_name;        // executable name without ".exe"
+
+    // The policy values in force, and the settings file as they overlay it: every read and
+    // write of the settings goes through `profile`.
+    policy::InForce policy;
+    policy::PolicyProfile profile{sys.profile, policy};
 
     Settings settings;
     MainWindowModel window = DesignLayout();

@@ -26,6 +26,7 @@ inline constexpr int kSlider1Value = 3073;     // the value beside Slider1
 inline constexpr int kSlider2Value = 3074;     // the value beside Slider2
 inline constexpr int kFanSpeedValue = 3075;    // + index 0..2: the value beside each speed
 inline constexpr int kDeltaScale = 3080;       // + 0..1: the Delta slider's "0" and "5"
+inline constexpr int kPolicyNote = 3090;       // "Some settings are managed by ..."
 inline constexpr int kLabel = 3100;            // + n for Label1..Label14
 inline constexpr int kMyLabel = 3200;          // + row index 0..8
 inline constexpr int kMyList = 3210;           // + row index

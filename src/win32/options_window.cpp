@@ -293,6 +293,7 @@ void OptionsWindow::CreateControls() {
     AddCheck(d.Check3, general, ids::kCheck1 + 2);
     add_pair(d.APMinimized, general, ids::kAPMinimized);
 
+    AddLabel(d.PolicyNote, hwnd_, ids::kPolicyNote);
     AddButton(d.Command1, hwnd_, ids::kCommand1, [this] { dialog_.Command1_Click(); });
     AddButton(d.Command3, hwnd_, ids::kCommand3, [this] { dialog_.Command3_Click(); });
     AddButton(d.ApplyCmdButon, hwnd_, ids::kApplyCmdButon,
@@ -330,6 +331,10 @@ void OptionsWindow::Dispatch(Handler&& handler) {
         SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         SetForegroundWindow(hwnd_);
     }
+}
+
+void OptionsWindow::PolicyChanged(const std::vector<std::size_t>& keys) {
+    Dispatch([&] { dialog_.PolicyChanged(keys); });
 }
 
 void OptionsWindow::AfterEvent() {

@@ -36,6 +36,8 @@ class OptionsWindow final : public Form2Host {
     // The message loop offers each message here first: the dialog manager's keyboard and
     // Ctrl+Tab between pages. True when the message was taken.
     bool PreTranslate(MSG& msg);
+    // New policy values are in force: the dialog shows them and greys what they set.
+    void PolicyChanged(const std::vector<std::size_t>& keys);
 
     // Form2Host
     void SetTopmost() override;

@@ -225,6 +225,10 @@ void WindowSet::RaiseUsersWindows() {
         if (h && IsWindowVisible(h)) PlaceInTopmostBand(h, true, false);
 }
 
+void WindowSet::PolicyChanged(const std::vector<std::size_t>& keys) {
+    if (impl_->options && !impl_->options->Closing()) impl_->options->PolicyChanged(keys);
+}
+
 void WindowSet::LowerErrorWindow() {
     if (impl_->error) impl_->error->LeaveTopmostBand();
 }

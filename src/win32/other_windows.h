@@ -32,6 +32,7 @@ class WindowSet final : public OtherWindows {
     void UnloadAll() override;
     void RaiseUsersWindows() override;
     void LowerErrorWindow() override;
+    void PolicyChanged(const std::vector<std::size_t>& keys) override;
 
     // The message loop offers every message here first: the options dialog's keyboard
     // belongs to the dialog manager. True when the message was taken.
@@ -66,6 +67,9 @@ struct LateWindows final : OtherWindows {
     void UnloadAll() override { target->UnloadAll(); }
     void RaiseUsersWindows() override { target->RaiseUsersWindows(); }
     void LowerErrorWindow() override { target->LowerErrorWindow(); }
+    void PolicyChanged(const std::vector<std::size_t>& keys) override {
+        target->PolicyChanged(keys);
+    }
 };
 
 }  // namespace kelvane::win32

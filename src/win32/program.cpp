@@ -49,6 +49,8 @@ Program::Program(const ProgramHost& host)
     // First among the listeners: a restore is counted and told before the exports follow.
     form_.tick_listeners.push_back(&fan_watch_);
     form_.tick_listeners.push_back(&late_chip_steps_);
+    // Before the tick reads the chip: a policy change is programmed first.
+    form_.tick_listeners.push_back(&policy_inbox_);
     // Before the events, so that a fault's event can name the incident file just begun, and
     // before the status line, which words a folder that cannot be written.
     form_.tick_listeners.push_back(&history_);
@@ -62,8 +64,12 @@ Program::Program(const ProgramHost& host)
 }
 
 LoadResult Program::Load(AppShell& shell) {
+    form_.policy = policy::InForce(ReadPolicyRegistry());
     const LoadResult loaded = Form1_Form_Load(form_, shell, &fan_watch_);
     fleet_events_.AfterLoad(form_, loaded.keep_running, loaded.fatal_message);
+    if (loaded.keep_running)
+        policy_watch_.emplace(
+            form_.policy, [this](policy::InForce next) { policy_inbox_.Offer(std::move(next)); });
     return loaded;
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "app/chip_steps.h"
+#include "app/policy_change.h"
 #include "app/startup.h"
 #include "base/job_thread.h"
 #include "export/fleet_events.h"
@@ -27,6 +28,7 @@
 #include "win32/driver_library.h"
 #include "win32/fleet_services.h"
 #include "win32/pipe_server.h"
+#include "win32/policy_watch.h"
 #include "win32/request_pump.h"
 #include "win32/services.h"
 
@@ -99,6 +101,11 @@ class Program {
     // Outlives the pipe, whose thread hands it the requests.
     std::optional<RequestPump> requests_;
     std::optional<PipeServer> pipe_;
+    PolicyInbox policy_inbox_{[this](Form1& f, const std::vector<std::size_t>& keys) {
+        fleet_events_.PolicyChanged(f, keys);
+        f.sys.windows.PolicyChanged(keys);
+    }};
+    std::optional<PolicyWatch> policy_watch_;  // stops before the inbox goes
 };
 
 }  // namespace kelvane::win32

@@ -134,7 +134,8 @@ def test_packages_install_upgrade_and_remove_cleanly(k):
     for want in ("Kelvane/kelvane.exe", "Kelvane/kelvane.ini", "Kelvane/INSTALL.txt",
                  "Kelvane/docs/install.txt", "Kelvane/docs/settings.md",
                  "Kelvane/docs/fleet.md", "Kelvane/docs/kelvane.rules.yml",
-                 "Kelvane/docs/kelvane.json",
+                 "Kelvane/docs/kelvane.json", "Kelvane/policy/kelvane.admx",
+                 "Kelvane/policy/en-US/kelvane.adml",
                  "Kelvane/simulated board/brantelvio.dll"):
         check(want in names, "zip lacks %s: %s" % (want, names))
     check(not {"Kelvane/docs/settings.txt", "Kelvane/docs/fleet.txt"} & set(names),
@@ -171,6 +172,12 @@ def test_packages_install_upgrade_and_remove_cleanly(k):
                 os.path.join("docs", "kelvane.rules.yml"), os.path.join("docs", "kelvane.json")]
                + docs}
     check(program <= added, "not installed: %s (added %s)" % (program - added, added))
+    # The templates lie beside the MSI for the central store, and never land on a terminal.
+    for template in ("kelvane.admx", os.path.join("en-US", "kelvane.adml")):
+        check(os.path.isfile(os.path.join(PACKAGES, "policy", template)),
+              "%s is not beside the MSI" % template)
+    check(not [p for p in added if p.lower().endswith((".admx", ".adml"))],
+          "the MSI installed a template: %s" % added)
     # Text that Notepad shows line by line, under the names the shipped files give.
     for doc in docs:
         text = k.read(PROGRAM + doc.replace(os.sep, "\\"))

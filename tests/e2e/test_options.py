@@ -454,6 +454,65 @@ def test_option_apply_that_cannot_save_is_told(k):
     check(k.window(OPTIONS_TITLE).get("visible") == "1", "the dialog closed")
 
 
+POLICY_KEY = "HKLM\\SOFTWARE\\Policies\\Kelvane\\Fan Ctrl Option "
+POLICY_NOTE = 3090
+MAIN_LABEL1, MAIN_LABEL3 = 1301, 1303
+
+
+def set_policy(k, fan, value_name, data):
+    k.run_windows("reg", "add", POLICY_KEY + str(fan), "/v", value_name, "/t", "REG_DWORD",
+                  "/d", str(data), "/f", check=True)
+
+
+def test_option_policy_value_wins_is_greyed_and_goes_again(k):
+    open_options(k)
+    select_tab(k, 1, FRAME_AUTO)
+    check(k.wait_for(lambda: slider(k, CTR_SLIDER + 2) == 70, timeout=5),
+          "the CPU Fan page does not show the file's Full point")
+    check(enabled(k, CTR_SLIDER + 2) and not visible(k, POLICY_NOTE),
+          "a point is greyed, or the administrator's note shown, without a policy")
+    ini = k.read(INI)
+
+    # While Kelvane runs: the CPU fan's full-speed point, 80 = 0x50, reaches its register.
+    mark = len(trace_ops(k))
+    set_policy(k, 1, "S2", 80)
+    set_at = time.time()
+    check(k.wait_for(lambda: W(0x6A, 0x50) in trace_ops(k)[mark:], timeout=2, step=0.1),
+          "the policy's S2 did not reach the chip within 2 s: %s" % fan_register_writes(
+              trace_ops(k)[mark:]))
+    print("policy on the chip after %.1f s" % (time.time() - set_at))
+    check(k.read(INI) == ini, "kelvane.ini changed when the policy came")
+    # The open dialog follows: the point shows the policy's value, its group and the note
+    # say the administrator set it.
+    check(k.wait_for(lambda: slider(k, CTR_SLIDER + 2) == 80, timeout=5),
+          "the open dialog does not show the policy's 80: %s" % slider(k, CTR_SLIDER + 2))
+    for i in (0, 1, 2):
+        check(not enabled(k, CTR_SLIDER + i) and not enabled(k, CTR_TEXT + i),
+              "point %d is not greyed under the policy" % i)
+    check(enabled(k, SPEED_SLIDER), "the speed, which no policy sets, is greyed")
+    note = control(k, POLICY_NOTE)
+    check(note.get("visible") == "1" and
+          note.get("text") == "Some settings are managed by your administrator.",
+          "the administrator's note: %s" % note)
+
+    # Out of range: a set-up problem on the status line, not an alarm.
+    set_policy(k, 0, "S1", 300)
+    problem = "Policy Fan Ctrl Option 0\\S1=300 is outside 0..100; kelvane.ini's value is used"
+    check(k.wait_for(lambda: k.child(MAIN_LABEL1).get("text") == problem, timeout=5),
+          "status line: %r" % k.child(MAIN_LABEL1).get("text"))
+    check(k.child(MAIN_LABEL3).get("text") == "", "an out-of-range policy raised a status code")
+    check(not k.wait_window("Warning Message Ver 5.07", timeout=1), "the warning window opened")
+
+    # Removed: the file's value back on the chip, the point free again, the file untouched.
+    mark = len(trace_ops(k))
+    k.run_windows("reg", "delete", POLICY_KEY + "1", "/v", "S2", "/f", check=True)
+    check(k.wait_for(lambda: W(0x6A, 70) in trace_ops(k)[mark:], timeout=2, step=0.1),
+          "the file's S2 did not come back to the chip within 2 s")
+    check(k.wait_for(lambda: enabled(k, CTR_SLIDER + 2) and slider(k, CTR_SLIDER + 2) == 70,
+                     timeout=5), "the point is not the file's and free again")
+    check(k.read(INI) == ini, "kelvane.ini changed when the policy went")
+
+
 CASES = [
     test_option_opens_topmost_with_its_five_tabs,
     test_option_opened_during_a_critical_alarm_stays_in_front,
@@ -461,4 +520,5 @@ CASES = [
     test_option_advanced_scale_and_autostart,
     test_option_escape_after_edits_writes_nothing,
     test_option_apply_that_cannot_save_is_told,
+    test_option_policy_value_wins_is_greyed_and_goes_again,
 ]

@@ -144,6 +144,11 @@ def test_service_protects_with_no_window_and_hands_back_at_stop(k):
           "the metrics file lacks the state: %s" % text[:300])
     check('owner="service"} 1\n' in text, "kelvane_info does not name the service: %s" % text)
     views_served_answered_and_dropped_without_delaying_ticks(k, metrics)
+    # The service reads and watches the policy: a value set while it runs is counted.
+    k.run_windows("reg", "add", "HKLM\\SOFTWARE\\Policies\\Kelvane\\History", "/v", "Days",
+                  "/t", "REG_DWORD", "/d", "40", "/f", check=True)
+    check(k.wait_for(lambda: "\nkelvane_policy_values 1\n" in open(metrics).read(), timeout=5),
+          "the service did not put the policy in force")
     views_show_the_state_and_never_reach_the_chip(k, pids)
     view = start_view(k)
 

@@ -105,6 +105,9 @@ class FakeWindows : public OtherWindows {
     void UnloadAll() override { calls.push_back("UnloadAll"); }
     void RaiseUsersWindows() override { calls.push_back("RaiseUsersWindows"); }
     void LowerErrorWindow() override { calls.push_back("LowerErrorWindow"); }
+    void PolicyChanged(const std::vector<std::size_t>& keys) override {
+        calls.push_back("PolicyChanged " + std::to_string(keys.size()));
+    }
 };
 
 class FakeSurfaces : public Surfaces {

@@ -131,6 +131,7 @@ TEST(FleetExport, MetricsFileShowsTheTicksReadingsStatusAndChip) {
     EXPECT_TRUE(Has(text, "# TYPE kelvane_view_clients_dropped_total counter"));
     EXPECT_TRUE(Has(text, "kelvane_view_clients_dropped_total 0"));
     EXPECT_TRUE(Has(counted, "kelvane_view_clients_dropped_total 7"));
+    EXPECT_TRUE(Has(text, "kelvane_policy_values 0"));
     EXPECT_TRUE(Has(text,
                     "kelvane_info{version=\"5.07\",chip_id=\"0x12\",revision=\"8\","
                     "layout=\"newer\",driver=\"simulated\",owner=\"window\"} 1"));
@@ -141,7 +142,8 @@ TEST(FleetExport, MetricsFileShowsTheTicksReadingsStatusAndChip) {
               std::string::npos);
     for (const char* reason :
          {"settings_unreadable", "settings_stopped", "port_program_failed", "chip_not_identified",
-          "monitor_not_at_address", "fan_settings_partial", "history_unwritable"})
+          "monitor_not_at_address", "fan_settings_partial", "history_unwritable",
+          "policy_value_rejected"})
         EXPECT_TRUE(Has(text, std::string("kelvane_setup_problem{reason=\"") + reason + "\"} 0"))
             << reason;
     EXPECT_EQ(EscapeLabelValue("a\nb"), "a\\nb");

@@ -19,6 +19,7 @@
 #include "monitor/monitor_cycle.h"
 #include "monitor/readout.h"
 #include "options/form2.h"
+#include "policy/policy_keys.h"
 #include "setup/setup_problem.h"
 #include "state/status_line.h"
 #include "support/fakes.h"
@@ -157,8 +158,16 @@ TEST(LinkState, ViewShowsWhatTheOwnerShowsWithinTheSizeBound) {
     EXPECT_EQ(t.view.form.settings.g_FanCtrl[2].TmpAlarm, 40);
     t.view.form.window.visible = true;
 
+    // The view's dialog greys what the owner's policy sets.
+    const std::size_t s2 = *policy::FindPolicyKey("Fan Ctrl Option 1", "S2");
+    t.f.policy = policy::InForce({{s2, policy::PolicyReading::Kind::Number, 60, ""}});
     t.Deliver(t.Published());
     Form1& v = t.view.form;
+    EXPECT_TRUE(v.policy.Sets("Fan Ctrl Option 1", "S2"));
+    EXPECT_EQ(v.policy.count(), 1u);
+    EXPECT_EQ(t.view.windows.calls, std::vector<std::string>{"PolicyChanged 1"});
+    t.Deliver(t.Published());  // unchanged: the dialog is not told again
+    EXPECT_EQ(t.view.windows.calls.size(), 1u);
     EXPECT_EQ(v.window.Label1.caption, t.f.window.Label1.caption);
     EXPECT_EQ(v.window.Label1.fore_color, t.f.window.Label1.fore_color);
     EXPECT_EQ(v.window.TempLabel, t.f.window.TempLabel);
@@ -189,7 +198,12 @@ TEST(LinkState, ViewShowsWhatTheOwnerShowsWithinTheSizeBound) {
     t.f.findings.settings_unreadable = true;
     t.f.findings.chip_identified = false;
     t.f.settings.g_IniPath = std::string(5000, 'P');
+    std::vector<policy::PolicyReading> every_key;
+    for (std::size_t k = 0; k < policy::PolicyKeys().size(); ++k)
+        every_key.push_back({k, policy::PolicyReading::Kind::Number, 1, ""});
+    t.f.policy = policy::InForce(every_key);
     const PublishedState big = StateOf(t.f);
+    EXPECT_EQ(big.policy_keys.size(), policy::PolicyKeys().size() - 1);  // less the text key
     EXPECT_GE(big.setup_problems.size(), 2u);
     EXPECT_LE(EncodeState(big).size(), kMaxStateBytes);
     t.Published();
@@ -221,6 +235,9 @@ TEST(LinkState, ViewShowsWhatTheOwnerShowsWithinTheSizeBound) {
     const std::string payload = Only(EncodeState(big)).payload;
     EXPECT_FALSE(DecodeState(payload.substr(0, payload.size() - 1)));
     EXPECT_FALSE(DecodeState(payload + "x"));
+    std::string unknown_key = payload;
+    unknown_key.back() = static_cast<char>(policy::PolicyKeys().size());
+    EXPECT_FALSE(DecodeState(unknown_key));
 }
 // What the view's session was asked to do.
 struct RecordingShell : ViewShell {

@@ -81,6 +81,7 @@ TEST(FleetServices, EventSourceReportsEveryEventAndTheTableNamesIt) {
         {kSetupProblem, EventKind::Warning, {"kelvane.ini cannot be read", "settings_unreadable"}},
         {kSetupProblemGone, EventKind::Information, {}},
         {kHistoryUnwritable, EventKind::Warning, {"D:\\kept"}},
+        {kPolicyChanged, EventKind::Information, {"Fan Ctrl Option 1\\S2, Option\\DisplayOnTop"}},
     };
     for (const FleetEvent& e : events) {
         SetLastError(0);
