@@ -59,7 +59,10 @@ void PolicyInbox::BeforeTick(Form1& f) {
         // A value a fan's registers refuse leaves that fan as it was, as a dialog Apply
         // would; the new values are in force and told all the same.
     }
-    if (!changed.empty()) changed_(f, changed);
+    if (changed.empty()) return;
+    // The views' dialogs show the values now in force.
+    TellApplied(f);
+    changed_(f, changed);
 }
 
 }  // namespace kelvane

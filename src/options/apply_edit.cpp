@@ -37,7 +37,7 @@ std::string ApplyOptionsEdit(Form1& f, const OptionsEdit& edit) {
         chip_error = e.kind();
     }
     // The settings image changed even when the chip or the file did not follow.
-    for (TickListener* listener : f.tick_listeners) ContainErrors([&] { listener->AfterApply(f); });
+    TellApplied(f);
     return ApplyFailureMessage(outcome, g.g_ExecuteAtStartup, chip_error);
 }
 

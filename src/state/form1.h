@@ -228,4 +228,7 @@ inline constexpr std::array<int, 10> kSnapshotRegisters = {0x60, 0x61, 0x62, 0x6
                                                            0x68, 0x69, 0x6A, 0x6B, 0x6C};
 inline constexpr std::array<int, 10> kSnapshotTextBox = {0, 1, 8, 2, 3, 4, 5, 9, 6, 7};
 
+// After the settings changed by a dialog Apply or a policy: the listeners that follow them.
+void TellApplied(Form1& f);
+
 }  // namespace kelvane
