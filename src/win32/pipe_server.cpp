@@ -19,7 +19,7 @@ constexpr DWORD kInBuffer = 4096;
 // Two waits per view and three of the server's own within WaitForMultipleObjects' 64.
 constexpr std::size_t kMaxClients = 30;
 // Frames the pipe's thread has not taken yet; more are only possible when it is stuck, and
-// then the oldest state is worth nothing.
+// then the oldest go first: a stale state, or an answer its view has waited too long for.
 constexpr std::size_t kMaxInbox = 64;
 // SYSTEM and Administrators everything, interactive users read and write.
 constexpr const char* kPipeSecurity = "D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;GRGW;;;IU)";
