@@ -53,7 +53,11 @@ class MetricsFile {
         SetupProblem,
         Timestamp,
         Restored,
-        ViewsDropped
+        ViewsDropped,
+        FanRatio,
+        RiseExcess,
+        Maintenance,
+        BaselineReady
     };
     struct Piece {
         std::string before;  // constant text up to the number
@@ -72,6 +76,7 @@ class MetricsFile {
         bool chip_identified = false;
         const char* driver = "";
         i16 fan_flag = 0, special_flag = 0;
+        bool baseline_ready = false;
     };
     bool SameShape(const Form1& f) const;
     void TakeShape(const Form1& f);

@@ -62,6 +62,8 @@ const char* SetupReasonName(SetupReason reason) {
             return "fan_settings_partial";
         case SetupReason::HistoryUnwritable:
             return "history_unwritable";
+        case SetupReason::BaselineUnreadable:
+            return "maintenance_baseline_unreadable";
     }
     return "unknown";
 }
@@ -88,6 +90,8 @@ bool HasSetupProblem(const Form1& f, SetupReason reason) {
             return FirstPartialFan(f).has_value();
         case SetupReason::HistoryUnwritable:
             return !f.unwritable_data_folder.empty();
+        case SetupReason::BaselineUnreadable:
+            return !f.maintenance.baseline_unreadable.empty();
     }
     return false;
 }
@@ -122,6 +126,8 @@ std::string SetupShortText(const Form1& f, SetupReason reason) {
             return "Check settings: " + PartialFanText(f, FirstPartialFan(f).value_or(0), false);
         case SetupReason::HistoryUnwritable:
             return "Check history folder: " + f.unwritable_data_folder + " cannot be written";
+        case SetupReason::BaselineUnreadable:
+            return "Check maintenance baseline: " + f.maintenance.baseline_unreadable + " is torn";
     }
     return {};
 }
@@ -169,6 +175,12 @@ std::string SetupFullText(const Form1& f, SetupReason reason) {
                    "written once the folder can be written again. Free space on the disk or "
                    "give Kelvane the right to write there, or set Folder in [History] of "
                    "kelvane.ini.";
+        case SetupReason::BaselineUnreadable:
+            return "the maintenance baseline " + f.maintenance.baseline_unreadable +
+                   " is torn or cannot be read, so the maintenance notice compares nothing. "
+                   "Kelvane does not learn the terminal's normal again on its own, which on a "
+                   "clogged terminal would make the clog its normal. Clean the terminal, then "
+                   "delete the file: Kelvane learns again from then on.";
     }
     return {};
 }

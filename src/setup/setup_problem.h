@@ -19,13 +19,14 @@ enum class SetupReason {
     MonitorNotAtAddress,  // the chip says its hardware monitor is not at Address
     FanSettingsPartial,   // a fan record gives some but not all of what its layout programs
     HistoryUnwritable,    // the history's latest write failed (a full disk, no right to write)
+    BaselineUnreadable,   // the maintenance baseline is torn or cannot be read
 };
 
-inline constexpr std::array<SetupReason, 7> kSetupReasons = {
+inline constexpr std::array<SetupReason, 8> kSetupReasons = {
     SetupReason::SettingsUnreadable,  SetupReason::SettingsStopped,
     SetupReason::PortProgramFailed,   SetupReason::ChipNotIdentified,
     SetupReason::MonitorNotAtAddress, SetupReason::FanSettingsPartial,
-    SetupReason::HistoryUnwritable};
+    SetupReason::HistoryUnwritable,   SetupReason::BaselineUnreadable};
 
 // The metrics label value: "settings_unreadable" and so on.
 const char* SetupReasonName(SetupReason reason);

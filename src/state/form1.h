@@ -19,6 +19,7 @@
 #include "chip/surface.h"
 #include "chip/tune_player.h"
 #include "state/controls.h"
+#include "state/maintenance_state.h"
 
 namespace kelvane {
 
@@ -98,6 +99,8 @@ struct MonitorState {
     std::array<std::int32_t, 3> temps{};
     std::array<std::int32_t, 3> fan_speeds{};
     std::array<bool, 3> alerts{};  // the digits were drawn in the alert colour
+    // The software step (PWM) the last tick put fans 0 and 1 at; -1 when it chose none.
+    std::array<std::int8_t, 2> fan_steps{-1, -1};
 };
 
 struct Form1;
@@ -184,6 +187,7 @@ struct Form1 {
     std::vector<TickListener*> tick_listeners;  // not owned; each outlives the window
     // The history's data folder while its latest write failed; empty while it writes.
     std::string unwritable_data_folder;
+    MaintenanceState maintenance;  // written once a minute by the maintenance notice
 
     std::string ProgramFile(const std::string& name) const { return program_folder + "\\" + name; }
 };

@@ -19,6 +19,7 @@
 #include "history/history.h"
 #include "link/client_queue.h"
 #include "link/state_publisher.h"
+#include "maintenance/maintenance_notice.h"
 #include "setup/setup_problem.h"
 #include "state/form1.h"
 #include "win32/crash_hand_back.h"
@@ -73,6 +74,7 @@ class Program {
     Form1 form_;
     // The history converts voltages with the settings of the moment, which live in the form.
     history::History history_;
+    maintenance::MaintenanceNotice maintenance_;
     FanWatch fan_watch_;
     SystemBootClock boot_clock_;
     PowerOnStore power_on_;
