@@ -70,7 +70,7 @@ std::string BaselineText(const Baseline& b) {
                 b.speed[static_cast<std::size_t>(n)][static_cast<std::size_t>(s)], 0);
     for (int s = 0; s < kSteps; ++s)
         put("RiseStep" + StepName(s), b.rise[static_cast<std::size_t>(s)], 2);
-    put("TopShare", b.top_share, 4);
+    put("TopShare", b.top_share, 3);
     return SealText(std::move(text));
 }
 
