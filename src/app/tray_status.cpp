@@ -63,7 +63,7 @@ std::string StatusText(const Form1& f, TrayState state) {
 // The notice's words while it holds, else nothing.
 const std::string& NoticeText(const Form1& f, std::size_t r) {
     static const std::string none;
-    return f.maintenance.notice[r] ? f.maintenance.text[r] : none;
+    return f.maintenance.notice[r] ? f.maintenance.tip[r] : none;
 }
 
 void AssignOrReset(std::optional<std::string>& to, const std::string* from) {
@@ -95,7 +95,7 @@ std::string TrayTip(const Form1& f, std::size_t field_size) {
     if (tip.empty()) tip = "Kelvane";
     // A notice is no fault: it follows the status, never replaces it.
     for (std::size_t r = 0; r < f.maintenance.notice.size(); ++r)
-        if (f.maintenance.notice[r]) tip += "\n" + f.maintenance.text[r];
+        if (f.maintenance.notice[r]) tip += "\n" + f.maintenance.tip[r];
     const std::size_t room = field_size > 0 ? field_size - 1 : 0;
     if (tip.size() > room) tip = room > 3 ? tip.substr(0, room - 3) + "..." : tip.substr(0, room);
     return tip;

@@ -68,11 +68,14 @@ void Compare(const Baseline& b, const Window& w, const Thresholds& t, Maintenanc
         const double drop = (1 - ratio) * 100;
         state.fan_ratio[i] = ratio;
         state.notice[reason] = Held(state.notice[reason], LevelOf(drop, t.fan_drop_percent));
-        state.text[reason] = std::string("The ") + (n == 0 ? "system" : "CPU") + " fan turns " +
-                             std::to_string(std::llround(drop)) + " % slower than it did (" +
-                             Grouped(speed) + " rpm at step " +
+        const std::string slower = std::string("The ") + (n == 0 ? "system" : "CPU") +
+                                   " fan turns " + std::to_string(std::llround(drop)) +
+                                   " % slower than it did";
+        const char* const what = ": clean or replace it.";
+        state.tip[reason] = slower + what;
+        state.text[reason] = slower + " (" + Grouped(speed) + " rpm at step " +
                              std::to_string(kStepPwm[static_cast<std::size_t>(step)]) + ", was " +
-                             Grouped(*was) + "): clean or replace it.";
+                             Grouped(*was) + ")" + what;
     }
 
     const auto cooling = static_cast<std::size_t>(MaintenanceReason::CoolingClogged);
@@ -108,6 +111,7 @@ void Compare(const Baseline& b, const Window& w, const Thresholds& t, Maintenanc
                               " " + kDegree +
                               "C hotter over the case than it did: clean the "
                               "cooling.";
+    state.tip[cooling] = state.text[cooling];
 }
 
 }  // namespace kelvane::maintenance

@@ -34,9 +34,11 @@ struct MaintenanceState {
     std::array<double, 2> fan_ratio{kUnknown, kUnknown};
     // The CPU's rise over the system temperature above its baseline at the same step, in C.
     double rise_excess = kUnknown;
-    // Per reason: whether its notice holds, and its words.
+    // Per reason: whether its notice holds, its words, and the same short enough for the
+    // tray tip beside the readings and the status.
     std::array<bool, 3> notice{};
     std::array<std::string, 3> text;
+    std::array<std::string, 3> tip;
     // The baseline file, while it is there but torn or unreadable; empty otherwise.
     std::string baseline_unreadable;
     // Times the baseline was started over since the program started.

@@ -132,6 +132,7 @@ TEST(MaintenanceCompare, FindsAWornFanAndCloggedCoolingButNotAStepChangeOrAHotDa
     EXPECT_EQ(s.text[kCpuFan],
               "The CPU fan turns 31 % slower than it did (2,280 rpm at step 20, was 3,300): clean "
               "or replace it.");
+    EXPECT_EQ(s.tip[kCpuFan], "The CPU fan turns 31 % slower than it did: clean or replace it.");
     // Hysteresis: 18 % slower still holds it, 9 % ends it.
     cpu_fan(2700);
     EXPECT_TRUE(s.notice[kCpuFan]);

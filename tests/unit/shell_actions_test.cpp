@@ -214,7 +214,7 @@ TEST_F(ShellFixture, TrayStateTipAndOneBalloonPerHiddenEpisode) {
 
     // A maintenance notice follows the status on a line of its own, and changes no state.
     f.maintenance.notice[2] = true;
-    f.maintenance.text[2] = "Clean the cooling.";
+    f.maintenance.tip[2] = "Clean the cooling.";
     tick(1);
     EXPECT_EQ(tray.state(), TrayState::Normal);
     EXPECT_EQ(tray.tip(),
@@ -225,7 +225,7 @@ TEST_F(ShellFixture, TrayStateTipAndOneBalloonPerHiddenEpisode) {
     EXPECT_EQ(cache.Of(f, 128), tray.tip());
     f.maintenance.notice[2] = false;
     EXPECT_EQ(cache.Of(f, 128).find("Clean"), std::string::npos);  // the cache sees it end
-    f.maintenance.text[2].clear();
+    f.maintenance.tip[2].clear();
 
     // A monitor withheld at a wrong Address read nothing: the tip shows no number.
     f.monitor.alarm_lasting = false;
