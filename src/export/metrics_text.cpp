@@ -123,7 +123,7 @@ bool MetricsFile::SameShape(const Form1& f) const {
         s.chip_identified != f.findings.chip_identified ||
         std::strcmp(s.driver, DriverKind(facts_)) != 0 || s.fan_flag != f.KelvaneFanFlag ||
         s.special_flag != f.KelvaneFanSpecialFlag ||
-        s.baseline_ready != f.maintenance.baseline_ready)
+        s.baseline_ready != f.maintenance.baseline_ready || s.notices != f.maintenance.notice)
         return false;
     for (std::size_t n = 0; n < 3; ++n)
         if (!Same(s.tags[n], f.window.LedPic[n].tag) ||
@@ -155,6 +155,7 @@ void MetricsFile::TakeShape(const Form1& f) {
     s.fan_flag = f.KelvaneFanFlag;
     s.special_flag = f.KelvaneFanSpecialFlag;
     s.baseline_ready = f.maintenance.baseline_ready;
+    s.notices = f.maintenance.notice;
 }
 
 void MetricsFile::Layout(const Form1& f) {
@@ -252,12 +253,14 @@ void MetricsFile::Layout(const Form1& f) {
              "1 while a maintenance notice of this reason holds (clean or replace), else 0.");
     for (const MaintenanceReason reason : kMaintenanceReasons) {
         w.Sample("kelvane_maintenance").Label("reason", MaintenanceReasonName(reason));
-        number(Slot::Maintenance, static_cast<int>(reason));
+        w.BeforeValue();
+        text += s.notices[static_cast<std::size_t>(reason)] ? "1\n" : "0\n";
     }
     w.Family("kelvane_baseline_ready",
              "1 once the terminal's own baseline for the maintenance notice is learned.");
     w.Sample("kelvane_baseline_ready");
-    number(Slot::BaselineReady, 0);
+    w.BeforeValue();
+    text += s.baseline_ready ? "1\n" : "0\n";
     w.Family("kelvane_last_tick_timestamp_seconds", "Time of the last tick, seconds since 1970.");
     w.Sample("kelvane_last_tick_timestamp_seconds");
     number(Slot::Timestamp, 0);
@@ -345,12 +348,6 @@ std::size_t MetricsFile::Fill(const Form1& f, double unix_seconds, std::string& 
                 break;
             case Slot::RiseExcess:
                 out = PutThousandths(out, f.maintenance.rise_excess);
-                break;
-            case Slot::Maintenance:
-                *out++ = f.maintenance.notice[i] ? '1' : '0';
-                break;
-            case Slot::BaselineReady:
-                *out++ = f.maintenance.baseline_ready ? '1' : '0';
                 break;
         }
     }

@@ -55,9 +55,7 @@ class MetricsFile {
         Restored,
         ViewsDropped,
         FanRatio,
-        RiseExcess,
-        Maintenance,
-        BaselineReady
+        RiseExcess
     };
     struct Piece {
         std::string before;  // constant text up to the number
@@ -76,7 +74,9 @@ class MetricsFile {
         bool chip_identified = false;
         const char* driver = "";
         i16 fan_flag = 0, special_flag = 0;
+        // Change once a minute at most: written into the layout rather than every tick.
         bool baseline_ready = false;
+        std::array<bool, 3> notices{};
     };
     bool SameShape(const Form1& f) const;
     void TakeShape(const Form1& f);

@@ -57,10 +57,11 @@ void Compare(const Baseline& b, const Window& w, const Thresholds& t, Maintenanc
         const auto i = static_cast<std::size_t>(n);
         const auto reason = static_cast<std::size_t>(n == 0 ? MaintenanceReason::SystemFanSlower
                                                             : MaintenanceReason::CpuFanSlower);
-        state.fan_ratio[i] = MaintenanceState::kUnknown;
+        state.fan_ratio[i] = state.fan_baseline_rpm[i] = MaintenanceState::kUnknown;
         const int step = w.latest().step[i];
         if (step < 0) continue;
         const auto& was = b.speed[i][static_cast<std::size_t>(step)];
+        if (was) state.fan_baseline_rpm[i] = *was;
         const Histogram& h = now.speed(n, step);
         if (!was || h.total() < need) continue;
         const double speed = h.Median().value_or(0);

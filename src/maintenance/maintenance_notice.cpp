@@ -19,7 +19,7 @@ const std::string& LearnedText() {
 }  // namespace
 
 MaintenanceNotice::MaintenanceNotice(FileSystem& files, FileReplacer& replacer, Clock& clock,
-                                     std::function<std::string()> data_folder)
+                                     std::function<const std::string*()> data_folder)
     : files_(files), replacer_(replacer), clock_(clock), data_folder_(std::move(data_folder)) {}
 
 void MaintenanceNotice::Configure(const Settings& s) {
@@ -40,8 +40,8 @@ void MaintenanceNotice::Configure(const Settings& s) {
 void MaintenanceNotice::BeforeTell(Form1& f) {
     Configure(f.settings);
     if (enabled_) {
-        const std::string folder = data_folder_();
-        if (!folder.empty() && folder != folder_) Load(folder);
+        const std::string* folder = data_folder_();
+        if (folder && !folder->empty() && *folder != folder_) Load(*folder);
     }
     if (!changed_) return;
     changed_ = false;

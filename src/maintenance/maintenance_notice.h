@@ -24,9 +24,10 @@ inline constexpr int kProgressEveryMinutes = 60;
 
 class MaintenanceNotice final : public TickListener {
   public:
-    // `data_folder`: the history's data folder, or empty while it is not known yet.
+    // `data_folder`: the history's data folder, or null while it is not known yet; asked
+    // every tick, so it hands out the folder rather than a copy.
     MaintenanceNotice(FileSystem& files, FileReplacer& replacer, Clock& clock,
-                      std::function<std::string()> data_folder);
+                      std::function<const std::string*()> data_folder);
 
     // Each minute row the history finishes.
     void TakeMinute(const history::MinuteRow& row);
@@ -52,7 +53,7 @@ class MaintenanceNotice final : public TickListener {
     FileSystem& files_;
     FileReplacer& replacer_;
     Clock& clock_;
-    std::function<std::string()> data_folder_;
+    std::function<const std::string*()> data_folder_;
     std::string folder_;  // where the baseline was looked for; empty before
     bool enabled_ = true;
     int period_ = 10080;

@@ -32,6 +32,9 @@ struct MaintenanceState {
     bool baseline_ready = false;
     // Fans 0 and 1: the window's median speed over the baseline's, at the fan's current step.
     std::array<double, 2> fan_ratio{kUnknown, kUnknown};
+    // Fans 0 and 1: the baseline speed at the fan's current step, which the History window
+    // draws so that a technician sees the drift.
+    std::array<double, 2> fan_baseline_rpm{kUnknown, kUnknown};
     // The CPU's rise over the system temperature above its baseline at the same step, in C.
     double rise_excess = kUnknown;
     // Per reason: whether its notice holds, its words, and the same short enough for the

@@ -38,7 +38,7 @@ Program::Program(const ProgramHost& host)
           [this](int v, double raw) { return VoltsFromRaw(form_.settings, v, raw); },
           DefaultDataFolder()),
       maintenance_(files_, ExportFiles(), clock_,
-                   [this] { return history_.configured() ? history_.folder().root : ""; }),
+                   [this] { return history_.configured() ? &history_.folder().root : nullptr; }),
       fan_watch_(form_, &SteadyMs),
       // Beside the history, whatever folder the settings give it: the values are noted before
       // the settings are read.

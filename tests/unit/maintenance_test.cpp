@@ -113,6 +113,8 @@ TEST(MaintenanceCompare, FindsAWornFanAndCloggedCoolingButNotAStepChangeOrAHotDa
     Compare(b, w, t, s);
     EXPECT_DOUBLE_EQ(s.fan_ratio[0], 1.0);
     EXPECT_TRUE(std::isnan(s.fan_ratio[1]));
+    EXPECT_EQ(s.fan_baseline_rpm[0], 1500);  // the line the History window draws
+    EXPECT_TRUE(std::isnan(s.fan_baseline_rpm[1]));
     EXPECT_DOUBLE_EQ(s.rise_excess, 0);
     EXPECT_FALSE(s.any_notice());
 
@@ -129,6 +131,7 @@ TEST(MaintenanceCompare, FindsAWornFanAndCloggedCoolingButNotAStepChangeOrAHotDa
     EXPECT_TRUE(s.notice[kCpuFan]);
     EXPECT_FALSE(s.notice[kSystemFan] || s.notice[kCooling]);
     EXPECT_NEAR(s.fan_ratio[1], 2280.0 / 3300, 1e-9);
+    EXPECT_EQ(s.fan_baseline_rpm[1], 3300);
     EXPECT_EQ(s.text[kCpuFan],
               "The CPU fan turns 31 % slower than it did (2,280 rpm at step 20, was 3,300): clean "
               "or replace it.");
@@ -182,7 +185,8 @@ struct Terminal {
     board::Board board;
     testing::Rig rig{board};
     Disk disk;
-    MaintenanceNotice notice{rig.files, disk, rig.clock, [] { return std::string(kFolder); }};
+    const std::string folder = kFolder;
+    MaintenanceNotice notice{rig.files, disk, rig.clock, [this] { return &folder; }};
     explicit Terminal(const testing::FakeFiles& kept) : disk(rig.files) {
         rig.files = kept;
         rig.form.settings.g_BaselineMinutes = 3;
