@@ -95,9 +95,9 @@ void MaintenanceNotice::StartOver() {
 void MaintenanceNotice::TakeMinute(const history::MinuteRow& row) {
     if (!enabled_ || folder_.empty()) return;
     window_.Take(row);
-    // Deleting the baseline file is how a technician starts over, torn or not.
-    if ((on_disk_ || !state_.baseline_unreadable.empty()) && !files_.CanOpen(Path(kBaselineFile)))
-        StartOver();
+    // Deleting the baseline file is how a technician starts over, torn or not. A folder that
+    // cannot be read for a while (a share gone) deletes nothing.
+    if ((on_disk_ || !state_.baseline_unreadable.empty()) && BaselineGone()) StartOver();
     if (!state_.baseline_unreadable.empty()) return;
     if (!baseline_)
         Learn(row);
@@ -106,6 +106,14 @@ void MaintenanceNotice::TakeMinute(const history::MinuteRow& row) {
     if (!baseline_) return;
     Compare(*baseline_, window_, thresholds_, state_);
     changed_ = true;
+}
+
+bool MaintenanceNotice::BaselineGone() {
+    try {
+        return !files_.ReadIfPresent(Path(kBaselineFile));
+    } catch (const RuntimeError&) {
+        return false;
+    }
 }
 
 void MaintenanceNotice::Learn(const history::MinuteRow& row) {

@@ -46,6 +46,7 @@ class MaintenanceNotice final : public TickListener {
     void Configure(const Settings& s);
     void Load(const std::string& folder);
     void StartOver();
+    bool BaselineGone();
     void Learn(const history::MinuteRow& row);
     void WriteBaseline();
     void SaveProgress();

@@ -242,6 +242,14 @@ TEST(MaintenanceNotice,
         run.Minutes(5, 2000);
         EXPECT_FALSE(run.state().baseline_ready || run.state().any_notice());
         EXPECT_EQ(run.rig.files.files[baseline], kept.files[baseline]);
+        // A file that cannot be opened for a while (its share gone) is not a deleted one.
+        const std::string torn = run.rig.files.files[baseline];
+        run.rig.files.files.erase(baseline);
+        run.rig.files.unreadable[baseline] = true;
+        run.Minutes(1, 2000);
+        EXPECT_EQ(run.state().started_over, 0u);
+        run.rig.files.unreadable.erase(baseline);
+        run.rig.files.files[baseline] = torn;
         // The technician deletes it: learning starts over, told once.
         run.rig.files.files.erase(baseline);
         run.Minutes(3, 2000);
