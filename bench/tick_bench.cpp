@@ -9,6 +9,7 @@
 #include "export/textfile_export.h"
 #include "history/history.h"
 #include "link/state_publisher.h"
+#include "maintenance/maintenance_notice.h"
 #include "monitor/alarm_log.h"
 #include "monitor/monitor_cycle.h"
 #include "monitor/readout.h"
@@ -105,6 +106,23 @@ void BM_TickNormalWithHistory(benchmark::State& state) {
         [&r](int v, double raw) { return VoltsFromRaw(r.f.settings, v, raw); },
         "C:\\ProgramData\\Kelvane");
     r.f.tick_listeners.push_back(&history);
+    // The maintenance notice as the program wires it: told each finished minute by the
+    // history, comparing once a minute with a baseline learned in the first hour.
+    struct Disk : FileReplacer {
+        testing::FakeFiles& files;
+        explicit Disk(testing::FakeFiles& f) : files(f) {}
+        bool Replace(const std::string& path, std::string_view data) override {
+            files.files[path] = std::string(data);
+            return true;
+        }
+    } replacer(r.rig.files);
+    const std::string folder = "C:\\ProgramData\\Kelvane";
+    maintenance::MaintenanceNotice notice(r.rig.files, replacer, r.rig.clock,
+                                          [&folder] { return &folder; });
+    r.f.settings.g_BaselineMinutes = 60;
+    r.f.tick_listeners.push_back(&notice);
+    history.TellMinutesTo([&notice](const history::MinuteRow& row) { notice.TakeMinute(row); });
+    notice.BeforeTell(r.f);
     for (int i = 0; i < 90000; ++i) {
         ++r.rig.clock.unix_seconds;
         history.Record(history::SampleOf(r.f, r.rig.clock.unix_seconds));
@@ -115,6 +133,7 @@ void BM_TickNormalWithHistory(benchmark::State& state) {
         MeasuredTick(r);
     }
     state.counters["ring_samples"] = static_cast<double>(history.ring().size());
+    state.counters["baseline_ready"] = r.f.maintenance.baseline_ready ? 1 : 0;
 }
 BENCHMARK(BM_TickNormalWithHistory);
 

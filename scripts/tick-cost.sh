@@ -1,6 +1,7 @@
 #!/bin/sh
 # Instructions of one normal monitor tick and the share each listener adds after it: the
-# fleet's metrics file, the history and the state published to the views, each counted by callgrind over its benchmark's measured
+# fleet's metrics file, the history (with the maintenance notice it hands each minute to, and
+# that notice's own look at the settings) and the state published to the views, each counted by callgrind over its benchmark's measured
 # ticks (the file system is left out: the benchmarks' files only take the text).
 set -eu
 cd "$(dirname "$0")/.."
@@ -55,4 +56,5 @@ PY
 
 share BM_TickNormalWithExport 'TextFileExport::AfterTick' export
 share BM_TickNormalWithHistory 'History::AfterTick' history
+share BM_TickNormalWithHistory 'MaintenanceNotice::BeforeTell' maintenance
 share BM_TickNormalWithPublisher 'StatePublisher::AfterTick' publisher

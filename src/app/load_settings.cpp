@@ -233,6 +233,23 @@ void ReadHistoryKeys(Form1& f, bool noted = true) {
     f.settings.g_HistoryDays = s.Int16("Days", 31);
 }
 
+// A value outside its range stops the loader there, told as a set-up problem.
+std::int32_t InRange(Section& s, const char* key, long long def, long long low, long long high) {
+    const long long v = s.Int(key, def);
+    if (v < low || v > high) Raise(ErrorKind::Overflow, key);
+    return static_cast<std::int32_t>(v);
+}
+
+void ReadMaintenanceKeys(Form1& f) {
+    Section s(f, "Maintenance");
+    Settings& g = f.settings;
+    g.g_MaintenanceEnabled = s.Int16("Enabled", 1);
+    g.g_BaselineMinutes = InRange(s, "BaselineMinutes", 10080, 2, 43200);
+    g.g_WindowMinutes = InRange(s, "WindowMinutes", 1440, 2, 10080);
+    g.g_FanDropPercent = InRange(s, "FanDropPercent", 25, 5, 90);
+    g.g_RiseDegrees = InRange(s, "RiseDegrees", 8, 2, 40);
+}
+
 void ReadAddressKey(Form1& f, bool noted) {
     f.settings.g_Address = Section(f, kOption, noted).Int16("Address", kDefaultAddress);
 }
@@ -259,6 +276,7 @@ void ReadKeys(Form1& f) {
     ReadFanRecords(f);
     ReadExportKeys(f, true);
     ReadHistoryKeys(f);
+    ReadMaintenanceKeys(f);
 }
 
 }  // namespace

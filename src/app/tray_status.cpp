@@ -60,6 +60,12 @@ std::string StatusText(const Form1& f, TrayState state) {
     return f.window.Label1.caption;
 }
 
+// The notice's words while it holds, else nothing.
+const std::string& NoticeText(const Form1& f, std::size_t r) {
+    static const std::string none;
+    return f.maintenance.notice[r] ? f.maintenance.tip[r] : none;
+}
+
 void AssignOrReset(std::optional<std::string>& to, const std::string* from) {
     if (!from)
         to.reset();
@@ -87,6 +93,9 @@ std::string TrayTip(const Form1& f, std::size_t field_size) {
     const std::string status = StatusText(f, state);
     if (!status.empty()) tip += (tip.empty() ? "" : kSeparator) + status;
     if (tip.empty()) tip = "Kelvane";
+    // A notice is no fault: it follows the status, never replaces it.
+    for (std::size_t r = 0; r < f.maintenance.notice.size(); ++r)
+        if (f.maintenance.notice[r]) tip += "\n" + f.maintenance.tip[r];
     const std::size_t room = field_size > 0 ? field_size - 1 : 0;
     if (tip.size() > room) tip = room > 3 ? tip.substr(0, room - 3) + "..." : tip.substr(0, room);
     return tip;
@@ -98,8 +107,11 @@ bool TrayTipCache::Inputs::Take(const Form1& f, std::size_t field_size) {
                       fahrenheit == Fahrenheit(f.settings) && state == now && field == field_size &&
                       Same(heading0, HeadingCaption(f, 0)) &&
                       Same(heading1, HeadingCaption(f, 1)) &&
-                      Same(voltage, VoltageOutCaption(f, now)) && label == f.window.Label1.caption;
+                      Same(voltage, VoltageOutCaption(f, now)) &&
+                      label == f.window.Label1.caption && notices[0] == NoticeText(f, 0) &&
+                      notices[1] == NoticeText(f, 1) && notices[2] == NoticeText(f, 2);
     if (same) return false;
+    for (std::size_t r = 0; r < notices.size(); ++r) notices[r] = NoticeText(f, r);
     reading = HasReading(f);
     system = f.SystemTemp;
     cpu = f.CPUTemp;

@@ -2,6 +2,7 @@
 // What the notification-area icon tells a user whose main window is hidden: one of four
 // states, a tip with the live readings and the status, and one balloon when a lasting fault
 // begins while the window is hidden.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -28,8 +29,8 @@ class TrayShell {
 
 TrayState TrayStateOf(const Form1& f);
 
-// "CPU 38°C System 42°C · Normal..." in the ANSI code page, cut to fit a field of
-// `field_size` characters including its terminating NUL.
+// "CPU 38°C System 42°C · Normal..." in the ANSI code page, then a line per maintenance
+// notice, cut to fit a field of `field_size` characters including its terminating NUL.
 std::string TrayTip(const Form1& f, std::size_t field_size);
 
 // TrayTip, built again only when what it reads has changed since the last call: the owner
@@ -49,6 +50,7 @@ class TrayTipCache {
         std::size_t field = 0;
         std::optional<std::string> heading0, heading1, voltage;
         std::string label;
+        std::array<std::string, 3> notices;  // the texts of the notices that hold
         // True when something changed; the inputs are then the form's.
         bool Take(const Form1& f, std::size_t field_size);
         static bool Same(const std::optional<std::string>& kept, const std::string* now);

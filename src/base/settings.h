@@ -80,6 +80,12 @@ struct Settings {
     // days of minute files kept.
     std::string g_HistoryFolder;
     i16 g_HistoryDays = 31;
+    // Section "Maintenance": the notice that compares the terminal with its own history.
+    i16 g_MaintenanceEnabled = kTrue;
+    std::int32_t g_BaselineMinutes = 10080;
+    std::int32_t g_WindowMinutes = 1440;
+    std::int32_t g_FanDropPercent = 25;
+    std::int32_t g_RiseDegrees = 8;
 };
 
 // ExecuteAtStartup 3: started with Windows, into the notification area.

@@ -67,6 +67,7 @@ void FleetEvents::AfterTick(const Form1& f) {
             Report(f, event_id::kReachedAgain, EventKind::Information, {});
     }
     ReportSetupProblems(f);
+    ReportMaintenance(f);
     if (m.alarm_lasting != lasting_) {
         lasting_ = m.alarm_lasting;
         if (lasting_)
@@ -91,6 +92,23 @@ void FleetEvents::ReportSetupProblems(const Form1& f) {
         setup_problems_[i] = now;
     }
     if (any_before && !any_now) Report(f, event_id::kSetupProblemGone, EventKind::Information, {});
+}
+
+void FleetEvents::ReportMaintenance(const Form1& f) {
+    const MaintenanceState& m = f.maintenance;
+    if (m.started_over != started_over_) {
+        started_over_ = m.started_over;
+        Report(f, event_id::kBaselineStartedOver, EventKind::Information, {});
+    }
+    for (std::size_t r = 0; r < notices_.size(); ++r) {
+        if (m.notice[r] == notices_[r]) continue;
+        notices_[r] = m.notice[r];
+        const char* reason = MaintenanceReasonName(kMaintenanceReasons[r]);
+        if (notices_[r])
+            Report(f, event_id::kMaintenanceNotice, EventKind::Information, {m.text[r], reason});
+        else
+            Report(f, event_id::kMaintenanceNoticeEnds, EventKind::Information, {reason});
+    }
 }
 
 std::string FleetEvents::IncidentFile() const {

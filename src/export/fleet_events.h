@@ -2,6 +2,8 @@
 // The events the fleet's event log receives: start and end, a settings file that stopped
 // at a key, the set-file gate handing over, and the transitions of the machine's state and of
 // its set-up problems after a tick. Each transition is reported once, never once per tick.
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -28,6 +30,9 @@ inline constexpr int kReachedAgain = 21;
 inline constexpr int kSetupProblem = 30;
 inline constexpr int kSetupProblemGone = 31;
 inline constexpr int kHistoryUnwritable = 40;
+inline constexpr int kMaintenanceNotice = 50;
+inline constexpr int kMaintenanceNoticeEnds = 51;
+inline constexpr int kBaselineStartedOver = 52;
 inline constexpr int kPolicyChanged = 60;
 }  // namespace event_id
 
@@ -64,6 +69,7 @@ class FleetEvents : public TickListener, public FanWatchEvents {
     const char* HandBackText() const;
     void Report(const Form1& f, int id, EventKind kind, std::vector<std::string> strings);
     void ReportSetupProblems(const Form1& f);
+    void ReportMaintenance(const Form1& f);
 
     EventSink& sink_;
     std::function<std::string()> incident_file_;
@@ -72,6 +78,8 @@ class FleetEvents : public TickListener, public FanWatchEvents {
     bool ended_ = false;
     std::vector<bool> setup_problems_;            // by reason, as last reported
     std::optional<HandBackOutcome> handed_back_;  // once told
+    std::array<bool, 3> notices_{};               // by maintenance reason, as last reported
+    std::uint32_t started_over_ = 0;
 };
 
 }  // namespace kelvane

@@ -122,7 +122,8 @@ bool MetricsFile::SameShape(const Form1& f) const {
         s.chip_id != f.findings.chip_id || s.chip_revision != f.findings.chip_revision ||
         s.chip_identified != f.findings.chip_identified ||
         std::strcmp(s.driver, DriverKind(facts_)) != 0 || s.fan_flag != f.KelvaneFanFlag ||
-        s.special_flag != f.KelvaneFanSpecialFlag)
+        s.special_flag != f.KelvaneFanSpecialFlag ||
+        s.baseline_ready != f.maintenance.baseline_ready || s.notices != f.maintenance.notice)
         return false;
     for (std::size_t n = 0; n < 3; ++n)
         if (!Same(s.tags[n], f.window.LedPic[n].tag) ||
@@ -153,6 +154,8 @@ void MetricsFile::TakeShape(const Form1& f) {
     s.driver = DriverKind(facts_);
     s.fan_flag = f.KelvaneFanFlag;
     s.special_flag = f.KelvaneFanSpecialFlag;
+    s.baseline_ready = f.maintenance.baseline_ready;
+    s.notices = f.maintenance.notice;
 }
 
 void MetricsFile::Layout(const Form1& f) {
@@ -231,6 +234,33 @@ void MetricsFile::Layout(const Form1& f) {
         w.Sample("kelvane_setup_problem").Label("reason", SetupReasonName(reason));
         number(Slot::SetupProblem, static_cast<int>(reason));
     }
+    // The maintenance notice: never a fault, so kelvane_status_code does not follow it.
+    w.Family("kelvane_fan_speed_ratio",
+             "Median fan speed of the last window over the terminal's baseline at the fan's "
+             "current step; NaN while they cannot be compared.");
+    for (int n = 0; s.baseline_ready && n < 2; ++n) {
+        w.Sample("kelvane_fan_speed_ratio")
+            .Label("channel", n)
+            .Label("name", names[static_cast<std::size_t>(n)]);
+        number(Slot::FanRatio, n);
+    }
+    w.Family("kelvane_cpu_rise_excess_celsius",
+             "The CPU's rise over the system temperature above its baseline at the same step, "
+             "in degrees Celsius; NaN while they cannot be compared.");
+    w.Sample("kelvane_cpu_rise_excess_celsius");
+    number(Slot::RiseExcess, 0);
+    w.Family("kelvane_maintenance",
+             "1 while a maintenance notice of this reason holds (clean or replace), else 0.");
+    for (const MaintenanceReason reason : kMaintenanceReasons) {
+        w.Sample("kelvane_maintenance").Label("reason", MaintenanceReasonName(reason));
+        w.BeforeValue();
+        text += s.notices[static_cast<std::size_t>(reason)] ? "1\n" : "0\n";
+    }
+    w.Family("kelvane_baseline_ready",
+             "1 once the terminal's own baseline for the maintenance notice is learned.");
+    w.Sample("kelvane_baseline_ready");
+    w.BeforeValue();
+    text += s.baseline_ready ? "1\n" : "0\n";
     w.Family("kelvane_last_tick_timestamp_seconds", "Time of the last tick, seconds since 1970.");
     w.Sample("kelvane_last_tick_timestamp_seconds");
     number(Slot::Timestamp, 0);
@@ -319,6 +349,12 @@ std::size_t MetricsFile::Fill(const Form1& f, double unix_seconds, std::string& 
                 break;
             case Slot::PolicyValues:
                 out = PutInteger(out, static_cast<long long>(f.policy.count()));
+                break;
+            case Slot::FanRatio:
+                out = PutThousandths(out, f.maintenance.fan_ratio[i]);
+                break;
+            case Slot::RiseExcess:
+                out = PutThousandths(out, f.maintenance.rise_excess);
                 break;
         }
     }

@@ -60,7 +60,9 @@ class MetricsFile {
         Timestamp,
         Restored,
         ViewsDropped,
-        PolicyValues
+        PolicyValues,
+        FanRatio,
+        RiseExcess
     };
     struct Piece {
         std::string before;  // constant text up to the number
@@ -79,6 +81,9 @@ class MetricsFile {
         bool chip_identified = false;
         const char* driver = "";
         i16 fan_flag = 0, special_flag = 0;
+        // Change once a minute at most: written into the layout rather than every tick.
+        bool baseline_ready = false;
+        std::array<bool, 3> notices{};
     };
     bool SameShape(const Form1& f) const;
     void TakeShape(const Form1& f);

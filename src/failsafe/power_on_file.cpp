@@ -6,18 +6,12 @@
 #include <utility>
 
 #include "base/ini_text.h"
+#include "base/sealed_text.h"
 
 namespace kelvane {
 namespace {
 
 constexpr const char* kSection = "Power-on values";
-constexpr std::string_view kCheckKey = "Check=";
-
-std::uint32_t Checksum(std::string_view text) {
-    std::uint32_t h = 2166136261u;  // FNV-1a
-    for (const char c : text) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
-    return h;
-}
 
 std::string Hex(unsigned value, int digits) {
     char buffer[16];
@@ -62,22 +56,13 @@ std::string PowerOnText(const NotedPowerOn& noted) {
         text += RegisterKey(kWatchedRegisters[static_cast<size_t>(i)]) + "=" +
                 (value ? Hex(*value, 2) : std::string()) + "\r\n";
     }
-    text += std::string(kCheckKey) + Hex(Checksum(text), 8) + "\r\n";
-    return text;
+    return SealText(std::move(text));
 }
 
 std::optional<NotedPowerOn> ParsePowerOnText(std::string_view text) {
-    const size_t at = text.rfind(std::string("\n") + std::string(kCheckKey));
-    if (at == std::string_view::npos) return {};
-    const std::string_view body = text.substr(0, at + 1);
-    std::string_view check = text.substr(at + 1 + kCheckKey.size());
-    if (check.size() >= 2 && check.substr(check.size() - 2) == "\r\n")
-        check.remove_suffix(2);
-    else
-        return {};  // the last line's end is missing: cut short
-    if (check != Hex(Checksum(body), 8)) return {};
-
-    IniText ini{std::string(body)};
+    const std::optional<std::string> body = OpenSealedText(text);
+    if (!body) return {};
+    IniText ini{*body};
     const auto get = [&](const std::string& key) -> std::optional<std::string> {
         if (!ini.Has(kSection, key)) return {};
         return ini.GetString(kSection, key, {});

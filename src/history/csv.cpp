@@ -151,7 +151,7 @@ std::string MinuteHeader() {
         "time,samples,status,lasting_s,critical_s,unreachable_s,temp0_limit_c,temp1_limit_c";
     for (const char* name : kNames)
         for (const char* what : {"_min", "_mean", "_max"}) s += std::string(",") + name + what;
-    return s + kEol;
+    return s + ",fan0_step,fan1_step" + kEol;
 }
 
 std::string MinuteRowText(const MinuteRow& r) {
@@ -175,6 +175,10 @@ std::string MinuteRowText(const MinuteRow& r) {
         row += ',';
         AppendCell(row, s.max, Decimals(i, false));
     }
+    for (const int step : r.step) {
+        row += ',';
+        if (step >= 0) AppendInteger(row, step);
+    }
     return row + kEol;
 }
 
@@ -182,7 +186,7 @@ std::vector<MinuteRow> ReadMinuteRows(std::string_view text) {
     std::vector<MinuteRow> rows;
     rows.reserve(text.size() / 160);  // rows are longer than that: one allocation
     std::vector<std::string_view> cells;
-    constexpr std::size_t kCells = 8 + 3 * kReadings;
+    constexpr std::size_t kCells = 8 + 3 * kReadings + 2;
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
@@ -190,8 +194,10 @@ std::vector<MinuteRow> ReadMinuteRows(std::string_view text) {
         std::string_view line = text.substr(start, end - start);
         start = end + 1;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (!Split(line, cells, kCells)) continue;
+        // A row from before the steps were kept lacks their two cells.
+        if (!Split(line, cells, kCells) && cells.size() != kCells - 2) continue;
         MinuteRow r;
+        r.has_step = cells.size() == kCells;
         const auto time = ParseIso(cells[0]);
         if (!time) continue;
         r.time = *time;
@@ -209,6 +215,11 @@ std::vector<MinuteRow> ReadMinuteRows(std::string_view text) {
             s.present = ParseFixed(cells[c], s.min) && ParseFixed(cells[c + 1], s.mean) &&
                         ParseFixed(cells[c + 2], s.max);
             ok = s.present;
+        }
+        for (std::size_t n = 0; ok && r.has_step && n < 2; ++n) {
+            const std::string_view cell = cells[kCells - 2 + n];
+            ok = cell.empty() || (ParseInt(cell, r.step[n]) && r.step[n] >= 0);
+            if (cell.empty()) r.step[n] = -1;
         }
         if (ok) rows.push_back(r);
     }

@@ -33,6 +33,10 @@ struct MinuteRow {
     int unreachable_s = 0;
     std::array<int, 2> limit{};  // temperature limits of channels 0 and 1, as last read
     std::array<Stat, kReadings> stat{};
+    // The software step (PWM) fans 0 and 1 held through the whole minute, every tick of it
+    // normal; -1 otherwise. Rows written before the steps were kept have none.
+    bool has_step = true;
+    std::array<int, 2> step{-1, -1};
 };
 
 // Fixed decimals, always with a dot whatever the locale.

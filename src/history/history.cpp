@@ -29,6 +29,7 @@ Sample SampleOf(const Form1& f, std::int64_t now) {
                                         (m.g_Critical == 1 ? Sample::kCritical : 0) |
                                         (m.hardware_unreachable ? 0 : Sample::kReachable) |
                                         (HasReading(f) ? 0 : Sample::kNoReading));
+    if (HasReading(f)) s.step = m.fan_steps;
     return s;
 }
 
@@ -129,6 +130,7 @@ void History::Tidy(std::int64_t today) {
 
 void History::WriteMinute() {
     const MinuteRow row = minute_.Take(minute_start_, minute_offset_, volts_);
+    if (take_minute_) take_minute_(row);
     const std::string path = folder_.DayFile(LocalDay(row.time, row.offset_minutes));
     std::string text = MinuteRowText(row);
     waiting_bytes_ += text.size();

@@ -49,6 +49,13 @@ class History : public TickListener {
         tell_ = std::move(tell);
     }
 
+    // Told each minute row as it is finished, before it is written.
+    void TellMinutesTo(std::function<void(const MinuteRow&)> take) {
+        take_minute_ = std::move(take);
+    }
+
+    // Whether the settings have given the data folder yet.
+    bool configured() const { return configured_; }
     const Ring& ring() const { return ring_; }
     const DataFolder& folder() const { return folder_; }
     // The file of the episode in progress; empty between episodes.
@@ -98,6 +105,7 @@ class History : public TickListener {
     bool unwritable_ = false;                // the latest write failed
     bool told_ = false;
     std::function<void(const std::string&)> tell_;
+    std::function<void(const MinuteRow&)> take_minute_;
 };
 
 }  // namespace kelvane::history

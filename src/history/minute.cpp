@@ -22,6 +22,8 @@ int Severity(const Sample& s) {
 }
 
 void MinuteAccumulator::Add(const Sample& s) {
+    for (std::size_t n = 0; n < step_.size(); ++n)
+        if (samples_ == 0 || step_[n] != s.step[n]) step_[n] = samples_ == 0 ? s.step[n] : -1;
     ++samples_;
     const int severity = Severity(s);
     if (severity > worst_severity_) {
@@ -58,6 +60,7 @@ MinuteRow MinuteAccumulator::Take(std::int64_t minute_start, int offset_minutes,
     row.critical_s = critical_;
     row.unreachable_s = unreachable_;
     row.limit = limit_;
+    row.step = {step_[0], step_[1]};
     for (int i = 0; i < kReadings; ++i)
         row.stat[static_cast<std::size_t>(i)] = sums_[static_cast<std::size_t>(i)].ToStat(i, volts);
     *this = MinuteAccumulator();

@@ -41,6 +41,7 @@ class MinuteAccumulator {
     int samples_ = 0, lasting_ = 0, critical_ = 0, unreachable_ = 0;
     int worst_status_ = 0, worst_severity_ = -1;
     std::array<int, 2> limit_{};
+    std::array<std::int8_t, 2> step_{};  // the first tick's, or -1 once a tick differs
 };
 
 }  // namespace kelvane::history

@@ -20,6 +20,8 @@ struct Sample {
     std::uint16_t volt_shown = 0;         // bit v: input v was shown, so read
     std::uint8_t status = 0;              // the monitor's status code 0..4
     std::uint8_t flags = 0;               // kLasting | kCritical | kReachable | kNoReading
+    // The software step (PWM) fans 0 and 1 were put at by a normal tick; -1 on any other.
+    std::array<std::int8_t, 2> step{-1, -1};
 
     // kNoReading: the driver answered, but the tick read nothing (a set-up problem kept it
     // from the monitor). Such a second is no outage, and no reading either.

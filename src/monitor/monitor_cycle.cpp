@@ -135,9 +135,12 @@ int FanStep(long long temp, long long upper, long long lower) {
 }
 
 void NormalSteps(Form1& f, bool& sound) {
-    f.chip.WriteReg(0x15, FanStep(f.SystemTemp, R(f, R61), R(f, R60)));
-    f.chip.WriteReg(0x16, FanStep(f.CPUTemp, R(f, R69), R(f, R68)));
     MonitorState& m = f.monitor;
+    const int system = FanStep(f.SystemTemp, R(f, R61), R(f, R60));
+    const int cpu = FanStep(f.CPUTemp, R(f, R69), R(f, R68));
+    f.chip.WriteReg(0x15, system);
+    f.chip.WriteReg(0x16, cpu);
+    m.fan_steps = {static_cast<std::int8_t>(system), static_cast<std::int8_t>(cpu)};
     m.g_ErrorMsg = kNormal;
     SetStatusLine(f, StatusLine::Normal, kStatusBlue, kNormal);
     m.alarm_lasting = false;
@@ -254,6 +257,7 @@ void ShowVoltages(Form1& f) {
 
 void Tick(Form1& f) {
     f.monitor.g_Critical = 0;
+    f.monitor.fan_steps = {-1, -1};
     bool sound = false;
     for (int n = 0; n < 3; ++n) ReadChannel(f, n, sound);
     f.monitor.temp_limits = {TemperatureLimit(f, 0), TemperatureLimit(f, 1)};

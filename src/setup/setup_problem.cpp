@@ -62,6 +62,8 @@ const char* SetupReasonName(SetupReason reason) {
             return "history_unwritable";
         case SetupReason::PolicyRejected:
             return "policy_value_rejected";
+        case SetupReason::BaselineUnreadable:
+            return "maintenance_baseline_unreadable";
     }
     return "unknown";
 }
@@ -90,6 +92,8 @@ bool HasSetupProblem(const Form1& f, SetupReason reason) {
             return !f.unwritable_data_folder.empty();
         case SetupReason::PolicyRejected:
             return !f.policy.problems().empty();
+        case SetupReason::BaselineUnreadable:
+            return !f.maintenance.baseline_unreadable.empty();
     }
     return false;
 }
@@ -126,6 +130,8 @@ std::string SetupShortText(const Form1& f, SetupReason reason) {
             return "Check history folder: " + f.unwritable_data_folder + " cannot be written";
         case SetupReason::PolicyRejected:
             return f.policy.problems().empty() ? std::string() : f.policy.problems().front();
+        case SetupReason::BaselineUnreadable:
+            return "Check maintenance baseline: " + f.maintenance.baseline_unreadable + " is torn";
     }
     return {};
 }
@@ -181,6 +187,12 @@ std::string SetupFullText(const Form1& f, SetupReason reason) {
                    ". Correct the Group Policy object or MDM profile that sets it; the change "
                    "takes effect within seconds, without a restart.";
         }
+        case SetupReason::BaselineUnreadable:
+            return "the maintenance baseline " + f.maintenance.baseline_unreadable +
+                   " is torn or cannot be read, so the maintenance notice compares nothing. "
+                   "Kelvane does not learn the terminal's normal again on its own, which on a "
+                   "clogged terminal would make the clog its normal. Clean the terminal, then "
+                   "delete the file: Kelvane learns again from then on.";
     }
     return {};
 }

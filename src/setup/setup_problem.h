@@ -20,13 +20,15 @@ enum class SetupReason {
     FanSettingsPartial,   // a fan record gives some but not all of what its layout programs
     HistoryUnwritable,    // the history's latest write failed (a full disk, no right to write)
     PolicyRejected,       // a policy value has the wrong type or lies outside its range
+    BaselineUnreadable,   // the maintenance baseline is torn or cannot be read
 };
 
 inline constexpr std::array<SetupReason, 8> kSetupReasons = {
     SetupReason::SettingsUnreadable,  SetupReason::SettingsStopped,
     SetupReason::PortProgramFailed,   SetupReason::ChipNotIdentified,
     SetupReason::MonitorNotAtAddress, SetupReason::FanSettingsPartial,
-    SetupReason::HistoryUnwritable,   SetupReason::PolicyRejected};
+    SetupReason::HistoryUnwritable,   SetupReason::PolicyRejected,
+    SetupReason::BaselineUnreadable};
 
 // The metrics label value: "settings_unreadable" and so on.
 const char* SetupReasonName(SetupReason reason);

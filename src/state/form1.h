@@ -21,6 +21,7 @@
 #include "policy/policy_profile.h"
 #include "policy/policy_values.h"
 #include "state/controls.h"
+#include "state/maintenance_state.h"
 
 namespace kelvane {
 
@@ -103,6 +104,8 @@ struct MonitorState {
     std::array<std::int32_t, 3> temps{};
     std::array<std::int32_t, 3> fan_speeds{};
     std::array<bool, 3> alerts{};  // the digits were drawn in the alert colour
+    // The software step (PWM) the last tick put fans 0 and 1 at; -1 when it chose none.
+    std::array<std::int8_t, 2> fan_steps{-1, -1};
 };
 
 struct Form1;
@@ -209,6 +212,7 @@ struct Form1 {
     RemoteOwner* remote_owner = nullptr;        // not owned; set while this process is a view
     // The history's data folder while its latest write failed; empty while it writes.
     std::string unwritable_data_folder;
+    MaintenanceState maintenance;  // written once a minute by the maintenance notice
 
     std::string ProgramFile(const std::string& name) const { return program_folder + "\\" + name; }
 };

@@ -260,10 +260,20 @@ void HistoryWindow::DrawPlot(HDC dc, int index) {
         double low, high;
     };
     std::vector<Band> bands;
+    // Fans 0 and 1 against the terminal's own baseline at their current step.
+    const auto baseline = [&](int reading) {
+        const int fan = reading - kFirstFan;
+        return index == 1 && fan < 2 && wanted[static_cast<std::size_t>(reading)]
+                   ? form_.maintenance.fan_baseline_rpm[static_cast<std::size_t>(fan)]
+                   : NAN;
+    };
     if (temps) {
         for (const history::Column& c : data_.columns)
             if (!c.gap)
                 for (int l : c.limit) extra.push_back(l);
+    } else if (index == 1) {
+        for (int i = kFirstFan; i < kFirstFan + 2; ++i)
+            if (!std::isnan(baseline(i))) extra.push_back(baseline(i));
     } else if (index == 2) {
         for (int v = 0; v < 9; ++v) {
             const VinRecord& vin = form_.settings.g_Vin[static_cast<std::size_t>(v)];
@@ -383,6 +393,14 @@ void HistoryWindow::DrawPlot(HDC dc, int index) {
                 LineTo(dc, ColumnX(e), y);
                 c = e;
             }
+            SelectObject(dc, old);
+        }
+        if (!std::isnan(baseline(i))) {
+            OwnedPen dotted(CreatePen(PS_DOT, 1, color));
+            old = SelectObject(dc, dotted.get());
+            const int y = y_of(baseline(i));
+            MoveToEx(dc, r.left, y, nullptr);
+            LineTo(dc, r.right, y);
             SelectObject(dc, old);
         }
         const std::string& name = names[k].name;

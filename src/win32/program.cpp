@@ -37,6 +37,8 @@ Program::Program(const ProgramHost& host)
           files_, clock_,
           [this](int v, double raw) { return VoltsFromRaw(form_.settings, v, raw); },
           DefaultDataFolder()),
+      maintenance_(files_, ExportFiles(), clock_,
+                   [this] { return history_.configured() ? &history_.folder().root : nullptr; }),
       fan_watch_(form_, &SteadyMs),
       // Beside the history, whatever folder the settings give it: the values are noted before
       // the settings are read.
@@ -54,6 +56,9 @@ Program::Program(const ProgramHost& host)
     // Before the events, so that a fault's event can name the incident file just begun, and
     // before the status line, which words a folder that cannot be written.
     form_.tick_listeners.push_back(&history_);
+    // After the history, so that the unload's last minute is learned before progress is kept.
+    form_.tick_listeners.push_back(&maintenance_);
+    history_.TellMinutesTo([this](const history::MinuteRow& row) { maintenance_.TakeMinute(row); });
     form_.tick_listeners.push_back(&setup_status_);
     form_.tick_listeners.push_back(&textfile_);
     form_.tick_listeners.push_back(&fleet_events_);

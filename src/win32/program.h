@@ -22,6 +22,7 @@
 #include "link/owner_desk.h"
 #include "link/state_publisher.h"
 #include "link/view_relay.h"
+#include "maintenance/maintenance_notice.h"
 #include "setup/setup_problem.h"
 #include "state/form1.h"
 #include "win32/crash_hand_back.h"
@@ -89,6 +90,7 @@ class Program {
     Form1 form_;
     // The history converts voltages with the settings of the moment, which live in the form.
     history::History history_;
+    maintenance::MaintenanceNotice maintenance_;
     FanWatch fan_watch_;
     SystemBootClock boot_clock_;
     PowerOnStore power_on_;

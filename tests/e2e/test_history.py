@@ -9,6 +9,7 @@ from harness import (MAIN_TITLE, SHOTS, check, open_tray_menu, trace_ops, ticks,
                      xdotool)
 from imaging import crop
 from test_options import OPTION_LABEL
+from test_faults import NORMAL, label1, tray_tips
 from test_shell import ABOUT_TITLE, OPTIONS_TITLE, WARNING_TITLE
 
 ABOUT_LABEL = 1012
@@ -216,6 +217,116 @@ def test_large_fonts_keep_windows_and_captions_in_view(k):
         proc.kill()
 
 
+# Steady temperatures over both fans' upper step points (40 C), under the limits of 70: fans 0
+# and 1 stay at software step 20, where the CPU fan turns 5,300 rpm. MaxRpm1 wears it.
+def steady_board(max_rpm1):
+    return """[Chip]
+Id=0x12
+Revision=8
+[Registers]
+29=45
+2A=54
+2B=36
+60=30
+61=40
+62=0x46
+68=30
+69=40
+6A=0x46
+[Thermal]
+Enabled=1
+Ambient=30
+Heat0=25
+Heat1=40
+Heat2=10
+Cooling=60
+TimeConstant=5
+MaxRpm0=4800
+MaxRpm1=%d
+MaxRpm2=4600
+StallPwm=2
+Spin=60
+Wave=0
+""" % max_rpm1
+
+
+def sealed(body):
+    """A text closed by its check line, as Kelvane keeps its own files."""
+    h = 2166136261
+    for byte in body.encode("latin-1"):
+        h = ((h ^ byte) * 16777619) & 0xFFFFFFFF
+    return body + "Check=0x%08X\r\n" % h
+
+
+def metric(k, path, line_start):
+    """The value of the metrics file's sample that starts so, or None."""
+    if not os.path.exists(path):
+        return None
+    for line in open(path).read().splitlines():
+        if line.startswith(line_start + " "):
+            return line[len(line_start) + 1:]
+    return None
+
+
+def test_maintenance_notice_comes_with_a_worn_cpu_fan_and_goes(k):
+    # A terminal that learned its normal a week ago, the CPU fan at 5,300 rpm at step 20, and
+    # has worn it since: 5,400 rpm at full PWM instead of 8,000, a third slower at step 20.
+    k.describe_board(steady_board(5400))
+    os.makedirs(k.c_path("C:\\metrics"))
+    prom = k.c_path("C:\\metrics\\k.prom")
+    k.write(INI, "[Option]\r\nSoundWarnning=0\r\n[Export]\r\nTextFile=C:\\metrics\\k.prom\r\n"
+            "[Maintenance]\r\nBaselineMinutes=3\r\nWindowMinutes=2\r\n")
+    body = ("[Maintenance baseline]\r\nLearned=1765000000\r\nLearnedDate=2025-12-06\r\n"
+            "Minutes=10080\r\n"
+            + "".join("Speed%dStep%d=%s\r\n" % (n, s, "5300" if (n, s) == (1, 20) else "")
+                      for n in (0, 1) for s in (0, 4, 20))
+            + "RiseStep0=\r\nRiseStep4=\r\nRiseStep20=\r\nTopShare=\r\n")
+    k.write(DATA + "\\maintenance-baseline.ini", sealed(body))
+    started = time.time()
+    proc = k.start()
+    check(k.wait_window(timeout=40), "main window did not appear")
+    cpu_ratio = 'kelvane_fan_speed_ratio{channel="1",name="CPU"}'
+    worn = 'kelvane_maintenance{reason="cpu_fan_slower"}'
+
+    def ratio():
+        value = metric(k, prom, cpu_ratio)
+        return None if value in (None, "NaN") else float(value)
+    # The first whole minute at one step is compared with the baseline.
+    check(k.wait_for(lambda: metric(k, prom, worn) == "1", timeout=150),
+          "no notice for a worn fan; ratio %s, metrics:\n%s"
+          % (ratio(), open(prom).read() if os.path.exists(prom) else "none"))
+    print("notice %.0f s after the start" % (time.time() - started))
+    check(metric(k, prom, "kelvane_baseline_ready") == "1", "the baseline was not read")
+    check(ratio() < 0.75, "a worn fan's ratio: %s" % ratio())
+    tips = k.probe("tooltips").stdout
+    check("The CPU fan turns 3" in tips and "% slower than it did: clean or replace it." in tips,
+          "tray tips: %s" % tips)
+    # A notice, not a fault: the status stays normal, no warning window.
+    check(label1(k) == NORMAL, "status line with a notice: %s" % label1(k))
+    check(metric(k, prom, "kelvane_status_code") == "0", "status code with a notice")
+    check(metric(k, prom, "kelvane_alarm_lasting") == "0", "lasting alarm with a notice")
+    check(k.window(WARNING_TITLE).get("visible") != "1", "the warning window opened")
+    k.probe("click", MAIN_TITLE, ABOUT_LABEL)
+    check(k.wait_window(ABOUT_TITLE, timeout=15), "About did not open")
+    listing = k.probe("children", ABOUT_TITLE).stdout
+    check("Maintenance: The CPU fan turns 3" in listing and "at step 20, was 5,300)" in listing
+          and "Maintenance baseline: learned 2025-12-06" in listing,
+          "About lacks the notice:\n%s" % listing)
+    k.key("Escape")
+
+    # A new fan: once the window's median is back the notice ends, and the healthy fan turns
+    # as the baseline says.
+    k.describe_board(steady_board(8000))
+    check(k.wait_for(lambda: metric(k, prom, worn) == "0", timeout=200),
+          "the notice stayed after the fan was mended; ratio %s" % ratio())
+    print("notice ended %.0f s after the start" % (time.time() - started))
+    check(0.95 < ratio() < 1.05, "a healthy fan's ratio: %s" % ratio())
+    check(k.wait_for(lambda: "slower" not in k.probe("tooltips").stdout, timeout=10),
+          "the tray still tells the notice")
+    check(proc.poll() is None, "Kelvane ended")
+    proc.kill()
+
+
 def os_name_ok(name):
     stamp = name[:15]
     return len(stamp) == 15 and stamp[8] == "-" and stamp.replace("-", "").isdigit()
@@ -224,4 +335,5 @@ def os_name_ok(name):
 CASES = [
     test_history_hot_episode_incident_and_window,
     test_large_fonts_keep_windows_and_captions_in_view,
+    test_maintenance_notice_comes_with_a_worn_cpu_fan_and_goes,
 ]

@@ -143,9 +143,28 @@ TEST(FleetExport, MetricsFileShowsTheTicksReadingsStatusAndChip) {
     for (const char* reason :
          {"settings_unreadable", "settings_stopped", "port_program_failed", "chip_not_identified",
           "monitor_not_at_address", "fan_settings_partial", "history_unwritable",
-          "policy_value_rejected"})
+          "policy_value_rejected", "maintenance_baseline_unreadable"})
         EXPECT_TRUE(Has(text, std::string("kelvane_setup_problem{reason=\"") + reason + "\"} 0"))
             << reason;
+    // Maintenance: no ratio before a baseline; a notice is its own series, never a status.
+    EXPECT_TRUE(Has(text, "kelvane_baseline_ready 0"));
+    EXPECT_TRUE(Has(text, "kelvane_cpu_rise_excess_celsius NaN"));
+    EXPECT_EQ(text.find("kelvane_fan_speed_ratio{"), std::string::npos);
+    t.f.maintenance.baseline_ready = true;
+    t.f.maintenance.fan_ratio[1] = 0.6909;
+    t.f.maintenance.rise_excess = 1.25;
+    t.f.maintenance.notice[1] = true;
+    const std::string worn = t.Text();
+    EXPECT_EQ(t.Cached(), worn);
+    EXPECT_TRUE(Has(worn, "kelvane_baseline_ready 1"));
+    EXPECT_TRUE(Has(worn, "kelvane_fan_speed_ratio{channel=\"0\",name=\"System\"} NaN"));
+    EXPECT_TRUE(Has(worn, "kelvane_fan_speed_ratio{channel=\"1\",name=\"CPU\"} 0.691"));
+    EXPECT_TRUE(Has(worn, "kelvane_cpu_rise_excess_celsius 1.250"));
+    EXPECT_TRUE(Has(worn, "kelvane_maintenance{reason=\"system_fan_slower\"} 0"));
+    EXPECT_TRUE(Has(worn, "kelvane_maintenance{reason=\"cpu_fan_slower\"} 1"));
+    EXPECT_TRUE(Has(worn, "kelvane_maintenance{reason=\"cooling_clogged\"} 0"));
+    EXPECT_TRUE(Has(worn, "kelvane_status_code 0"));
+    t.f.maintenance = MaintenanceState();
     EXPECT_EQ(EscapeLabelValue("a\nb"), "a\\nb");
 
     // A lasting CPU over-temperature: code, label state and the limit it passed.
@@ -352,6 +371,25 @@ TEST(FleetEvents, EachTransitionIsReportedOnce) {
     EXPECT_EQ(e[3].kind, EventKind::Error);
     // Out of reach five seconds after the fault: still the same episode, the same file.
     EXPECT_EQ(e[3].strings, std::vector<std::string>{incident});
+
+    // Maintenance notices: 50 when one appears, 51 when it ends, 52 for a baseline started
+    // over; none is a warning.
+    Terminal worn;
+    worn.f.tick_listeners = {&worn.events};
+    worn.Tick(8);
+    worn.f.maintenance.notice[1] = true;
+    worn.f.maintenance.text[1] = "The CPU fan turns 31 % slower";
+    worn.Tick(3);
+    worn.f.maintenance.notice[1] = false;
+    worn.Tick(3);
+    worn.f.maintenance.started_over = 1;
+    worn.Tick(3);
+    ASSERT_EQ(worn.sink.Ids(),
+              (std::vector<int>{kMaintenanceNotice, kMaintenanceNoticeEnds, kBaselineStartedOver}));
+    EXPECT_EQ(worn.sink.events[0].strings,
+              (std::vector<std::string>{"The CPU fan turns 31 % slower", "cpu_fan_slower"}));
+    EXPECT_EQ(worn.sink.events[1].strings, std::vector<std::string>{"cpu_fan_slower"});
+    for (const FleetEvent& e : worn.sink.events) EXPECT_EQ(e.kind, EventKind::Information);
 
     Terminal partly;  // a settings file that stopped, with the log switched off in memory
     partly.f.findings.settings_read_to_end = false;

@@ -110,6 +110,7 @@ TEST(HistoryCsv, TimesAndMinuteRowsReadBackAsWritten) {
     row.stat[0] = {true, 38, 41.25, 45};
     row.stat[kFirstFan + 2] = {true, 3700, 3750.5, 3800};
     row.stat[kFirstVolt] = {true, -12.16, -12.0, -11.84};
+    row.step = {20, -1};
     const std::string text = MinuteHeader() + MinuteRowText(row) +
                              "2026-06-12T11:46:00+02:00,60,x\r\n" + MinuteRowText(row);
     EXPECT_EQ(Lines(text)[0].substr(0, 40), "time,samples,status,lasting_s,critical_s");
@@ -126,7 +127,18 @@ TEST(HistoryCsv, TimesAndMinuteRowsReadBackAsWritten) {
     EXPECT_DOUBLE_EQ(r.stat[kFirstVolt].min, -12.16);
     EXPECT_DOUBLE_EQ(r.stat[kFirstVolt].mean, -12.0);
     EXPECT_FALSE(r.stat[1].present);
+    EXPECT_TRUE(r.has_step);
+    EXPECT_EQ(r.step, (std::array<int, 2>{20, -1}));
     EXPECT_EQ(MinuteRowText(r), MinuteRowText(back[1]));
+    // A row from before the steps were kept reads without them; a step that is no number
+    // damages the row.
+    const std::string line = Lines(MinuteRowText(row))[0];
+    const std::string old = line.substr(0, line.size() - 4) + "\r\n";
+    ASSERT_EQ(line.substr(line.size() - 4), ",20,");
+    const std::vector<MinuteRow> older = ReadMinuteRows(old + line + "x\r\n");
+    ASSERT_EQ(older.size(), 1u);
+    EXPECT_FALSE(older[0].has_step);
+    EXPECT_EQ(older[0].step, (std::array<int, 2>{-1, -1}));
 }
 
 TEST(HistoryMinutes, OneRowAMinuteWithItsExtremesMeanAndWorstState) {
@@ -135,6 +147,7 @@ TEST(HistoryMinutes, OneRowAMinuteWithItsExtremesMeanAndWorstState) {
         const bool away = i >= 50 && i < 55;  // five seconds out of reach: no readings
         Sample s = Tick(kStart + i, away ? 99 : 40 + i % 3, i == 20 ? 1 : 0, false, !away);
         s.volt[0] = static_cast<std::uint8_t>(i < 30 ? 200 : 210);
+        s.step = {20, static_cast<std::int8_t>(i == 59 ? 4 : 20)};
         m.Record(s);
     }
     EXPECT_EQ(m.DayWrites(), 0u);  // nothing is written every second
@@ -156,6 +169,7 @@ TEST(HistoryMinutes, OneRowAMinuteWithItsExtremesMeanAndWorstState) {
     EXPECT_DOUBLE_EQ(rows[0].stat[kFirstVolt].max, 3.36);
     EXPECT_DOUBLE_EQ(rows[0].stat[kFirstVolt].mean, 3.273);  // 30 x 200 and 25 x 210 steps
     EXPECT_FALSE(rows[0].stat[kFirstVolt + 1].present);      // not shown, never read
+    EXPECT_EQ(rows[0].step, (std::array<int, 2>{20, -1}));   // the CPU fan changed its step
 
     // A restart keeps the file; its header is not written twice; the ring starts empty.
     Machine again;

@@ -288,6 +288,9 @@ TEST(MonitorCycle, NormalFanStepsAtTheirBounds) {
         m.Tick(7);
         EXPECT_EQ(m.board.writes_to(0x15), std::vector<std::uint8_t>{c.step}) << c.t;
         EXPECT_EQ(m.board.writes_to(0x16), std::vector<std::uint8_t>{c.step}) << c.t;
+        EXPECT_EQ(m.f.monitor.fan_steps,
+                  (std::array<std::int8_t, 2>{static_cast<std::int8_t>(c.step),
+                                              static_cast<std::int8_t>(c.step)}));
     }
 }
 

@@ -2,6 +2,7 @@
 // technician would copy it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 #include <string>
@@ -9,6 +10,8 @@
 
 #include "base/ini_text.h"
 #include "board/board.h"
+#include "board/board_description.h"
+#include "board/thermal_model.h"
 #include "chip/expression.h"
 #include "readme_text.h"
 
@@ -66,6 +69,49 @@ TEST(ReadmeExamples, BoardDescriptionsDescribeWhatTheirCommentsSay) {
         EXPECT_FALSE(board.thermal_enabled());
     }
     EXPECT_GT(described, 0);
+}
+
+// The CPU's rise over the system (channel 1 minus 0) once both fans have run at `pwm` for
+// ten minutes on a steady machine, and the CPU fan's speed there.
+struct Settled {
+    int rise;
+    double cpu_rpm;
+};
+Settled Settle(board::ThermalParams p, int pwm) {
+    p.wave = 0;
+    board::ThermalModel model;
+    model.Configure(p);
+    board::RegisterFile regs{};
+    regs[0x15] = regs[0x16] = static_cast<std::uint8_t>(pwm);  // software mode
+    model.Advance(regs, true, 0);
+    model.Advance(regs, true, 600000);
+    return {static_cast<std::int8_t>(regs[0x2A]) - static_cast<std::int8_t>(regs[0x29]),
+            model.FanRpm(1, pwm)};
+}
+
+TEST(ReadmeExamples, TheWornFanTurnsSlowerAtEveryStepAndLessCoolingRunsTheCpuHotter) {
+    const std::vector<Block> blocks = CodeBlocks(kReadmeText);
+    const auto worn = std::find_if(blocks.begin(), blocks.end(), [](const Block& b) {
+        return b.text.find("MaxRpm1=") != std::string::npos;
+    });
+    ASSERT_NE(worn, blocks.end());
+    const board::ThermalParams p = board::ParseBoardDescription(worn->text).thermal;
+    board::ThermalParams fresh = p;
+    fresh.max_rpm[1] = 5400;
+    board::ThermalParams clogged = fresh;
+    clogged.cooling = 0.4;
+    for (const int pwm : {4, 20, 127}) {
+        const Settled w = Settle(p, pwm), f = Settle(fresh, pwm), c = Settle(clogged, pwm);
+        EXPECT_NEAR(w.cpu_rpm / f.cpu_rpm, 0.7, 0.01) << pwm;
+        // Kelvane reads a count of 255 at divisor 2 as a stopped fan.
+        EXPECT_LT(1350000 / (w.cpu_rpm * 2), 255) << pwm;
+        EXPECT_GT(c.rise, f.rise) << pwm;
+    }
+    // Below StallPwm a fan stands whatever its top speed; the fan-fault cases rely on it.
+    EXPECT_EQ(Settle(p, 0).cpu_rpm, 0);
+    board::ThermalParams stalling = p;
+    stalling.stall_pwm = 10;
+    EXPECT_EQ(Settle(stalling, 4).cpu_rpm, 0);
 }
 
 TEST(ReadmeExamples, ExpressionsDoWhatTheTextSays) {

@@ -209,6 +209,23 @@ TEST_F(ShellFixture, TrayStateTipAndOneBalloonPerHiddenEpisode) {
               "F...");
     f.monitor.alarm_lasting = true;
     EXPECT_EQ(TrayStateOf(f), TrayState::LastingFault);  // the heavier state wins
+    f.monitor.alarm_lasting = false;
+    f.monitor.volt_checked[2] = false;
+
+    // A maintenance notice follows the status on a line of its own, and changes no state.
+    f.maintenance.notice[2] = true;
+    f.maintenance.tip[2] = "Clean the cooling.";
+    tick(1);
+    EXPECT_EQ(tray.state(), TrayState::Normal);
+    EXPECT_EQ(tray.tip(),
+              "System 101\xB0"
+              "F CPU 108\xB0"
+              "F \xB7 Normal...\nClean the cooling.");
+    TrayTipCache cache;
+    EXPECT_EQ(cache.Of(f, 128), tray.tip());
+    f.maintenance.notice[2] = false;
+    EXPECT_EQ(cache.Of(f, 128).find("Clean"), std::string::npos);  // the cache sees it end
+    f.maintenance.tip[2].clear();
 
     // A monitor withheld at a wrong Address read nothing: the tip shows no number.
     f.monitor.alarm_lasting = false;

@@ -68,7 +68,9 @@ TEST(FleetServices, EventSourceReportsEveryEventAndTheTableNamesIt) {
         {kEnded, EventKind::Information, {"5.07", "The fans were handed back to the chip."}},
         {kSettingsStopped, EventKind::Warning, {"key Percent in section [VIN2]"}},
         {kGateHandedOver, EventKind::Warning, {"C:\\POS\\quick.exe"}},
-        {kStartFailed, EventKind::Error, {"Cannot open c:\\prog.txt: Kelvane is not installed correctly."}},
+        {kStartFailed,
+         EventKind::Error,
+         {"Cannot open c:\\prog.txt: Kelvane is not installed correctly."}},
         {kFaultBegins,
          EventKind::Warning,
          {"CPU Temperature Over...", "CPU 90 C, fan 0 rpm",
@@ -82,6 +84,13 @@ TEST(FleetServices, EventSourceReportsEveryEventAndTheTableNamesIt) {
         {kSetupProblemGone, EventKind::Information, {}},
         {kHistoryUnwritable, EventKind::Warning, {"D:\\kept"}},
         {kPolicyChanged, EventKind::Information, {"Fan Ctrl Option 1\\S2, Option\\DisplayOnTop"}},
+        {kMaintenanceNotice,
+         EventKind::Information,
+         {"The CPU fan turns 31 % slower than it did (2,280 rpm at step 20, was 3,300): clean "
+          "or replace it.",
+          "cpu_fan_slower"}},
+        {kMaintenanceNoticeEnds, EventKind::Information, {"cooling_clogged"}},
+        {kBaselineStartedOver, EventKind::Information, {}},
     };
     for (const FleetEvent& e : events) {
         SetLastError(0);
@@ -144,8 +153,8 @@ TEST(FleetServices, AStuckWriteLeavesTheMonitorTimerItsPace) {
     testing::FakeWindows windows;
     testing::InlineThreads threads;
     MainView view{GetModuleHandleA(nullptr), false, [](DWORD, NOTIFYICONDATAA*) { return TRUE; }};
-    Services services{board,    profile, files,   processes, clock,
-                      registry, sound,   view,    windows,   view, threads};
+    Services services{board, profile, files,   processes, clock,  registry,
+                      sound, view,    windows, view,      threads};
     StuckShare share;
     TickClock ticks;
     {
