@@ -23,7 +23,7 @@ enum class SetupReason {
     BaselineUnreadable,   // the maintenance baseline is torn or cannot be read
 };
 
-inline constexpr std::array<SetupReason, 8> kSetupReasons = {
+inline constexpr std::array<SetupReason, 9> kSetupReasons = {
     SetupReason::SettingsUnreadable,  SetupReason::SettingsStopped,
     SetupReason::PortProgramFailed,   SetupReason::ChipNotIdentified,
     SetupReason::MonitorNotAtAddress, SetupReason::FanSettingsPartial,
