@@ -240,8 +240,8 @@ std::int32_t InRange(Section& s, const char* key, long long def, long long low, 
     return static_cast<std::int32_t>(v);
 }
 
-void ReadMaintenanceKeys(Form1& f) {
-    Section s(f, "Maintenance");
+void ReadMaintenanceKeys(Form1& f, bool noted = true) {
+    Section s(f, "Maintenance", noted);
     Settings& g = f.settings;
     g.g_MaintenanceEnabled = s.Int16("Enabled", 1);
     g.g_BaselineMinutes = InRange(s, "BaselineMinutes", 10080, 2, 43200);
@@ -313,6 +313,7 @@ void ReloadPolicyKeys(Form1& f) {
     if (found.settings_read_to_end) {
         ReadExportKeys(f, false);
         ReadHistoryKeys(f, false);
+        ReadMaintenanceKeys(f, false);
     }
 }
 

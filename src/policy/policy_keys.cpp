@@ -54,6 +54,11 @@ constexpr std::array kKeys = {
     PolicyKey{"Option", "DisplayOnTop", N, 0, 1},
     PolicyKey{"Export", "TextFile", T, 0, 0},
     PolicyKey{"History", "Days", N, 1, 3650},
+    PolicyKey{"Maintenance", "Enabled", N, 0, 1},
+    PolicyKey{"Maintenance", "BaselineMinutes", N, 2, 43200},
+    PolicyKey{"Maintenance", "WindowMinutes", N, 2, 10080},
+    PolicyKey{"Maintenance", "FanDropPercent", N, 5, 90},
+    PolicyKey{"Maintenance", "RiseDegrees", N, 2, 40},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

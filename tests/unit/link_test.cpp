@@ -200,7 +200,8 @@ TEST(LinkState, ViewShowsWhatTheOwnerShowsWithinTheSizeBound) {
     t.f.settings.g_IniPath = std::string(5000, 'P');
     std::vector<policy::PolicyReading> every_key;
     for (std::size_t k = 0; k < policy::PolicyKeys().size(); ++k)
-        every_key.push_back({k, policy::PolicyReading::Kind::Number, 1, ""});
+        every_key.push_back({k, policy::PolicyReading::Kind::Number,
+                             static_cast<std::uint32_t>(policy::PolicyKeys()[k].max), ""});
     t.f.policy = policy::InForce(every_key);
     const PublishedState big = StateOf(t.f);
     EXPECT_EQ(big.policy_keys.size(), policy::PolicyKeys().size() - 1);  // less the text key

@@ -175,27 +175,32 @@ TEST(PolicySettings, ChangePutInForceWithoutSaving) {
     EXPECT_FALSE(r.f.last_apply.fans[0].covered);
     EXPECT_EQ(r.rig.profile.Text(), file);
 
-    // Only what changed is applied: the history's days program no fan.
+    // Only what changed is applied: the history's days and the notice's window program no fan.
     r.f.last_apply.fans[1].covered = false;
+    const std::size_t days = *policy::FindPolicyKey("History", "Days");
+    const std::size_t window = *policy::FindPolicyKey("Maintenance", "WindowMinutes");
     EXPECT_EQ(PutPolicyInForce(r.f, InForce({Number("Fan Ctrl Option 1", "S2", 66),
-                                             Number("History", "Days", 90)})),
-              std::vector<std::size_t>{*policy::FindPolicyKey("History", "Days")});
+                                             Number("History", "Days", 90),
+                                             Number("Maintenance", "WindowMinutes", 60)})),
+              (std::vector<std::size_t>{days, window}));
     EXPECT_EQ(r.f.settings.g_HistoryDays, 90);
+    EXPECT_EQ(r.f.settings.g_WindowMinutes, 60);
     EXPECT_FALSE(r.f.last_apply.fans[1].covered);
 
     // The same values rewritten change nothing; a refused one is told all the same.
     EXPECT_TRUE(PutPolicyInForce(r.f, InForce({Number("Fan Ctrl Option 1", "S2", 66),
                                                Number("History", "Days", 90),
+                                               Number("Maintenance", "WindowMinutes", 60),
                                                Number("Option", "SoundWarnning", 9)}))
                     .empty());
     EXPECT_FALSE(r.f.last_apply.fans[1].covered);
     EXPECT_TRUE(HasSetupProblem(r.f, SetupReason::PolicyRejected));
 
     // Removed: the file's value back, on the chip too.
-    EXPECT_EQ(PutPolicyInForce(r.f, InForce()),
-              (std::vector<std::size_t>{s2, *policy::FindPolicyKey("History", "Days")}));
+    EXPECT_EQ(PutPolicyInForce(r.f, InForce()), (std::vector<std::size_t>{s2, days, window}));
     EXPECT_EQ(r.f.settings.g_FanCtrl[1].S[2], 50);
     EXPECT_EQ(r.f.settings.g_HistoryDays, 31);
+    EXPECT_EQ(r.f.settings.g_WindowMinutes, 1440);
     EXPECT_EQ(r.f.last_apply.fans[1].settings.S[2], 50);
     EXPECT_FALSE(HasSetupProblem(r.f, SetupReason::PolicyRejected));
     EXPECT_EQ(r.rig.profile.Text(), file);
