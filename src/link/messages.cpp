@@ -73,10 +73,16 @@ void GetColumn(WireReader& r, history::Column& c) {
 
 }  // namespace
 
+LayoutMessage LayoutOf(const Form1& owner) {
+    return {owner.window, owner.settings, owner.KelvaneFanFlag, owner.KelvaneFanSpecialFlag};
+}
+
 std::string Encode(const LayoutMessage& m) {
     WireWriter w;
     Put(w, m.window);
     Put(w, m.settings);
+    w.U16(static_cast<std::uint16_t>(m.KelvaneFanFlag));
+    w.U16(static_cast<std::uint16_t>(m.KelvaneFanSpecialFlag));
     return Framed(MessageType::Layout, w);
 }
 
@@ -85,10 +91,13 @@ std::optional<LayoutMessage> DecodeLayout(std::string_view payload) {
     LayoutMessage m;
     Get(r, m.window);
     Get(r, m.settings);
+    m.KelvaneFanFlag = static_cast<i16>(r.U16());
+    m.KelvaneFanSpecialFlag = static_cast<i16>(r.U16());
     return Finish(r, std::move(m));
 }
 
-void ApplyLayout(const LayoutMessage& m, MainWindowModel& view_window, Settings& view_settings) {
+void ApplyLayout(const LayoutMessage& m, Form1& view) {
+    MainWindowModel& view_window = view.window;
     MainWindowModel w = m.window;
     w.left = view_window.left;
     w.top = view_window.top;
@@ -97,7 +106,9 @@ void ApplyLayout(const LayoutMessage& m, MainWindowModel& view_window, Settings&
     w.close_greyed = view_window.close_greyed;
     w.tray_menu_visible = view_window.tray_menu_visible;
     view_window = std::move(w);
-    view_settings = m.settings;
+    view.settings = m.settings;
+    view.KelvaneFanFlag = m.KelvaneFanFlag;
+    view.KelvaneFanSpecialFlag = m.KelvaneFanSpecialFlag;
 }
 
 std::string Encode(const AboutMessage& m) {

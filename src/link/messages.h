@@ -12,6 +12,7 @@
 #include "history/span.h"
 #include "link/model_wire.h"
 #include "state/controls.h"
+#include "state/form1.h"
 
 namespace kelvane::link {
 
@@ -35,12 +36,17 @@ enum class MessageType : std::uint16_t {
 struct LayoutMessage {
     MainWindowModel window;
     Settings settings;
+    // The chip's register layout: which set points a fan record has, in the view's Option
+    // dialog as in the owner's settings file.
+    i16 KelvaneFanFlag = 0;
+    i16 KelvaneFanSpecialFlag = 0;
 };
+LayoutMessage LayoutOf(const Form1& owner);
 std::string Encode(const LayoutMessage& m);
 std::optional<LayoutMessage> DecodeLayout(std::string_view payload);
 // The owner's window as a view takes it: where the view's own window is and whether it is
 // shown stay the view's.
-void ApplyLayout(const LayoutMessage& m, MainWindowModel& view_window, Settings& view_settings);
+void ApplyLayout(const LayoutMessage& m, Form1& view);
 
 struct AboutMessage {
     std::string owner;  // "this window program" or "Kelvane service, running since ..."

@@ -10,7 +10,7 @@ std::string StatePublisher::Start(const Form1& f, std::string owner) {
     ticks_to_about_check_ = kAboutCheckTicks;
     owner_ = std::move(owner);
     details_ = AboutDetails(f);
-    layout_frame_ = Encode(LayoutMessage{f.window, f.settings});
+    layout_frame_ = Encode(LayoutOf(f));
     about_frame_ = Encode(AboutMessage{owner_, details_});
     return layout_frame_ + about_frame_;
 }
@@ -33,7 +33,7 @@ void StatePublisher::AfterTick(const Form1& f) {
 
 void StatePublisher::AfterApply(const Form1& f) {
     if (!started_) return;
-    layout_frame_ = Encode(LayoutMessage{f.window, f.settings});
+    layout_frame_ = Encode(LayoutOf(f));
     send_(layout_frame_);
     Regreet();
 }

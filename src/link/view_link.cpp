@@ -104,7 +104,7 @@ bool ViewLink::Take(const Frame& frame) {
 }
 
 void ViewLink::TakeLayout(LayoutMessage m) {
-    ApplyLayout(m, f_.window, f_.settings);
+    ApplyLayout(m, f_);
     LoadPictures(f_);
     layout_ = std::move(m);
     shell_.ShowModel();

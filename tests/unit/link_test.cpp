@@ -148,9 +148,14 @@ TEST(LinkState, ViewShowsWhatTheOwnerShowsWithinTheSizeBound) {
     t.view.form.window.visible = false;
     t.f.window.KelvaneLabel[0].caption = "Kasse";
     t.f.settings.g_DisplayScale = 1;
-    const auto layout = DecodeLayout(Only(Encode(LayoutMessage{t.f.window, t.f.settings})).payload);
+    // The chip's register layout travels too: the view's Option dialog shows its points.
+    t.f.KelvaneFanFlag = 1;
+    t.f.KelvaneFanSpecialFlag = -1;
+    const auto layout = DecodeLayout(Only(Encode(LayoutOf(t.f))).payload);
     ASSERT_TRUE(layout);
-    ApplyLayout(*layout, t.view.form.window, t.view.form.settings);
+    ApplyLayout(*layout, t.view.form);
+    EXPECT_EQ(t.view.form.KelvaneFanFlag, 1);
+    EXPECT_EQ(t.view.form.KelvaneFanSpecialFlag, -1);
     EXPECT_EQ(t.view.form.window.left, 1234);
     EXPECT_FALSE(t.view.form.window.visible);
     EXPECT_EQ(t.view.form.window.KelvaneLabel, t.f.window.KelvaneLabel);
