@@ -9,7 +9,8 @@ import time
 from harness import (MAIN_TITLE, check, is_tick_start, keep_services_up, tick_count,
                      trace_fields, trace_ops, trace_pid, wait_exit, windows_path)
 from test_failsafe import NEWER_WATCHED, QUIET, handed_back_as_applied, write_op
-from test_options import ini_sections
+from test_options import (CTR_SLIDER, OK, OPTIONS_TITLE, VK_DOWN, click_apply, ini_sections,
+                          press, reopen, slider)
 
 INI = "C:\\Program Files\\Kelvane\\kelvane.ini"
 SERVICE = "C:\\Program Files\\Kelvane\\kelvane-service.exe"
@@ -101,6 +102,26 @@ def views_show_the_state_and_never_reach_the_chip(k, service_pids):
     k.describe_board(QUIET + "[Hold]\n22=100\n")
     check(k.wait_for(lambda: k.child(VIN + 2).get("text") == "2.69 V", timeout=10, step=0.2),
           "the board change did not reach the view: %s" % k.child(VIN + 2))
+    # The view's Options Apply goes through the owner: the System fan's Off point one up.
+    reopen(k)
+    off = slider(k, CTR_SLIDER) + 1
+    press(k, CTR_SLIDER, VK_DOWN)
+    check(k.wait_for(lambda: slider(k, CTR_SLIDER) == off, timeout=5), "Off did not move")
+    mark = len(k.trace_lines())
+    click_apply(k)
+    reached = lambda: [trace_pid(line) for line in k.trace_lines()[mark:]
+                       if line.endswith(" " + write_op(0x60, off))]
+    check(k.wait_for(reached, timeout=5), "the view's Apply did not reach the chip")
+    check(set(reached()) <= service_pids, "the Apply was written by %s" % reached())
+    saved = ini_sections(k).get("Fan Ctrl Option 0", {})
+    check(saved.get("S0") == str(off), "the view's Apply is not in kelvane.ini: %s" % saved)
+    check(not k.wait_window("Kelvane", timeout=1), "the view's Apply was refused")
+    k.probe("click", OPTIONS_TITLE, OK)
+    check(k.wait_gone(OPTIONS_TITLE, timeout=10), "Ok did not close the view's dialog")
+    reopen(k)
+    check(slider(k, CTR_SLIDER) == off, "the view shows Off %s after its Apply, want %d"
+          % (slider(k, CTR_SLIDER), off))
+    k.probe("click", OPTIONS_TITLE, OK)
     pids = {trace_pid(line) for line in k.trace_lines()}
     check(pids == service_pids, "a process other than the service drove the chip: %s, view %s"
           % (pids, view_pid))
