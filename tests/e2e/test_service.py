@@ -114,7 +114,8 @@ def views_show_the_state_and_never_reach_the_chip(k, service_pids):
     check(k.wait_for(reached, timeout=5), "the view's Apply did not reach the chip")
     check(set(reached()) <= service_pids, "the Apply was written by %s" % reached())
     saved = ini_sections(k).get("Fan Ctrl Option 0", {})
-    check(saved.get("S0") == str(off), "the view's Apply is not in kelvane.ini: %s" % saved)
+    check(saved.get("S0") == str(off) and saved.get("DeltaTemp") == "2",
+          "the view's Apply is not in kelvane.ini as edited: %s" % saved)
     check(not k.wait_window("Kelvane", timeout=1), "the view's Apply was refused")
     k.probe("click", OPTIONS_TITLE, OK)
     check(k.wait_gone(OPTIONS_TITLE, timeout=10), "Ok did not close the view's dialog")
