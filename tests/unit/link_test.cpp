@@ -598,6 +598,15 @@ TEST(LinkClients, OnlyAnEnabledAdministratorChangesSettings) {
     EXPECT_TRUE(t.owner.host.topmost_calls.empty());
     EXPECT_TRUE(layouts.empty());
 
+    // Nor does a value the dialog could never set, even an administrator's.
+    change.fans[0].S[0] = 300;
+    const SettingsAnswer wild = ask({true, true, true});
+    EXPECT_FALSE(wild.applied);
+    EXPECT_EQ(wild.message, "Fan Ctrl Option 0\\S0=300 is outside 0..100: nothing was changed.");
+    EXPECT_EQ(t.owner.profile.Text(), ini_before);
+    EXPECT_EQ(t.board.reg(0x60), s0_before);
+    change.fans[0].S[0] = 33;
+
     const SettingsAnswer admin = ask({true, true, true});
     EXPECT_TRUE(admin.applied) << admin.message;
     EXPECT_EQ(admin.message, "");
