@@ -56,6 +56,8 @@ InForce InForce::OfKeys(const std::vector<std::size_t>& keys) {
 }
 
 std::optional<std::string> InForce::Value(std::string_view section, std::string_view key) const {
+    // Every settings read asks: without a policy, as on most terminals, the table is not searched.
+    if (values_.empty()) return std::nullopt;
     const auto i = FindPolicyKey(section, key);
     if (!i) return std::nullopt;
     const auto found = values_.find(*i);
