@@ -24,7 +24,7 @@ class StatePublisher final : public TickListener {
 
     // Building the About details costs more than the rest of the state, and they change only
     // with set-up news: they are compared every this many ticks.
-    static constexpr int kAboutCheckTicks = 15;
+    static constexpr int kAboutCheckTicks = 30;
 
     // The greeting of a view that connects now, Layout then About with `owner` as who drives
     // the chip; from here on a change of the About details goes out within kAboutCheckTicks.
